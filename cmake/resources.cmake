@@ -1,0 +1,56 @@
+# Makes every resource the installer carries and the .rc that binds them.
+# The host tools come from the host build (LUM_HOST_TOOLS).
+set(T ${LUM_HOST_TOOLS})
+set(R ${PROJECT_SOURCE_DIR}/resources)
+
+# FILE 502 and 503: UTF-8 sources converted to UTF-16LE with validation.
+add_custom_command(OUTPUT ${LUM_GEN}/language.u16.ini
+  COMMAND ${T}/ini_convert --bom --require default,en ${R}/language.ini ${LUM_GEN}/language.u16.ini
+  DEPENDS ${R}/language.ini ${T}/ini_convert COMMENT "Language table (FILE 502)")
+add_custom_command(OUTPUT ${LUM_GEN}/actions.u16.ini
+  COMMAND ${T}/ini_convert --bom ${R}/actions.ini ${LUM_GEN}/actions.u16.ini
+  DEPENDS ${R}/actions.ini ${T}/ini_convert COMMENT "Action script (FILE 503)")
+
+# FILE 505: the component manifest, from the stand-in product's file list.
+set(LUM_FILES_LST ${PROJECT_SOURCE_DIR}/product/payload/files.lst)
+add_custom_command(OUTPUT ${LUM_GEN}/manifest.u16.ini
+  COMMAND ${T}/manifest_gen ${LUM_FILES_LST} ${LUM_GEN}/manifest.ini
+  COMMAND ${T}/ini_convert --bom ${LUM_GEN}/manifest.ini ${LUM_GEN}/manifest.u16.ini
+  DEPENDS ${LUM_FILES_LST} ${T}/manifest_gen ${T}/ini_convert COMMENT "Component manifest (FILE 505)")
+
+# FILE 504: the base module in an "amzl" container (signed first, so that the
+# module itself is a trusted image wherever it is written).
+add_custom_command(OUTPUT ${LUM_GEN}/lumbase.amzl
+  COMMAND ${T}/lum_sign sign ${LUM_SIGN_KEY} $<TARGET_FILE:Lumbase>
+  COMMAND ${T}/amzl_pack $<TARGET_FILE:Lumbase> ${LUM_GEN}/lumbase.amzl
+  DEPENDS Lumbase ${T}/amzl_pack COMMENT "Base module container (FILE 504)")
+
+# FILE 500: the archive library container. Until the archive library is
+# cross-built, the container carries the marker module so that the resource,
+# its packing and its unpacking are real.
+add_custom_command(OUTPUT ${LUM_GEN}/archive_library.amzl
+  COMMAND ${T}/amzl_pack $<TARGET_FILE:EEMarker> ${LUM_GEN}/archive_library.amzl
+  DEPENDS EEMarker ${T}/amzl_pack COMMENT "Archive library container (FILE 500)")
+
+# FILE 501: the product's files as a 7z archive.
+file(GLOB_RECURSE LUM_PAYLOAD_TREE CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/product/payload/tree/*)
+add_custom_command(OUTPUT ${LUM_GEN}/payload.7z
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${LUM_GEN}/payload.7z
+  COMMAND sh -c "7z a -t7z -mx=9 -bd ${LUM_GEN}/payload.7z ./* > /dev/null"
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/product/payload/tree
+  DEPENDS ${LUM_PAYLOAD_TREE} COMMENT "Product archive (FILE 501)")
+
+# PNG skin images.
+add_custom_command(OUTPUT ${LUM_GEN}/skin.rc
+  COMMAND ${T}/skin_gen ${LUM_GEN}/skin ${LUM_GEN}/skin.rc
+  DEPENDS ${T}/skin_gen COMMENT "Skin images")
+
+set(LUM_RESOURCE_FILES ${LUM_GEN}/language.u16.ini ${LUM_GEN}/actions.u16.ini
+  ${LUM_GEN}/manifest.u16.ini ${LUM_GEN}/lumbase.amzl ${LUM_GEN}/archive_library.amzl
+  ${LUM_GEN}/payload.7z ${LUM_GEN}/skin.rc)
+add_custom_target(lum_resources DEPENDS ${LUM_RESOURCE_FILES} EEMarker)
+
+configure_file(${R}/installer.rc.in ${LUM_GEN}/installer.rc @ONLY)
+set(LUM_INSTALLER_RC ${LUM_GEN}/installer.rc)
+set_source_files_properties(${LUM_INSTALLER_RC} PROPERTIES
+  OBJECT_DEPENDS "${LUM_RESOURCE_FILES};$<TARGET_FILE:EEMarker>")

@@ -1,0 +1,91 @@
+# Cross build for 32-bit Windows: the installer, the stand-in product modules,
+# and the Win32 tests that CTest runs under Wine.
+if(NOT LUM_DEPS_PREFIX)
+  message(FATAL_ERROR "LUM_DEPS_PREFIX (from tools/deps/win32-deps.sh) is required")
+endif()
+if(NOT LUM_HOST_TOOLS)
+  message(FATAL_ERROR "LUM_HOST_TOOLS (the host build's tools folder) is required")
+endif()
+
+set(LUM_GEN ${CMAKE_BINARY_DIR}/gen)
+file(MAKE_DIRECTORY ${LUM_GEN})
+set(LUM_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 LZMA_API_STATIC SODIUM_STATIC)
+# No libstdc++, libgcc or winpthread DLL may be needed next to our programs.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(lumdeps INTERFACE)
+target_include_directories(lumdeps INTERFACE ${LUM_DEPS_PREFIX}/include)
+target_link_libraries(lumdeps INTERFACE
+  ${LUM_DEPS_PREFIX}/lib/liblzma.a ${LUM_DEPS_PREFIX}/lib/libcrypto.a
+  ${LUM_DEPS_PREFIX}/lib/libsodium.a ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a
+  /usr/i686-w64-mingw32/lib/libz.a ws2_32 crypt32 bcrypt)
+
+add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES})
+target_include_directories(lumcore PUBLIC ${PROJECT_SOURCE_DIR} ${LUM_GEN})
+target_compile_options(lumcore PRIVATE ${LUM_WARNINGS})
+target_link_libraries(lumcore PUBLIC lumdeps)
+
+add_library(lumwin STATIC ${LUM_WIN_SOURCES})
+target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
+target_link_libraries(lumwin PUBLIC lumcore shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
+  comctl32 version imm32 userenv ntdll uuid)
+
+# --- signing key: generated once per build folder; the base module pins it ---
+set(LUM_SIGN_KEY ${CMAKE_BINARY_DIR}/keys/image-signing.key)
+set(LUM_TRUST_HEADER ${LUM_GEN}/lum_trust_key.h)
+add_custom_command(OUTPUT ${LUM_TRUST_HEADER}
+  COMMAND ${LUM_HOST_TOOLS}/lum_sign keygen ${LUM_SIGN_KEY} ${LUM_TRUST_HEADER}
+  COMMENT "Signing key for trusted images")
+add_custom_target(lum_trust_key DEPENDS ${LUM_TRUST_HEADER})
+
+function(lum_sign_target target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${LUM_HOST_TOOLS}/lum_sign sign ${LUM_SIGN_KEY} $<TARGET_FILE:${target}>
+    COMMENT "Signing ${target}")
+  add_dependencies(${target} lum_trust_key)
+endfunction()
+
+add_subdirectory(product)
+include(cmake/resources.cmake)
+
+add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp ${LUM_INSTALLER_RC})
+target_link_libraries(LumBastionSetup PRIVATE lumwin)
+target_link_options(LumBastionSetup PRIVATE -municode)
+target_compile_options(LumBastionSetup PRIVATE ${LUM_WARNINGS})
+set_target_properties(LumBastionSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(LumBastionSetup lum_resources)
+lum_sign_target(LumBastionSetup)
+
+# --- tests under Wine ---
+enable_testing()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/wine/wine-run.sh)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB LUM_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+if(LUM_WIN_TESTS)
+  add_executable(lum_win_tests ${LUM_WIN_TESTS} ${LUM_INSTALLER_RC})
+  target_link_libraries(lum_win_tests PRIVATE lumwin gtest gtest_main)
+  target_compile_options(lum_win_tests PRIVATE ${LUM_WARNINGS})
+  add_dependencies(lum_win_tests lum_resources)
+  lum_sign_target(lum_win_tests)
+  add_test(NAME win32_units COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_win_tests>)
+endif()
+
+file(GLOB LUM_E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*_test.cpp)
+if(LUM_E2E_TESTS)
+  add_executable(lum_e2e_tests ${LUM_E2E_TESTS})
+  target_link_libraries(lum_e2e_tests PRIVATE lumwin gtest gtest_main)
+  target_compile_options(lum_e2e_tests PRIVATE ${LUM_WARNINGS})
+  add_dependencies(lum_e2e_tests LumBastionSetup)
+  add_test(NAME installer_e2e COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_e2e_tests>)
+  set_tests_properties(installer_e2e PROPERTIES
+    ENVIRONMENT "LUM_INSTALLER=$<TARGET_FILE:LumBastionSetup>;LUM_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endif()
+
+# Runs a program under Wine and prints its full exit code (demo, benchmarks).
+add_executable(lum_exec ${PROJECT_SOURCE_DIR}/tests/wine/lum_exec.cpp)
+target_link_libraries(lum_exec PRIVATE lumcore)
+target_link_options(lum_exec PRIVATE -municode)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Prints the path of a booted 32-bit Wine prefix to copy tests from, booting it
+# once (wineboot -i) under a lock so parallel callers wait for one boot.
+set -euo pipefail
+cache=${LUM_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lum-bastion-wine}
+ver=$(wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n' _)
+template="$cache/template-$ver"
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+if [ ! -f "$template/.booted" ]; then
+  rm -rf "$template"
+  echo "wine: booting a template prefix (once) ..." >&2
+  t0=$SECONDS
+  WINEPREFIX="$template" WINEARCH=win64 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" HOME="$cache/home" \
+    wineboot -i >/dev/null 2>&1
+  WINEPREFIX="$template" wineserver -w
+  touch "$template/.booted"
+  echo "wine: template booted in $((SECONDS - t0)) s" >&2
+fi
+echo "$template"
