@@ -1,0 +1,26 @@
+// Text helpers shared by every subsystem. Portable: wide strings are UTF-16
+// on Windows and UTF-32 on Linux, so byte-level UTF-16LE is converted
+// explicitly and behaves the same on both.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lum {
+
+std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
+// UTF-16LE bytes (no BOM handling) to a wide string; an odd last byte is dropped.
+std::wstring Utf16LeToWide(const uint8_t* data, size_t size);
+std::vector<uint8_t> WideToUtf16Le(const std::wstring& wide, bool withBom);
+
+// A-Z to a-z only, as the installer's switches and codes are ASCII.
+std::wstring ToLowerAscii(std::wstring text);
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
+bool ContainsNoCase(const std::wstring& text, const std::wstring& needle);
+std::wstring TrimBlanks(const std::wstring& text);  // blanks, tabs, CR, LF
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t sep, bool skipEmpty);
+
+}  // namespace lum
