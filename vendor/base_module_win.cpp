@@ -1,0 +1,118 @@
+#include "vendor/base_module_win.h"
+
+#include <mutex>
+
+#include "app/install_log.h"
+#include "vendor/base_module_bridge_win.h"
+#include "vendor/trust_kind.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kLog = "vendor";
+
+// Holds one reference of a module object and releases it.
+template <typename Interface>
+class ObjectRef {
+ public:
+  ObjectRef() = default;
+  ~ObjectRef() {
+    if (object_) object_->Release();
+  }
+  ObjectRef(const ObjectRef&) = delete;
+  ObjectRef& operator=(const ObjectRef&) = delete;
+
+  bool Create(const BaseModuleBinding& module, const GUID& iid) {
+    void* out = nullptr;
+    if (module.CreateObject(iid, &out) != 0 || !out) return false;
+    object_ = static_cast<Interface*>(out);
+    return true;
+  }
+  Interface* Get() const { return object_; }
+  Interface* operator->() const { return object_; }
+
+ private:
+  Interface* object_ = nullptr;
+};
+
+ULONG PropertyOrZero(ILumFileProperties* object, ULONG id) {
+  ULONG value = 0;
+  return SUCCEEDED(object->GetProperty(id, &value)) ? value : 0;
+}
+
+}  // namespace
+
+int VerifyFileByProperties(const BaseModuleBinding& module, const std::wstring& path, int* kind) {
+  *kind = kTrustKindNone;
+  ObjectRef<ILumFileProperties> properties;
+  if (!properties.Create(module, kIidFileProperties)) return 0;
+  if (FAILED(properties->Open(path.c_str()))) return 0;
+  *kind = TrustKindFromProperties(PropertyOrZero(properties.Get(), kFilePropertyCatalog),
+                                  PropertyOrZero(properties.Get(), kFilePropertySignature),
+                                  PropertyOrZero(properties.Get(), kFilePropertyPublisher));
+  return *kind == kTrustKindNone ? 0 : 1;
+}
+
+int VerifyFileWith(const BaseModuleBinding& module, const std::wstring& path, int* kind) {
+  int ignored = kTrustKindNone;
+  if (!kind) kind = &ignored;
+  *kind = kTrustKindNone;
+  if (!module.Loaded()) {
+    log::Action(kLog, L"verify file: base module not loaded, refused", path, 1);
+    return 0;
+  }
+  int trusted = 0;
+  auto entry = reinterpret_cast<VerifyFileFn>(module.Entry(kBaseEntryVerifyFile));
+  if (entry) {
+    trusted = entry(path.c_str(), kind);
+  } else {
+    trusted = VerifyFileByProperties(module, path, kind);
+  }
+  if (!trusted) *kind = kTrustKindNone;
+  log::Action(kLog,
+              trusted ? L"verify file: trusted, kind " + std::to_wstring(*kind)
+                      : std::wstring(L"verify file: refused"),
+              path, trusted ? 0 : 1);
+  return trusted;
+}
+
+std::wstring ReadIdentityText(const BaseModuleBinding& module) {
+  ObjectRef<ILumIdentity> identity;
+  if (!identity.Create(module, kIidIdentity)) return std::wstring();
+  wchar_t text[kIdentityTextMax] = {};
+  if (FAILED(identity->GetIdentityText(text, kIdentityTextMax))) return std::wstring();
+  text[kIdentityTextMax - 1] = L'\0';
+  return text;
+}
+
+bool LoadBaseModule(const std::wstring& path) {
+  bool decidedNow = false;
+  const bool loaded = BaseModuleBinding::Instance().Load(path, &decidedNow);
+  if (decidedNow) {
+    log::Action(kLog, loaded ? L"bind base module" : L"bind base module: not loaded", path,
+                loaded ? 0 : 1);
+  }
+  return loaded;
+}
+
+bool BaseModuleLoaded() { return BaseModuleBinding::Instance().Loaded(); }
+
+int VerifyFile(const std::wstring& path, int* kind) {
+  return VerifyFileWith(BaseModuleBinding::Instance(), path, kind);
+}
+
+std::wstring BaseIdentityText() {
+  // Read once, from the first call that finds the module bound.
+  static std::mutex lock;
+  static bool read = false;
+  static std::wstring text;
+  std::lock_guard<std::mutex> hold(lock);
+  if (!read && BaseModuleLoaded()) {
+    text = ReadIdentityText(BaseModuleBinding::Instance());
+    read = true;
+    log::Note(kLog, text.empty() ? L"base identity: unavailable" : L"base identity: read");
+  }
+  return text;
+}
+
+}  // namespace lum
