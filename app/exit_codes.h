@@ -1,0 +1,35 @@
+// Process exit codes. Stable: deployment tools, logs and statistics depend on
+// them, so a retired value is commented out and never reused.
+#pragma once
+
+namespace lum {
+
+enum ExitCode : int {
+  kExitInstalled = 0,              // installed (a relocated/restarted run reports its child's code)
+  kExitLanguageTable = 101,        // the language table could not be used
+  kExitNoGdiPlus = 102,            // "gdiplus.dll" could not be loaded
+  kExitBaseModule = 103,           // the vendor base module could not be written
+  kExitOtherInstance = 105,        // another installer holds the instance mutex
+  kExitNeedsElevation = 106,       // administrator rights are needed
+  kExitUnsupportedWindows = 107,   // silent check: Windows older than XP, or 5.2
+  kExitProcedureConstruct = 108,   // silent check: the install procedure could not be constructed
+  kExitInstallDirUnwritable = 109, // silent check: install folder cannot be created or written
+  kExitNoDiskSpace = 111,          // silent check: 300,000,000 bytes or less free
+  kExitUnsuitableDrive = 112,      // silent check: not a local fixed disk
+  kExitInstallDirEmpty = 113,      // silent check: the install folder is empty
+  kExitSelfProtection = 114,       // silent reinstall: self-protection could not be switched off
+  kExitNewerInstalled = 115,       // silent check: the installed product is newer
+  kExitWorkerThread = 333,         // interactive: the worker thread could not be started
+  kExitConflictWarden = 504,       // conflict: a partner edition is installed
+  kExitConflictInternet = 505,     // conflict: an older internet-security product
+  kExitConflictSafeBox = 506,      // conflict: the vendor's safe-box product
+  kExitConflictEdition = 507,      // conflict: another edition of this product
+  kExitConflictEnterprise = 508,   // conflict: the enterprise edition
+  kExitConflictWndFilter = 509,    // conflict: a window-filter product
+  kExitConflictCleaner = 510,      // conflict: the vendor's cleaner product
+};
+
+// English meaning of an exit code, for logs, the demo report and the README.
+const char* ExitCodeMeaning(int code);
+
+}  // namespace lum

@@ -1,0 +1,43 @@
+// The installer's log: one UTF-8 line per action that changes the machine or
+// decides the outcome, so an administrator can reconstruct a silent run.
+//
+//   2026-12-08 19:52:51.123 [startup] relocate: run copy | C:\Program Files\1_0\x.exe | 0
+//   time                    subsystem  what               where                 result code
+//
+// Lines written before a sink is attached are kept in memory and flushed to
+// the first sink, so the start-up steps before the command line is parsed are
+// not lost. Thread-safe: any thread may write; the sink is called under a lock.
+#pragma once
+#include <functional>
+#include <string>
+
+namespace lum {
+namespace log {
+
+using Sink = std::function<void(const std::string& utf8Line)>;
+
+// Attaches the sink (replacing any earlier one) and flushes buffered lines.
+void SetSink(Sink sink);
+// Detaches the sink; later lines are buffered again (bounded).
+void ClearSink();
+
+// One action: `what` says what was done, `where` names the path, key or
+// command it touched, `code` is the result (0 = success, else the code).
+void Action(const char* subsystem, const std::wstring& what, const std::wstring& where, long code);
+// A decision or a fact without a target.
+void Note(const char* subsystem, const std::wstring& what);
+
+// Formats one line (without the newline); exposed for tests.
+std::string FormatLine(const std::string& timestamp, const char* subsystem,
+                       const std::wstring& what, const std::wstring& where, long code,
+                       bool hasCode);
+
+#ifdef _WIN32
+// Opens (appends to) a UTF-8 log file and attaches it as the sink.
+bool OpenFile(const std::wstring& path);
+// "%TEMP%\LumBastionSetup_<yyyymmdd_hhmmss>.log"
+std::wstring DefaultSilentLogPath();
+#endif
+
+}  // namespace log
+}  // namespace lum
