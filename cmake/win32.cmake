@@ -51,7 +51,7 @@ include(cmake/resources.cmake)
 
 add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp ${LUM_INSTALLER_RC})
 target_link_libraries(LumBastionSetup PRIVATE lumwin)
-target_link_options(LumBastionSetup PRIVATE -municode)
+target_link_options(LumBastionSetup PRIVATE -municode -s)
 target_compile_options(LumBastionSetup PRIVATE ${LUM_WARNINGS})
 set_target_properties(LumBastionSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(LumBastionSetup lum_resources)
@@ -66,7 +66,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB LUM_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
 if(LUM_WIN_TESTS)
-  add_executable(lum_win_tests ${LUM_WIN_TESTS} ${LUM_INSTALLER_RC})
+  add_executable(lum_win_tests ${LUM_WIN_TESTS} ${LUM_INSTALLER_RC}
+    ${PROJECT_SOURCE_DIR}/tests/win32/test_resources.rc)
   target_link_libraries(lum_win_tests PRIVATE lumwin gtest gtest_main)
   target_compile_options(lum_win_tests PRIVATE ${LUM_WARNINGS})
   add_dependencies(lum_win_tests lum_resources)
@@ -81,8 +82,10 @@ if(LUM_E2E_TESTS)
   target_compile_options(lum_e2e_tests PRIVATE ${LUM_WARNINGS})
   add_dependencies(lum_e2e_tests LumBastionSetup)
   add_test(NAME installer_e2e COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_e2e_tests>)
-  set_tests_properties(installer_e2e PROPERTIES
-    ENVIRONMENT "LUM_INSTALLER=$<TARGET_FILE:LumBastionSetup>;LUM_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # Windows paths (Wine maps / to Z:\), so the tests need no conversion.
+  string(REPLACE "/" "\\" lum_build_win "Z:${CMAKE_BINARY_DIR}")
+  set_tests_properties(installer_e2e PROPERTIES TIMEOUT 900
+    ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 endif()
 
 # Runs a program under Wine and prints its full exit code (demo, benchmarks).

@@ -1,0 +1,23 @@
+#include "app/cloud_default.h"
+
+#include "app/text.h"
+#include "i18n/language_choice.h"
+
+namespace lum {
+
+CloudAnalysisDefault DecideCloudAnalysis(const CloudFacts& facts) {
+  if (!facts.cloudValuePresent && facts.skipUpload) return CloudAnalysisDefault::kOff;
+  bool on = false;
+  if (facts.offerAnswered && facts.offerMode == 2) {
+    const int bit = LanguageBit(facts.language);
+    on = bit >= 0 && bit < 64 && ((facts.offerLanguageMask >> bit) & 1u) != 0;
+  } else {
+    for (const wchar_t* code : {L"ru", L"zh-cn", L"zh-tw", L"vi", L"hi"})
+      if (EqualsNoCase(facts.language, code)) on = true;
+  }
+  // A reinstall keeps the user's own cloud setting.
+  if (on && facts.productInstalled && facts.cloudValuePresent) on = false;
+  return on ? CloudAnalysisDefault::kOn : CloudAnalysisDefault::kUnset;
+}
+
+}  // namespace lum

@@ -1,0 +1,75 @@
+// A compatibility layer set on the installer's path (by the Program
+// Compatibility Assistant after a failed run, or by the user) makes Windows
+// shim this process: the installer removes it and runs itself again clean.
+#include <windows.h>
+// These headers build on windows.h.
+#include <shellapi.h>
+
+#include "app/install_log.h"
+#include "app/startup_win.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/win_handle_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const wchar_t* kMuiCacheKey =
+    L"Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+
+bool DeleteValueIfPresent(HKEY root, const std::wstring& subkey, const std::wstring& name) {
+  RegKey key;
+  if (!key.Open(root, subkey, KEY_QUERY_VALUE | KEY_SET_VALUE)) return false;
+  return key.HasValue(name) && key.DeleteValue(name);
+}
+
+}  // namespace
+
+bool DeleteCompatLayerValue(const std::wstring& exePath) {
+  const std::wstring sid = CurrentUserSidString();
+  if (sid.empty() || exePath.empty()) return false;
+  const std::wstring subkey = sid + L"\\" + kCompatLayersKey;
+  const bool deleted = DeleteValueIfPresent(HKEY_USERS, subkey, exePath);
+  if (deleted) log::Action("startup", L"delete compatibility layer", subkey + L"\\" + exePath, 0);
+  return deleted;
+}
+
+bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCode) {
+  const std::wstring ownPath = OwnModulePath();
+  if (!DeleteCompatLayerValue(ownPath)) return false;
+
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = ownPath.c_str();
+  info.lpParameters = commandTail.empty() ? nullptr : commandTail.c_str();
+  info.nShow = SW_SHOW;
+  const std::wstring commandLine = L"\"" + ownPath + L"\" " + commandTail;
+  if (!::ShellExecuteExW(&info) || !info.hProcess) {
+    // The layer is gone for the next start; this run goes on as it is.
+    log::Action("startup", L"restart without compatibility layer", commandLine,
+                static_cast<long>(::GetLastError()));
+    return false;
+  }
+  UniqueHandle process(info.hProcess);
+  ::WaitForSingleObject(process.Get(), INFINITE);
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process.Get(), &code)) code = 0;
+  *childExitCode = code;
+  log::Action("startup", L"restarted run without compatibility layer finished", commandLine,
+              static_cast<long>(code));
+  return true;
+}
+
+bool ClearMuiCacheName(const std::wstring& exePath) {
+  if (exePath.empty()) return false;
+  const bool deleted =
+      DeleteValueIfPresent(HKEY_CLASSES_ROOT, kMuiCacheKey, exePath + L".FriendlyAppName");
+  if (deleted) log::Action("startup", L"delete MUI cache name", exePath + L".FriendlyAppName", 0);
+  return deleted;
+}
+
+}  // namespace lum

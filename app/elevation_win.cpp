@@ -1,0 +1,68 @@
+// Administrator rights: the installer writes under Program Files and HKLM and
+// installs services, so a run without them restarts itself through UAC.
+#include <windows.h>
+// These headers build on windows.h.
+#include <shellapi.h>
+
+#include "app/install_log.h"
+#include "app/startup_win.h"
+#include "app/text.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+bool ElevationCheckSkipped(bool tokenIsAdmin) {
+  const WindowsVersion version = GetWindowsVersion();
+  return tokenIsAdmin && version.major == 5 && version.minor == 2 && IsNativeX64OrIa64() &&
+         version.productType == VER_NT_WORKSTATION;
+}
+
+bool NeedsElevation(bool tokenIsAdmin) {
+  const WindowsVersion version = GetWindowsVersion();
+  if (version.major == 5 && (version.minor == 1 || version.minor == 2)) return !tokenIsAdmin;
+  return !tokenIsAdmin || !TokenIsElevated();
+}
+
+namespace {
+
+bool UacEnabled() {
+  RegKey key;
+  DWORD value = 0;
+  return key.Open(HKEY_LOCAL_MACHINE,
+                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                  KEY_QUERY_VALUE) &&
+         key.ReadDword(L"EnableLUA", &value) && value == 1;
+}
+
+void ShowFailure(const UacTexts& texts) {
+  ::MessageBoxW(nullptr, texts.failure.c_str(), texts.title.c_str(), MB_ICONINFORMATION);
+}
+
+}  // namespace
+
+bool RelaunchElevated(const UacTexts& texts) {
+  const std::wstring commandLine = ::GetCommandLineW();
+  if (ContainsNoCase(commandLine, kElevatedSwitch)) {
+    // The elevated copy is still not elevated: say so instead of looping.
+    log::Note("startup", L"elevated run still lacks administrator rights");
+    ShowFailure(texts);
+    return false;
+  }
+  if (!TokenInAdministratorsGroup() && !UacEnabled()) {
+    log::Note("startup", L"elevation not possible: not an administrator and UAC is off");
+    ShowFailure(texts);
+    return false;
+  }
+  const std::wstring ownPath = OwnModulePath();
+  const std::wstring parameters = commandLine + L" " + kElevatedSwitch;
+  HINSTANCE started = ::ShellExecuteW(nullptr, L"runas", ownPath.c_str(), parameters.c_str(),
+                                      nullptr, SW_SHOWNORMAL);
+  const long code =
+      reinterpret_cast<INT_PTR>(started) > 32 ? 0 : static_cast<long>(::GetLastError());
+  log::Action("startup", L"start elevated copy", L"\"" + ownPath + L"\" " + parameters, code);
+  return code == 0;
+}
+
+}  // namespace lum

@@ -1,0 +1,90 @@
+#include "app/session_environment_win.h"
+
+#include <windows.h>
+// These headers build on windows.h.
+#include <shlobj.h>
+
+#include <vector>
+
+#include "app/install_log.h"
+#include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+std::wstring ReadProductFolder() {
+  RegKey key;
+  std::wstring folder;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_QUERY_VALUE, RegView::k32) ||
+      !key.ReadString(L"Path", &folder) || folder.empty() || !FolderExists(folder))
+    return std::wstring();
+  return folder;
+}
+
+std::wstring DefaultInstallDir() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const int which = IsWow64() ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES;
+  if (!::SHGetSpecialFolderPathW(nullptr, folder, which, FALSE)) return std::wstring();
+  std::wstring path = folder;
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path + L"\\Lum\\Bastion";
+}
+
+ConflictInfo WinSessionEnvironment::FindConflictingProduct() {
+  log::Note("session", L"conflict detection not available in this build");
+  return ConflictInfo();
+}
+
+bool WinSessionEnvironment::LoadLanguageTable(IniTable& table) {
+  return table.LoadFromResource(kFileResourceType, kResLanguageTable);
+}
+
+bool WinSessionEnvironment::ActionScriptHasSection(const std::wstring& name) {
+  return IniTable::HasSection(kFileResourceType, kResActionScript, name);
+}
+
+uint64_t WinSessionEnvironment::PhysicalMemoryBytes() {
+  if (!memoryRead_) {
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof(status);
+    memoryBytes_ = ::GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+    memoryRead_ = true;
+  }
+  return memoryBytes_;
+}
+
+std::wstring WinSessionEnvironment::ProductFolder() { return ReadProductFolder(); }
+
+SystemLanguageFacts WinSessionEnvironment::SystemLanguage() {
+  SystemLanguageFacts facts;
+  facts.uiLanguage = ::GetUserDefaultUILanguage();
+  facts.geoNation = static_cast<int>(::GetUserGeoID(GEOCLASS_NATION));
+  facts.ansiCodePage = ::GetACP();
+  const int count = ::GetKeyboardLayoutList(0, nullptr);
+  if (count > 0) {
+    std::vector<HKL> layouts(static_cast<size_t>(count));
+    const int got = ::GetKeyboardLayoutList(count, layouts.data());
+    for (int i = 0; i < got; ++i)
+      facts.keyboardLanguages.push_back(
+          LOWORD(reinterpret_cast<ULONG_PTR>(layouts[static_cast<size_t>(i)])));
+  }
+  return facts;
+}
+
+std::wstring WinSessionEnvironment::InstalledProductLanguage(const std::wstring& installDir) {
+  const std::wstring config = WithTrailingSlash(installDir) + L"config.ini";
+  wchar_t value[101] = {};
+  ::GetPrivateProfileStringW(L"UI", L"language", L"", value, 100, config.c_str());
+  return value;
+}
+
+std::wstring WinSessionEnvironment::InstalledVersion(const std::wstring& installDir) {
+  FileVersion version;
+  if (!ReadFileVersion(WithTrailingSlash(installDir) + L"ZVVer.dll", &version))
+    return std::wstring();
+  return version.Text();
+}
+
+}  // namespace lum

@@ -1,0 +1,186 @@
+// RunInstaller: the start-up sequence of the installer process, from the
+// first instruction to the exit code. Each step lives in its own file; this
+// one only orders them and records every decision in the log.
+#include "app/startup_win.h"
+
+#include <windows.h>
+// These headers build on windows.h.
+#include <commctrl.h>
+#include <imm.h>
+#include <shellapi.h>
+
+#include "app/command_line.h"
+#include "app/command_line_win.h"
+#include "app/exit_codes.h"
+#include "app/hash_detection.h"
+#include "app/install_log.h"
+#include "app/later_components_win.h"
+#include "app/session_environment_win.h"
+#include "app/session_settings.h"
+#include "app/text.h"
+#include "system/file_ops_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "startup";
+
+// The log file: "/log:<path>", or the default file of a silent run. Read
+// from the raw switches so that it opens before anything else happens; lines
+// written before (library preloading) are buffered by the log and flushed.
+void OpenLogFromSwitches(const std::wstring& tail) {
+  CommandLineOptions options;
+  ParseCommandLineTail(tail, L':', options);
+  std::wstring path = LogPathOption(options);
+  if (path.empty() && options.Has(L"s")) path = log::DefaultSilentLogPath();
+  if (!path.empty()) log::OpenFile(path);
+}
+
+int Finish(int result) {
+  log::Action(kLog, std::wstring(L"exit: ") + Utf8ToWide(ExitCodeMeaning(result)), L"", result);
+  return result;
+}
+
+void CommonWindowSetup() {
+  ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  StartTrayLink();
+}
+
+void OpenReferralPage() {
+  const std::wstring link = GetReferralLink();
+  if (link.empty()) return;
+  if (OpenLinkWithLoweredRights(link)) {
+    log::Action(kLog, L"open referral page (lowered rights)", link, 0);
+    return;
+  }
+  HINSTANCE opened =
+      ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  log::Action(kLog, L"open referral page", link,
+              reinterpret_cast<INT_PTR>(opened) > 32 ? 0 : static_cast<long>(::GetLastError()));
+}
+
+bool InstalledIsBuild1133(const std::wstring& productFolder) {
+  if (productFolder.empty()) return false;
+  FileVersion version;
+  return ReadFileVersion(WithTrailingSlash(productFolder) + L"ZVVer.dll", &version) &&
+         version.major == 8 && version.minor == 2 && version.build == 0 && version.revision == 1133;
+}
+
+}  // namespace
+
+InstalledProductFacts& InstalledFacts() {
+  static InstalledProductFacts facts;
+  return facts;
+}
+
+void CollectInstalledProductFacts() {
+  InstalledProductFacts& facts = InstalledFacts();
+  facts.osText = OsText();
+  facts.folder = ReadProductFolder();
+  if (facts.folder.empty()) return;
+  WinSessionEnvironment env;
+  facts.version = env.InstalledVersion(facts.folder);
+  const std::wstring config = WithTrailingSlash(facts.folder) + L"config.ini";
+  auto read = [&config](const wchar_t* key, const wchar_t* def) {
+    wchar_t value[101] = {};
+    ::GetPrivateProfileStringW(L"UI", key, def, value, 100, config.c_str());
+    return std::wstring(value);
+  };
+  facts.language = read(L"language", L"en");
+  facts.channel = read(L"channel", L"");
+  facts.subChannel = read(L"schannel", L"");
+  if (facts.channel.empty() || facts.channel == L" ") facts.channel = L"0";
+  if (facts.subChannel.empty() || facts.subChannel == L" ") facts.subChannel = L"0";
+  log::Note(kLog, L"installed product " + facts.version + L" in " + facts.folder);
+}
+
+int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCommand) {
+  // The log opens first, from the raw switches, so that a run which hands over
+  // to a relocated copy writes its own lines before the copy's.
+  OpenLogFromSwitches(commandTail);
+  ::ImmDisableIME(static_cast<DWORD>(-1));
+  PreloadSystemLibraries(GetWindowsVersion().IsWindows10OrLater());
+  const bool tokenIsAdmin = TokenIsAdmin();
+  log::Note(kLog, std::wstring(L"command line tail: ") + commandTail +
+                      (tokenIsAdmin ? L" (administrator token)" : L" (no administrator token)"));
+
+  SessionSettings& session = Session();
+  const std::wstring ownPath = OwnModulePath();
+  CommandLineOptions options;
+
+  std::wstring baseFolder;
+  const BaseModuleResult base = ExtractBaseModule(&baseFolder);
+  if (base == BaseModuleResult::kFailed) return Finish(kExitBaseModule);
+  if (base == BaseModuleResult::kWritten) {
+    DWORD childCode = 0;
+    if (RelocateAndRerun(commandTail, &childCode)) return Finish(static_cast<int>(childCode));
+    CollectInstalledProductFacts();
+    WinSessionEnvironment env;
+    if (!session.Setup(env)) {
+      log::Note(kLog, L"language table unusable");
+      return Finish(kExitLanguageTable);
+    }
+    languageCode = session.language;
+    if (session.ApplyChannelFromFileName(FileNamePart(ownPath)))
+      log::Note(kLog, L"channel from file name: " + session.channel);
+    if (ParseCommandLineTail(commandTail, L':', options) && !options.Empty())
+      ApplyCommandLine(options, session, env, WaitUntilSystemQuiet);
+    if (!session.silent) DetectHashForms(ownPath, options, session);
+    if (session.promoOptions.empty()) session.FillPromoOptionsFromTable();
+    log::Note(kLog, L"language " + session.language + L", channel " + session.channel + L"/" +
+                        session.subChannel + (session.silent ? L", silent" : L", interactive"));
+  }
+
+  UniqueModule gdiplus(::LoadLibraryW(L"gdiplus.dll"));
+  if (!gdiplus) {
+    log::Action(kLog, L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));
+    if (!session.silent)
+      ::MessageBoxW(nullptr, session.Text(L"ERROR_CNNOGDIPLUS").c_str(),
+                    session.Text(L"title").c_str(), MB_OK);
+    return Finish(kExitNoGdiPlus);
+  }
+
+  DWORD restartedCode = 0;
+  if (ClearCompatibilityLayer(commandTail, &restartedCode))
+    return Finish(static_cast<int>(restartedCode));
+  if (GetWindowsVersion().IsWindows8OrLater()) ClearMuiCacheName(ownPath);
+
+  UniqueHandle instanceMutex;
+  if (AcquireSingleInstance(session.silent, &instanceMutex) != 0) return Finish(kExitOtherInstance);
+
+  CoInit com;
+  OleInit ole;
+
+  if (!ElevationCheckSkipped(tokenIsAdmin) && NeedsElevation(tokenIsAdmin)) {
+    instanceMutex.Reset();  // the elevated copy must be able to take it
+    log::Note(kLog, L"administrator rights needed");
+    if (!session.silent) {
+      UacTexts texts{session.Text(L"UAC_TITLE"), session.Text(L"UAC_MESSAGE"),
+                     session.Text(L"UAC_ELEVATION_FAILED_MESSAGE")};
+      RelaunchElevated(texts);
+    }
+    return Finish(kExitNeedsElevation);
+  }
+
+  CommonWindowSetup();
+  if (reportChannel.empty()) reportChannel = session.channel;
+  if (reportSubChannel.empty()) reportSubChannel = session.subChannel;
+  installedBuild1133 = InstalledIsBuild1133(ReadProductFolder());
+
+  const int result = session.silent ? RunSilent() : RunInteractive(instance, showCommand);
+
+  if (result == kExitInstalled) {
+    if (!session.clientId.empty()) SendChannelReport(4000);
+    OpenReferralPage();
+  }
+
+  StopTrayLink();
+  instanceMutex.Reset();
+  return Finish(result);
+}
+
+}  // namespace lum

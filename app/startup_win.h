@@ -1,0 +1,114 @@
+// Process start-up of the installer: the steps RunInstaller walks through,
+// each callable on its own so that the Win32 tests can drive them one by one.
+// Everything here runs on the main thread.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/cloud_default.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+
+constexpr const wchar_t* kInstanceMutexName = L"Local\\ZLumSafeI18NInstaller";
+constexpr const wchar_t* kInstallerWindowClass = L"ZLumInstallerClass";
+constexpr const wchar_t* kRelocationSwitch = L"/BNinstall";
+constexpr const wchar_t* kElevatedSwitch = L"/elevated";
+constexpr const wchar_t* kCompatLayersKey =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+
+// The whole start-up sequence; returns the process exit code (exit_codes.h).
+int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCommand);
+
+// --- system libraries ---
+// The fixed list, in load order (87 names).
+const std::vector<const wchar_t*>& PreloadLibraryNames();
+// Loads each name from the system folder, ignoring failures; on Windows 10
+// "edputil.dll" as well. Returns how many loaded.
+int PreloadSystemLibraries(bool windows10);
+
+// --- vendor base module ---
+enum class BaseModuleResult {
+  kWritten,     // written (and loading attempted)
+  kNoTempPath,  // no temporary folder: the caller skips ahead
+  kFailed,      // neither folder could take it: exit 103
+};
+// "%08d_%08d_base" from seconds since 1970 and the tick count.
+std::wstring FormBaseFolderName(uint32_t seconds, uint32_t ticks);
+// Creates a new private folder under `parent` named `name`, or, when that
+// name is taken, `name` + "_1" ... "_15". Never reuses an existing folder.
+// Returns the created folder (no trailing backslash) or empty.
+std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wstring& name);
+// Writes resource FILE 504 as "Lumbase.dll" into a fresh folder under %TEMP%
+// (then under the common application data folder) and loads it.
+BaseModuleResult ExtractBaseModule(std::wstring* baseFolder);
+
+// --- relocation ---
+// True when `ownPath` lies inside `productFolder` (case-insensitive).
+bool RunsFromProductFolder(const std::wstring& ownPath, const std::wstring& productFolder);
+// "<Windows root>Program Files (x86)", else "...Program Files"; empty if neither exists.
+std::wstring RelocationParent();
+// The first of "<seconds>_0" ... "<seconds>_10" under `parent` that does not
+// exist (the last one when all do). Full path, no trailing backslash.
+std::wstring ChooseRelocationFolder(const std::wstring& parent, uint64_t seconds);
+// "\"copy\" tail /BNinstall", or "\"copy\" /BNinstall" for an empty tail.
+std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail);
+// Copies the installer under Program Files, runs the copy with /BNinstall
+// and waits. True when the copy ran; `childExitCode` is then its exit code
+// (0 when it could not be read).
+bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode);
+
+// --- compatibility layer and MUI cache ---
+// Deletes the value named `exePath` under HKEY_USERS\<SID>\<Layers>. True
+// only when it existed and was deleted.
+bool DeleteCompatLayerValue(const std::wstring& exePath);
+// When a compatibility layer was set for this installer: deletes it, runs the
+// installer again with the same tail, waits, and answers true with the
+// restarted run's exit code (0 when unreadable).
+bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCode);
+// Deletes "<path>.FriendlyAppName" from the MUI cache (start-up calls it on
+// Windows 8 and later only). True when the value existed and was deleted.
+bool ClearMuiCacheName(const std::wstring& exePath);
+
+// --- single instance ---
+// 0 with `mutex` owning the instance mutex, or 105 when another installer
+// holds it (its window is brought forward unless silent).
+int AcquireSingleInstance(bool silent, UniqueHandle* mutex,
+                          const wchar_t* mutexName = kInstanceMutexName);
+// Brings the running installer's window to the foreground; false if none.
+bool BringRunningInstanceForward();
+
+// --- elevation ---
+// XP x64 / Server 2003 x64 workstation with an administrator token.
+bool ElevationCheckSkipped(bool tokenIsAdmin);
+bool NeedsElevation(bool tokenIsAdmin);
+struct UacTexts {
+  std::wstring title, message, failure;
+};
+// Starts the installer again with "runas" and " /elevated"; shows the failure
+// message instead when already elevated-once or when the shell cannot elevate.
+bool RelaunchElevated(const UacTexts& texts);
+
+// --- run modes ---
+int RunSilent();
+int RunInteractive(HINSTANCE instance, int showCommand);
+
+// Facts about the installed product kept for the reports.
+struct InstalledProductFacts {
+  std::wstring folder;
+  std::wstring version;  // of "ZVVer.dll"
+  std::wstring language = L"en";
+  std::wstring channel = L"0";
+  std::wstring subChannel = L"0";
+  std::wstring osText;  // "6.1-x64"
+};
+InstalledProductFacts& InstalledFacts();
+void CollectInstalledProductFacts();
+
+// Cloud-analysis default decided by the silent run (read by the install run).
+extern CloudAnalysisDefault cloudAnalysisDefault;
+
+}  // namespace lum

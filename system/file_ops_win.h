@@ -1,0 +1,41 @@
+// File and folder operations of the start-up path and the install engine.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace lum {
+
+bool FileExists(const std::wstring& path);    // exists and is not a folder
+bool FolderExists(const std::wstring& path);  // exists and is a folder
+// Deletes the folder with all its content (read-only entries included).
+// True when the folder is gone afterwards.
+bool DeleteFolderTree(const std::wstring& folder);
+// Schedules every entry directly inside `folder` and then the folder itself
+// for deletion at the next restart (MOVEFILE_DELAY_UNTIL_REBOOT, not
+// recursive). Returns the number of entries scheduled, the folder included.
+int ScheduleDeleteAtReboot(const std::wstring& folder);
+
+// Creates `path` (parent must exist; an existing folder is a failure) with a
+// protected DACL: full control for the current user, SYSTEM and the
+// Administrators only, nothing inherited, so no one else can plant files in
+// it before we load from it. False (and GetLastError) when not created.
+bool CreatePrivateFolder(const std::wstring& path);
+
+// Path with exactly one trailing backslash.
+std::wstring WithTrailingSlash(const std::wstring& path);
+// The part after the last '\' or '/'.
+std::wstring FileNamePart(const std::wstring& path);
+
+struct FileVersion {
+  uint16_t major = 0, minor = 0, build = 0, revision = 0;
+  std::wstring Text() const;  // "major.minor.build.revision"
+};
+// The fixed file version of a module's version resource.
+bool ReadFileVersion(const std::wstring& path, FileVersion* version);
+
+// The running module's own full path (empty when it cannot be read).
+std::wstring OwnModulePath();
+
+}  // namespace lum

@@ -1,0 +1,204 @@
+// The real installer started as a separate process: relocation, the single
+// instance, the compatibility-layer restart and the exit codes they report.
+//
+// LUM_INSTALLER names the installer: a Unix path (converted with Wine's
+// wine_get_dos_file_name) or a Windows path.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/exit_codes.h"
+#include "app/session_environment_win.h"
+#include "app/startup_win.h"
+#include "app/text.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+namespace {
+
+std::wstring InstallerPath() {
+  wchar_t value[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LUM_INSTALLER", value, 1023);
+  if (length == 0 || length >= 1023) return std::wstring();
+  std::wstring path(value, length);
+  if (path[0] != L'/') return path;
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  if (!toDos) return std::wstring();
+  WCHAR* dos = toDos(WideToUtf8(path).c_str());
+  if (!dos) return std::wstring();
+  std::wstring out = dos;
+  HeapFree(GetProcessHeap(), 0, dos);
+  return out;
+}
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
+
+// Runs `exe` with `args` and waits (at most two minutes); -1 when it did not
+// start or end.
+int RunProgram(const std::wstring& exe, const std::wstring& args) {
+  std::wstring line = L"\"" + exe + L"\" " + args;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return -1;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 1);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.Get(), &code);
+  return static_cast<int>(code);
+}
+
+std::wstring ReadText(const std::wstring& path) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::wstring();
+  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty())
+    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return Utf8ToWide(bytes);
+}
+
+size_t Count(const std::wstring& text, const std::wstring& needle) {
+  size_t n = 0;
+  for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+// Names "<digits>_<digits>" directly under the relocation parent.
+std::set<std::wstring> NumberedFolders() {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((RelocationParent() + L"\\*_*").c_str(), &data));
+  if (!find) return names;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name.find_first_not_of(L"0123456789_") == std::wstring::npos) names.insert(name);
+  } while (FindNextFileW(find.Get(), &data));
+  return names;
+}
+
+class StartupE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    installer_ = InstallerPath();
+    if (installer_.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+    download_ = TempFolder() + L"lum_e2e_download_" + tag;
+    DeleteFolderTree(download_);
+    ASSERT_TRUE(CreateDirectoryW(download_.c_str(), nullptr));
+    copy_ = download_ + L"\\LumBastionSetup.exe";
+    ASSERT_TRUE(CopyFileW(installer_.c_str(), copy_.c_str(), FALSE));
+    log_ = download_ + L"\\run.log";
+  }
+  void TearDown() override {
+    if (!download_.empty()) DeleteFolderTree(download_);
+  }
+  std::wstring LogSwitch() const { return L"/log:" + log_; }
+
+  std::wstring installer_, download_, copy_, log_;
+};
+
+TEST_F(StartupE2eTest, DownloadedInstallerRunsRelocatedCopyAndReportsItsExitCode) {
+  const std::set<std::wstring> before = NumberedFolders();
+  const std::wstring tail = L"/s " + LogSwitch();
+  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, tail));
+
+  const std::wstring log = ReadText(log_);
+  // The copy ran from a numbered folder under Program Files with the same tail.
+  const std::wstring expected = L"\\LumBastionSetup.exe\" " + tail + L" /BNinstall";
+  EXPECT_NE(std::wstring::npos, log.find(expected)) << log;
+  EXPECT_NE(std::wstring::npos, log.find(L"relocate: relocated copy finished")) << log;
+  EXPECT_NE(std::wstring::npos, log.find(RelocationParent() + L"\\")) << log;
+  // The copy itself did the silent run; the original did not run again.
+  EXPECT_EQ(1u, Count(log, L"install procedure not available in this build")) << log;
+  // Nothing is left under Program Files.
+  EXPECT_EQ(before, NumberedFolders());
+}
+
+TEST_F(StartupE2eTest, RelocationSwitchInAnyCaseRunsInPlace) {
+  const std::set<std::wstring> before = NumberedFolders();
+  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, L"/s /bninstall " + LogSwitch()));
+  const std::wstring log = ReadText(log_);
+  EXPECT_EQ(std::wstring::npos, log.find(L"relocate:")) << log;
+  EXPECT_NE(std::wstring::npos, log.find(L"install procedure not available in this build"));
+  EXPECT_EQ(before, NumberedFolders());
+}
+
+TEST_F(StartupE2eTest, InstallerInsideTheProductFolderRunsInPlace) {
+  const std::wstring product = download_ + L"\\Product";
+  ASSERT_TRUE(CreateDirectoryW(product.c_str(), nullptr));
+  const std::wstring inside = product + L"\\LumBastionSetup.exe";
+  ASSERT_TRUE(CopyFileW(installer_.c_str(), inside.c_str(), FALSE));
+  {
+    RegKey appPaths;
+    ASSERT_TRUE(appPaths.Create(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_ALL_ACCESS, RegView::k32));
+    ASSERT_TRUE(appPaths.WriteString(L"Path", product));
+  }
+  const int code = RunProgram(inside, L"/s " + LogSwitch());
+  RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kAppPathsKey, RegView::k32);
+
+  EXPECT_EQ(kExitProcedureConstruct, code);
+  const std::wstring log = ReadText(log_);
+  EXPECT_NE(std::wstring::npos, log.find(L"relocate: already inside the product folder")) << log;
+  EXPECT_EQ(std::wstring::npos, log.find(L"relocate: copy installer")) << log;
+}
+
+TEST_F(StartupE2eTest, SecondInstanceExits105WhileTheMutexIsHeld) {
+  UniqueHandle held(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
+  ASSERT_TRUE(held.Valid());
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/s /BNinstall " + LogSwitch()));
+  // Interactive: no window of the other installer to bring forward, same code.
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/BNinstall " + LogSwitch()));
+  const std::wstring log = ReadText(log_);
+  EXPECT_EQ(2u, Count(log, L"another installer holds the instance mutex")) << log;
+  EXPECT_EQ(std::wstring::npos, log.find(L"install procedure")) << log;
+
+  held.Reset();
+  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, L"/s /BNinstall " + LogSwitch()));
+}
+
+TEST_F(StartupE2eTest, CompatibilityLayerIsRemovedAndTheRestartedRunsCodeReported) {
+  {
+    RegKey layers;
+    ASSERT_TRUE(layers.Create(HKEY_CURRENT_USER, kCompatLayersKey, KEY_ALL_ACCESS));
+    ASSERT_TRUE(layers.WriteString(copy_, L"~ WINXPSP3"));
+  }
+  const std::wstring tail = L"/s /BNinstall " + LogSwitch();
+  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, tail));
+
+  RegKey layers;
+  ASSERT_TRUE(layers.Open(HKEY_CURRENT_USER, kCompatLayersKey, KEY_QUERY_VALUE));
+  EXPECT_FALSE(layers.HasValue(copy_));
+  const std::wstring log = ReadText(log_);
+  EXPECT_NE(std::wstring::npos, log.find(L"delete compatibility layer")) << log;
+  EXPECT_NE(std::wstring::npos,
+            log.find(L"restarted run without compatibility layer finished | \"" + copy_ + L"\" " +
+                     tail + L" | 108"))
+      << log;
+  // Only the restarted (still silent) run went on to the mutex and the silent branch.
+  EXPECT_EQ(1u, Count(log, L"take instance mutex")) << log;
+  EXPECT_EQ(1u, Count(log, L"install procedure not available in this build")) << log;
+}
+
+}  // namespace
+}  // namespace lum
