@@ -53,7 +53,8 @@ if(LUM_HOST_TESTS)
   add_executable(lum_host_tests ${LUM_HOST_TESTS})
   target_link_libraries(lum_host_tests PRIVATE lumcore GTest::gtest GTest::gtest_main)
   target_compile_options(lum_host_tests PRIVATE ${LUM_WARNINGS})
-  target_compile_definitions(lum_host_tests PRIVATE LUM_TOOLS_DIR="${CMAKE_BINARY_DIR}/tools")
+  target_compile_definitions(lum_host_tests PRIVATE LUM_TOOLS_DIR="${CMAKE_BINARY_DIR}/tools"
+    LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   # Some tests run the build tools, which must exist first.
   foreach(tool ${LUM_TOOL_SOURCES})
     get_filename_component(name ${tool} NAME_WE)
