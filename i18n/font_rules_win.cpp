@@ -1,0 +1,93 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "app/install_log.h"
+#include "app/session_environment_win.h"
+#include "i18n/font_rules.h"
+#include "install/file_bytes_win.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kLog = "fonts";
+
+// Writes the new theme next to nothing the product reads, then copies it
+// over the theme, so a failed write never leaves a half-written theme.
+bool ReplaceThroughTempFile(const std::wstring& themePath, const std::string& content) {
+  wchar_t tempFolder[MAX_PATH + 1] = {};
+  wchar_t tempFile[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, tempFolder);
+  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(tempFolder, L"", 0, tempFile) == 0) {
+    log::Action(kLog, L"create temporary theme file", tempFolder,
+                static_cast<long>(::GetLastError()));
+    return false;
+  }
+  const std::vector<uint8_t> bytes(content.begin(), content.end());
+  bool ok = WriteFileBytes(tempFile, bytes);
+  long code = ok ? 0 : static_cast<long>(::GetLastError());
+  if (ok) {
+    ok = ::CopyFileW(tempFile, themePath.c_str(), FALSE) != FALSE;
+    code = ok ? 0 : static_cast<long>(::GetLastError());
+  }
+  ::DeleteFileW(tempFile);
+  log::Action(kLog, L"write font faces into theme", themePath, code);
+  return ok;
+}
+
+}  // namespace
+
+FontSystemFacts CurrentFontSystemFacts() {
+  const WindowsVersion version = GetWindowsVersion();
+  FontSystemFacts facts;
+  facts.os = FontOsClassFromVersion(version.major, version.minor);
+  facts.uiLanguage = ::GetUserDefaultUILanguage();
+  return facts;
+}
+
+std::wstring ThemeProductFolder() {
+  RegKey key;
+  std::wstring folder;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_QUERY_VALUE, RegView::k32) ||
+      !key.ReadString(L"Path", &folder))
+    return std::wstring();
+  const bool slash = !folder.empty() && folder.back() == L'\\';
+  if (folder.size() >= MAX_PATH || (folder.size() == MAX_PATH - 1 && !slash)) return std::wstring();
+  if (!slash) folder += L'\\';
+  return folder;
+}
+
+bool ApplyFontRulesTo(const IniTable& languageTable, const FontSystemFacts& facts,
+                      const std::wstring& themePath) {
+  FontFaceTable faces;
+  if (!ChooseFontFaces(languageTable, facts, &faces)) {
+    log::Note(kLog, L"no language list; theme fonts left as they are");
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  if (!FileExists(themePath) || !ReadFileBytes(themePath, &bytes)) {
+    log::Action(kLog, L"read theme", themePath, static_cast<long>(::GetLastError()));
+    return false;
+  }
+  std::string rewritten;
+  if (!ReplaceFontBlock(std::string(bytes.begin(), bytes.end()), BuildFontBlock(faces),
+                        &rewritten)) {
+    log::Note(kLog, L"theme has no font face block: " + themePath);
+    return false;
+  }
+  return ReplaceThroughTempFile(themePath, rewritten);
+}
+
+bool ApplyFontRules(const IniTable& languageTable) {
+  const std::wstring folder = ThemeProductFolder();
+  if (folder.empty()) {
+    log::Note(kLog, L"product folder unknown; theme fonts not written");
+    return false;
+  }
+  return ApplyFontRulesTo(languageTable, CurrentFontSystemFacts(), folder + kThemeRelativePath);
+}
+
+}  // namespace lum

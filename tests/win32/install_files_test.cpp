@@ -1,0 +1,237 @@
+// The install engine's file writers against Wine's real files and registry:
+// the component manifest, the settings backup and the theme's font block.
+#include <gtest/gtest.h>
+#include <windows.h>
+// These headers build on windows.h.
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "app/text.h"
+#include "i18n/font_rules.h"
+#include "install/component_manifest.h"
+#include "install/file_bytes_win.h"
+#include "install/settings_backup.h"
+#include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const wchar_t* kAppPaths =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe";
+
+// A scratch folder under %TEMP%, removed with everything in it.
+class Scratch {
+ public:
+  explicit Scratch(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + name + L"_" + std::to_wstring(::GetCurrentProcessId());
+    DeleteFolderTree(path_);
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~Scratch() { DeleteFolderTree(path_); }
+  const std::wstring& Path() const { return path_; }
+  std::wstring Sub(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+ private:
+  std::wstring path_;
+};
+
+std::string ReadText(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(path, &bytes)) return std::string("<unreadable>");
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+  ::SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+}
+
+std::wstring Profile(const std::wstring& file, const std::wstring& section,
+                     const std::wstring& key) {
+  wchar_t value[1024] = {};
+  ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"<missing>", value, 1024, file.c_str());
+  return value;
+}
+
+IniTable LoadResourceTable(int id) {
+  IniTable table;
+  EXPECT_TRUE(table.LoadFromResource(kFileResourceType, id));
+  return table;
+}
+
+// --- component manifest ---------------------------------------------------
+
+TEST(InstallFilesTest, ManifestCreatesUnicodeUpdateConfigWithEveryShippedSection) {
+  Scratch install(L"Manifest Install Dir");
+  WriteComponentManifest(install.Path());
+  const std::wstring target = install.Sub(L"updatecfg.ini");
+  const std::string bytes = ReadText(target);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
+
+  EXPECT_EQ(L"2", Profile(target, L"iniopt", L"ver"));
+  EXPECT_EQ(L"", Profile(target, L"iniopt", L"path"));
+  const IniTable manifest = LoadResourceTable(kResManifest);
+  ASSERT_GT(manifest.SectionNames().size(), 1u);
+  for (const std::wstring& section : manifest.SectionNames()) {
+    if (section == L"iniopt") continue;
+    EXPECT_EQ(manifest.Value(section, L"ver"), Profile(target, section, L"ver"));
+    const std::wstring path = Profile(target, section, L"path");
+    EXPECT_EQ(0u, path.find(install.Path() + L"\\")) << path;  // folder keeps its case
+    const std::wstring inside = path.substr(install.Path().size());
+    EXPECT_EQ(ToLowerAscii(inside), inside);
+    EXPECT_EQ(L"<missing>", Profile(target, section, L"md5"));
+  }
+}
+
+TEST(InstallFilesTest, ManifestMergesIntoAnExistingAnsiFile) {
+  Scratch install(L"ManifestMerge");
+  const std::wstring target = install.Sub(L"updatecfg.ini");
+  WriteText(target, "[FeedBack.ini]\r\nver=9.9.9.9\r\nmd5=0ld\r\n[Mine]\r\nkeep=yes\r\n");
+  IniTable manifest;
+  const std::vector<uint8_t> source = WideToUtf16Le(
+      L"[iniopt]\r\nver=2\r\n[FeedBack.ini]\r\nver=1.0.0.1006\r\n"
+      L"path=%productpath%\\Config\\FeedBack.ini\r\nmd5=\r\n",
+      true);
+  ASSERT_TRUE(manifest.Parse(source.data(), source.size()));
+  ASSERT_TRUE(WriteComponentManifestFrom(manifest, install.Path()));
+
+  EXPECT_EQ("\xFF\xFE", ReadText(target).substr(0, 2));
+  EXPECT_EQ(L"1.0.0.1006", Profile(target, L"FeedBack.ini", L"ver"));
+  EXPECT_EQ(install.Path() + L"\\config\\feedback.ini", Profile(target, L"FeedBack.ini", L"path"));
+  EXPECT_EQ(L"0ld", Profile(target, L"FeedBack.ini", L"md5"));
+  EXPECT_EQ(L"yes", Profile(target, L"Mine", L"keep"));
+}
+
+TEST(InstallFilesTest, ManifestIntoAMissingFolderFailsQuietly) {
+  Scratch parent(L"ManifestMissing");
+  IniTable manifest = LoadResourceTable(kResManifest);
+  EXPECT_FALSE(WriteComponentManifestFrom(manifest, parent.Sub(L"absent")));
+  EXPECT_FALSE(FileExists(parent.Sub(L"absent\\updatecfg.ini")));
+}
+
+// --- settings backup ------------------------------------------------------
+
+TEST(InstallFilesTest, ShippedScriptIgnoresTheInstalledMonitorSettings) {
+  const RelativePathSet ignored = LoadReinstallIgnored();
+  EXPECT_EQ(1u, ignored.count(L"safemon\\setting.ini"));
+}
+
+TEST(InstallFilesTest, BackedUpSettingIsRestoredOnlyWhereTheFreshInstallHasNone) {
+  Scratch install(L"RestoreInstall");
+  Scratch backup(L"RestoreBackup");
+  const IniTable script = LoadResourceTable(kResActionScript);
+  // The uninstaller's half: both settings files go to the backup.
+  WriteText(install.Sub(L"GameBooster\\UDGame.dat"), "user games");
+  WriteText(install.Sub(L"GameBooster\\ListSettings.dat"), "user list");
+  ASSERT_EQ(2, BackUpSettings(script, install.Path(), backup.Path()));
+  ASSERT_TRUE(DeleteFolderTree(install.Sub(L"GameBooster")));
+  // The fresh install ships its own list, but no games file.
+  WriteText(install.Sub(L"GameBooster\\ListSettings.dat"), "fresh list");
+
+  RestoreBackedUpSettingsFrom(script, install.Path(), backup.Path());
+  EXPECT_EQ("user games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
+  EXPECT_EQ("fresh list", ReadText(install.Sub(L"GameBooster\\ListSettings.dat")));
+  EXPECT_FALSE(FolderExists(backup.Path()));
+}
+
+TEST(InstallFilesTest, RestoreUsesTheCommonApplicationDataBackupAndCreatesFolders) {
+  Scratch install(L"RestoreCommon");
+  const std::wstring backup = SettingsBackupFolder();
+  ASSERT_FALSE(backup.empty());
+  EXPECT_NE(std::wstring::npos, backup.find(L"\\LumBNBackup"));
+  WriteText(backup + L"\\GameBooster\\UDGame.dat", "kept games");
+  RestoreBackedUpSettings(install.Path());
+  EXPECT_EQ("kept games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
+  EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\ListSettings.dat")));
+  EXPECT_FALSE(FolderExists(backup));
+}
+
+TEST(InstallFilesTest, BackupThatIsAPlainFileIsLeftAlone) {
+  Scratch install(L"RestorePlain");
+  Scratch parent(L"RestorePlainBackup");
+  const std::wstring backup = parent.Sub(L"LumBNBackup");
+  WriteText(backup, "not a folder");
+  RestoreBackedUpSettingsFrom(LoadResourceTable(kResActionScript), install.Path(), backup);
+  EXPECT_EQ("not a folder", ReadText(backup));
+  EXPECT_FALSE(FolderExists(install.Sub(L"GameBooster")));
+}
+
+// --- font rules -----------------------------------------------------------
+
+const char kTheme[] =
+    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<theme>\r\n  <fonts>\r\n"
+    "    <language_font_face><en face=\"Old\"/><xx face=\"Gone\"/></language_font_face>\r\n"
+    "  </fonts>\r\n</theme>\r\n";
+
+class FontRulesFileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    themePath_ = product_.Sub(L"config\\newui\\themes\\default\\theme.xml");
+    WriteText(themePath_, kTheme);
+    table_ = LoadResourceTable(kResLanguageTable);
+  }
+  void TearDown() override { RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kAppPaths, RegView::k32); }
+
+  void RegisterProduct(const std::wstring& folder) {
+    RegKey key;
+    ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kAppPaths, KEY_SET_VALUE, RegView::k32));
+    ASSERT_TRUE(key.WriteString(L"Path", folder));
+  }
+
+  Scratch product_{L"Font Product"};
+  std::wstring themePath_;
+  IniTable table_;
+};
+
+TEST_F(FontRulesFileTest, BlockIsRewrittenAndTheRestKeptByteForByte) {
+  ASSERT_TRUE(ApplyFontRulesTo(table_, FontSystemFacts{FontOsClass::kWin10, 0x0411}, themePath_));
+  const std::string theme = ReadText(themePath_);
+  const std::string head(kTheme, std::string(kTheme).find("<en face"));
+  const std::string tail = std::string(kTheme).substr(std::string(kTheme).find("</language"));
+  EXPECT_EQ(0u, theme.find(head));
+  EXPECT_EQ(theme.size() - tail.size(), theme.rfind(tail));
+  EXPECT_NE(std::string::npos, theme.find("<ja face=\"Yu Gothic UI\"/>"));
+  EXPECT_NE(std::string::npos, theme.find("<en face=\"Microsoft JhengHei\"/><es face="));
+  EXPECT_EQ(std::string::npos, theme.find("Gone"));
+}
+
+TEST_F(FontRulesFileTest, ProductFolderComesFromAppPaths) {
+  EXPECT_FALSE(ApplyFontRules(table_));  // not registered yet
+  RegisterProduct(product_.Path());      // no trailing backslash: one is added
+  EXPECT_EQ(product_.Path() + L"\\", ThemeProductFolder());
+  ASSERT_TRUE(ApplyFontRules(table_));
+  const std::string theme = ReadText(themePath_);
+  EXPECT_NE(std::string::npos, theme.find("<zh-TW face=\""));
+  EXPECT_EQ(std::string::npos, theme.find("Gone"));
+}
+
+TEST_F(FontRulesFileTest, TooLongProductPathIsRefused) {
+  RegisterProduct(std::wstring(259, L'a'));
+  EXPECT_EQ(L"", ThemeProductFolder());
+  RegisterProduct(L"C:\\" + std::wstring(256, L'a') + L"\\");
+  EXPECT_EQ(L"", ThemeProductFolder());
+  RegisterProduct(L"C:\\" + std::wstring(255, L'a') + L"\\");
+  EXPECT_EQ(259u, ThemeProductFolder().size());
+}
+
+TEST_F(FontRulesFileTest, ThemeWithoutMarkersOrLanguagesIsNotTouched) {
+  const std::string plain = "<theme><fonts></fonts></theme>";
+  WriteText(themePath_, plain);
+  EXPECT_FALSE(ApplyFontRulesTo(table_, FontSystemFacts{}, themePath_));
+  EXPECT_EQ(plain, ReadText(themePath_));
+
+  WriteText(themePath_, kTheme);
+  EXPECT_FALSE(ApplyFontRulesTo(IniTable(), FontSystemFacts{}, themePath_));
+  EXPECT_EQ(kTheme, ReadText(themePath_));
+  EXPECT_FALSE(ApplyFontRulesTo(table_, FontSystemFacts{}, product_.Sub(L"missing.xml")));
+}
+
+}  // namespace
+}  // namespace lum
