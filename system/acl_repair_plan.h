@@ -1,0 +1,53 @@
+// Which rights the installer repairs on the product's registry branches and
+// folders before anything is copied. Pure planning from injected facts; the
+// Win32 side (system/registry_access_win.h) gathers the facts and applies it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "system/registry_roots.h"
+
+namespace lum {
+
+constexpr uint32_t kKeyFullRights = 0xF003F;     // KEY_ALL_ACCESS
+constexpr uint32_t kKeyReadRights = 0x20019;     // KEY_READ
+constexpr uint32_t kFileFullRights = 0x1F01FF;   // FILE_ALL_ACCESS
+constexpr uint32_t kFileReadRights = 0x1200A9;   // read and execute
+
+struct AclRepairFacts {
+  std::wstring currentUser;          // account name of the installing user
+  bool userIsAdmin = false;          // the shell's is-user-an-admin test
+  bool administratorsExists = true;  // the "Administrators" account exists here
+  bool usersExists = true;           // the "Users" account exists here
+  std::wstring commonAppData;        // CSIDL_COMMON_APPDATA (may be empty)
+  std::wstring userAppData;          // CSIDL_APPDATA (may be empty)
+  bool commonProductFolderExists = false;  // <commonAppData>\LumBastion
+  bool userProductFolderExists = false;    // <userAppData>\LumBastion
+};
+
+struct KeyGrant {
+  RegRoot root;
+  std::wstring path;
+  std::wstring trustee;
+  uint32_t rights;
+  bool strict;  // grant unless already allowed (else only when denied)
+};
+
+struct FolderGrant {
+  std::wstring path;
+  std::wstring trustee;
+  uint32_t rights;
+};
+
+struct AclRepairPlan {
+  std::vector<KeyGrant> keys;
+  std::vector<FolderGrant> folders;
+};
+
+// The product keys (HKLM and HKCU "Software\LumBastion" and "Software\LumSafe")
+// with their ancestors, then the install folder with its ancestors and the
+// product's application-data folders.
+AclRepairPlan PlanProductAclRepair(const std::wstring& installFolder, const AclRepairFacts& facts);
+
+}  // namespace lum
