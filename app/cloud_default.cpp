@@ -9,8 +9,7 @@ CloudAnalysisDefault DecideCloudAnalysis(const CloudFacts& facts) {
   if (!facts.cloudValuePresent && facts.skipUpload) return CloudAnalysisDefault::kOff;
   bool on = false;
   if (facts.offerAnswered && facts.offerMode == 2) {
-    const int bit = LanguageBit(facts.language);
-    on = bit >= 0 && bit < 64 && ((facts.offerLanguageMask >> bit) & 1u) != 0;
+    on = LanguageInMask(facts.language, facts.offerLanguageMask);
   } else {
     for (const wchar_t* code : {L"ru", L"zh-cn", L"zh-tw", L"vi", L"hi"})
       if (EqualsNoCase(facts.language, code)) on = true;

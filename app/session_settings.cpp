@@ -52,6 +52,8 @@ std::wstring reportChannel;
 std::wstring reportSubChannel;
 bool installedBuild1133 = false;
 
+std::wstring LanguageCode() { return languageCode.empty() ? std::wstring(L"en") : languageCode; }
+
 SessionSettings& Session() {
   static SessionSettings session;
   return session;

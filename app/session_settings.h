@@ -119,4 +119,8 @@ extern std::wstring reportChannel;     // filled once after the command line
 extern std::wstring reportSubChannel;
 extern bool installedBuild1133;        // installed ZVVer.dll is exactly 8.2.0.1133
 
+// The process-wide language code for code that does not see the record;
+// "en" while it is empty (before start-up chose a language).
+std::wstring LanguageCode();
+
 }  // namespace lum

@@ -135,4 +135,8 @@ int LanguageBit(const std::wstring& code) {
   return 2;
 }
 
+bool LanguageInMask(const std::wstring& code, uint64_t mask) {
+  return ((mask >> (LanguageBit(code) - 1)) & 1u) != 0;
+}
+
 }  // namespace lum

@@ -41,4 +41,8 @@ std::wstring NormaliseLanguage(const std::wstring& requested, const SystemLangua
 // unknown codes give 2).
 int LanguageBit(const std::wstring& code);
 
+// Whether the language is in an offer server's 64-bit language mask (two
+// 32-bit halves, low first): bit number 1 is the mask's lowest bit.
+bool LanguageInMask(const std::wstring& code, uint64_t mask);
+
 }  // namespace lum

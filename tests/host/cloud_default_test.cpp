@@ -36,9 +36,9 @@ TEST(CloudDefaultTest, OfferModeTwoUsesTheLanguageMask) {
   CloudFacts facts = Facts(L"en");
   facts.offerAnswered = true;
   facts.offerMode = 2;
-  facts.offerLanguageMask = uint64_t{1} << LanguageBit(L"en");
+  facts.offerLanguageMask = uint64_t{1} << 1;  // "en" is language 2, so bit 1
   EXPECT_EQ(CloudAnalysisDefault::kOn, DecideCloudAnalysis(facts));
-  facts.offerLanguageMask = ~(uint64_t{1} << LanguageBit(L"en"));
+  facts.offerLanguageMask = ~(uint64_t{1} << 1);
   EXPECT_EQ(CloudAnalysisDefault::kUnset, DecideCloudAnalysis(facts));
   facts.language = L"ru";  // the mask, not the market list, decides in mode 2
   facts.offerLanguageMask = 0;

@@ -22,8 +22,8 @@ TEST(NormaliseLanguage, PrimaryLanguageMap) {
     const wchar_t* code;
   } rows[] = {
       {0x0804, L"zh-CN"}, {0x1004, L"zh-TW"}, {0x0404, L"zh-TW"}, {0x0C04, L"zh-TW"},
-      {0x1404, L"zh-TW"},  // only sub-language 2 is simplified {0x0407, L"de"},    {0x0C0A, L"es"},
-                           // {0x080C, L"fr"},
+      {0x1404, L"zh-TW"},  // only sub-language 2 is simplified
+      {0x0407, L"de"},    {0x0C0A, L"es"},    {0x080C, L"fr"},
       {0x0410, L"it"},    {0x0411, L"ja"},    {0x0415, L"pl"},    {0x0816, L"pt"},
       {0x0416, L"pt"},    {0x0419, L"ru"},    {0x0444, L"ru"},    {0x046D, L"ru"},
       {0x0485, L"ru"},    {0x041F, L"tr"},    {0x042A, L"vi"},    {0x0439, L"hi"},
@@ -147,6 +147,15 @@ TEST(LanguageBit, NumbersInOfferServerOrder) {
   EXPECT_EQ(LanguageBit(L"ZH-CN"), 8);
   EXPECT_EQ(LanguageBit(L"ko"), 2);
   EXPECT_EQ(LanguageBit(L""), 2);
+}
+
+TEST(LanguageBit, MaskMembershipCountsFromBitOne) {
+  EXPECT_TRUE(LanguageInMask(L"zh-TW", 0x1));
+  EXPECT_FALSE(LanguageInMask(L"en", 0x1));
+  EXPECT_TRUE(LanguageInMask(L"en", 0x2));
+  EXPECT_FALSE(LanguageInMask(L"en", 0x4));  // that is "ru"
+  EXPECT_TRUE(LanguageInMask(L"pl", uint64_t{1} << 13));
+  EXPECT_TRUE(LanguageInMask(L"ko", 0x2));  // unknown codes count as English
 }
 
 }  // namespace
