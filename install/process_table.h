@@ -1,0 +1,35 @@
+// The process table behind every "is this program running" test: program file
+// name (lower case) -> process ids, filled from one snapshot of the process
+// list. Portable so that the name and folder rules are tested natively; the
+// snapshot itself is taken by process_termination_win.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace lum {
+
+class ProcessTable {
+ public:
+  // Adds one process of the snapshot (in snapshot order).
+  void Add(const std::wstring& programName, uint32_t processId);
+  void Clear() { byName_.clear(); }
+  bool Empty() const { return byName_.empty(); }
+
+  // The last process of that name in snapshot order; false when none runs.
+  bool Find(const std::wstring& programName, uint32_t* processId) const;
+  // Every process of that name, in snapshot order; false when none runs.
+  bool FindAll(const std::wstring& programName, std::vector<uint32_t>* processIds) const;
+
+ private:
+  std::map<std::wstring, std::vector<uint32_t>> byName_;
+};
+
+// Whether `path` lies in `folder`: both with '/' read as '\' and without
+// trailing backslashes, the folder must be a case-insensitive prefix of the
+// path, and the path must equal it or go on with '\'. An empty folder holds
+// nothing.
+bool PathLiesInFolder(const std::wstring& path, const std::wstring& folder);
+
+}  // namespace lum

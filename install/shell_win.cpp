@@ -1,0 +1,490 @@
+#include "install/shell_win.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <map>
+
+#include "app/install_log.h"
+#include "app/text.h"
+#include "install/process_termination_win.h"
+#include "install/tray_requests_win.h"
+#include "system/file_ops_win.h"
+#include "system/firewall_win.h"
+#include "system/folder_tree_win.h"
+#include "system/multi_user_registry_win.h"
+#include "system/reboot_flags.h"
+#include "system/reboot_ops_win.h"
+#include "system/registry_access_win.h"
+#include "system/registry_win.h"
+#include "system/service_control_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kLog = "script";
+constexpr size_t kMaxPath = MAX_PATH;  // 260
+constexpr const wchar_t* kActiveDefenseService = L"ZVActiveDefense";
+
+long LastErrorCode() { return static_cast<long>(GetLastError()); }
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH, temp);
+  return length && length <= MAX_PATH ? std::wstring(temp, length) : std::wstring();
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::wstring ShellFolder(int id) {
+  wchar_t path[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) return L"";
+  return path;
+}
+
+// The machine-wide folders of the script's tokens, read once per process; a
+// shell folder that cannot be read is left out.
+const std::map<std::wstring, std::wstring>& MachineFolders() {
+  static const std::map<std::wstring, std::wstring> folders = [] {
+    std::map<std::wstring, std::wstring> map;
+    static const wchar_t* const kTokens[] = {
+        L"desktop",          L"programs",         L"personal",
+        L"appdata",          L"favorites",        L"startup",
+        L"recent",           L"sendto",           L"startmenu",
+        L"desktopdirectory", L"fonts",            L"cookies",
+        L"history",          L"windows",          L"mypictures",
+        L"common_startmenu", L"common_programs",  L"common_startup",
+        L"common_desktopdirectory",               L"common_documents",
+        L"common_appdata",   L"system",           L"system(x86)",
+        L"system(x64)",      L"programfiles",     L"programfiles(x86)",
+        L"commonfiles",      L"commonfiles(x86)",
+    };
+    for (const wchar_t* token : kTokens) {
+      const std::wstring path = ShellFolder(MachineFolderId(token));
+      if (!path.empty()) map[token] = path;
+    }
+    const std::wstring windows = ShellFolder(CSIDL_WINDOWS);
+    if (windows.size() >= 2 && windows[1] == L':') map[L"systemroot"] = windows.substr(0, 2) + L"\\";
+    if (IsNativeX64OrIa64()) {
+      // The native Program Files folder: the 32-bit one without " (x86)".
+      std::wstring programFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+      const std::wstring suffix = L" (x86)";
+      if (EndsWithNoCase(programFiles, suffix)) {
+        programFiles.resize(programFiles.size() - suffix.size());
+      }
+      if (!programFiles.empty()) {
+        map[L"programfiles(x64)"] = programFiles;
+        map[L"commonfiles(x64)"] = programFiles + L"\\Common Files";
+      }
+    }
+    return map;
+  }();
+  return folders;
+}
+
+bool RemoveItem(const std::wstring& path) {
+  if (DeleteFileW(path.c_str())) return true;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return RemoveDirectoryW(path.c_str()) != FALSE;
+  }
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
+// Compares two files in 1 MiB blocks.
+bool SameContent(const std::wstring& a, const std::wstring& b) {
+  UniqueFileHandle fa(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueFileHandle fb(CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!fa || !fb) return false;
+  LARGE_INTEGER sa = {}, sb = {};
+  if (!GetFileSizeEx(fa.Get(), &sa) || !GetFileSizeEx(fb.Get(), &sb) ||
+      sa.QuadPart != sb.QuadPart) {
+    return false;
+  }
+  constexpr DWORD kBlock = 1 << 20;
+  std::vector<char> ba(kBlock), bb(kBlock);
+  while (true) {
+    DWORD ra = 0, rb = 0;
+    if (!ReadFile(fa.Get(), ba.data(), kBlock, &ra, nullptr) ||
+        !ReadFile(fb.Get(), bb.data(), kBlock, &rb, nullptr) || ra != rb) {
+      return false;
+    }
+    if (ra == 0) return true;
+    if (std::memcmp(ba.data(), bb.data(), ra) != 0) return false;
+  }
+}
+
+// A fresh "Lum*.tmp" name in `folder` (the empty file is created).
+std::wstring FreshTempName(const std::wstring& folder) {
+  wchar_t name[MAX_PATH + 1] = {};
+  if (!GetTempFileNameW(folder.c_str(), L"Lum", 0, name)) return L"";
+  return name;
+}
+
+template <typename Visit>
+void ForEachEntry(const std::wstring& folder, Visit visit) {
+  WIN32_FIND_DATAW data = {};
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    visit(name, data.dwFileAttributes);
+  } while (FindNextFileW(find.Get(), &data));
+}
+
+}  // namespace
+
+CShell::CShell(const std::wstring& installationFolder, const std::wstring& extractionFolder)
+    : installationFolder_(installationFolder.substr(0, kMaxPath)),
+      extractionFolder_(extractionFolder.substr(0, kMaxPath)) {}
+
+bool CShell::RunScript(const wchar_t* type, int id) {
+  IniTable script;
+  if (!script.LoadFromResource(type, id)) {
+    log::Action(kLog, L"action script not loaded", std::to_wstring(id), 1);
+    // The deferred-removal clean-up belongs to every run, script or not.
+    ClearDeferredRemoval();
+    return false;
+  }
+  RunScriptTable(script);
+  return true;
+}
+
+bool CShell::RunRegistrySection(const wchar_t* type, int id, const std::wstring& section) {
+  IniTable script;
+  if (!script.LoadFromResource(type, id)) return false;
+  return RunRegistrySectionTable(script, section);
+}
+
+bool CShell::ApplyFirewallSection(const wchar_t* type, int id) {
+  IniTable script;
+  if (!script.LoadFromResource(type, id)) return false;
+  ApplyFirewallTable(script);
+  return true;
+}
+
+bool CShell::SectionExists(const wchar_t* type, int id, const std::wstring& section) {
+  return IniTable::HasSection(type, id, section);
+}
+
+void CShell::RunScriptTable(const IniTable& script) {
+  log::Note(kLog, L"action script run for " + installationFolder_);
+  RunActionScript(script, *this);
+}
+
+bool CShell::RunRegistrySectionTable(const IniTable& script, const std::wstring& section) {
+  const bool found = RunRegistrySectionOf(script, section, *this);
+  log::Action(kLog, L"registry section", section, found ? 0 : 1);
+  return found;
+}
+
+bool CShell::ApplyFirewallTable(const IniTable& script) {
+  const bool found = RunFirewallSectionOf(script, *this);
+  log::Action(kLog, L"firewall section", kFirewallSection, found ? 0 : 1);
+  return found;
+}
+
+std::vector<std::wstring> CShell::DeferredRemovalFiles() const {
+  const std::wstring temp = TempFolder();
+  if (temp.empty() || installationFolder_.empty()) return {};
+  const std::wstring marker = UninstallMarkerName(installationFolder_);
+  return {temp + marker + L".bat", temp + marker + L".lst", temp + marker + L".vbs",
+          temp + L"removeLum.bat"};
+}
+
+void CShell::ClearDeferredRemoval() {
+  if (!installationFolder_.empty()) {
+    const bool removed = RemoveUninstallMarker(installationFolder_);
+    log::Action(kLog, removed ? L"pending removal marker deleted" : L"no pending removal marker",
+                UninstallMarkerName(installationFolder_), 0);
+  }
+  for (const std::wstring& file : DeferredRemovalFiles()) {
+    if (!Exists(file)) continue;
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    log::Action(kLog, L"delete removal file", file, DeleteFileW(file.c_str()) ? 0 : LastErrorCode());
+  }
+  leftovers_.clear();
+  hasLeftovers_ = false;
+}
+
+void CShell::CloseProductPrograms() { lum::CloseProductPrograms(); }
+
+void CShell::EndProcessesUnderInstallFolder(unsigned waitMs) {
+  const int result = EndProcessesUnder(installationFolder_, waitMs);
+  log::Action(kLog, L"end programs under install folder", installationFolder_, result);
+}
+
+bool CShell::EndAllProcesses(const std::wstring& program) { return lum::EndAllProcesses(program); }
+
+void CShell::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+bool CShell::RunHiddenAndWait(const std::wstring& program, const std::wstring& commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info = {};
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    log::Action(kLog, L"uninstall program not started", commandLine, LastErrorCode());
+    return false;
+  }
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  WaitForSingleObject(process.Get(), INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.Get(), &exitCode);
+  log::Action(kLog, L"uninstall program ran", commandLine, static_cast<long>(exitCode));
+  return true;
+}
+
+void CShell::RemoveService(const std::wstring& name, const std::wstring& program) {
+  const bool activeDefense = EqualsNoCase(name, kActiveDefenseService);
+  DWORD id = 0;
+  if (activeDefense) {
+    StopService();
+    for (int check = 0; check < 11 && FindProcess(program, &id); ++check) ::Sleep(1000);
+  }
+  if (FindProcess(program, &id)) {
+    lum::EndAllProcesses(program);
+    // A protected process may refuse to end; do not wait for it forever.
+    for (int check = 0; check < 10 && FindProcess(program, &id); ++check) ::Sleep(1000);
+  }
+  const bool stillRunning = FindProcess(program, &id);
+  if (stillRunning || GetWindowsVersion().AtLeast(6, 1)) {
+    MarkServiceForRemoval(name);
+  } else {
+    StopAndDeleteService(name, !activeDefense);
+  }
+}
+
+bool CShell::DeleteKey(const std::wstring& root, const std::wstring& path) {
+  const HKEY key = RootKeyFromName(root);
+  if (!key || path.empty()) {
+    log::Action(kLog, L"deletekey refused", root + L"\\" + path, ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  const bool ok = RegKey::DeleteTree(key, path, RegView::k32);
+  log::Action(kLog, L"deletekey", root + L"\\" + path, ok ? 0 : 1);
+  return ok;
+}
+
+bool CShell::DeleteEmptyKey(const std::wstring& root, const std::wstring& path) {
+  const HKEY rootKey = RootKeyFromName(root);
+  if (!rootKey || path.empty()) {
+    log::Action(kLog, L"deleteemptykey refused", root + L"\\" + path, ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  RegKey key;
+  if (key.Open(rootKey, path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, RegView::k32)) {
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+        subkeys != 0) {
+      log::Action(kLog, L"deleteemptykey: key has subkeys, kept", root + L"\\" + path, 0);
+      return false;
+    }
+  }
+  const LONG result = RegDeleteKeyExW(rootKey, path.c_str(), KEY_WOW64_32KEY, 0);
+  log::Action(kLog, L"deleteemptykey", root + L"\\" + path, result);
+  return result == ERROR_SUCCESS;
+}
+
+bool CShell::DeleteValue(const std::wstring& root, const std::wstring& path,
+                         const std::wstring& name) {
+  const HKEY rootKey = RootKeyFromName(root);
+  RegKey key;
+  const bool ok = rootKey && key.Open(rootKey, path, KEY_SET_VALUE, RegView::k32) &&
+                  key.DeleteValue(name);
+  log::Action(kLog, L"deleteval " + name, root + L"\\" + path, ok ? 0 : 1);
+  return ok;
+}
+
+bool CShell::WriteDword(const std::wstring& root, const std::wstring& path,
+                        const std::wstring& name, uint32_t value) {
+  const HKEY rootKey = RootKeyFromName(root);
+  RegKey key;
+  const bool ok = rootKey && key.Create(rootKey, path, KEY_SET_VALUE, RegView::k32) &&
+                  key.WriteDword(name, value);
+  log::Action(kLog, L"writevalue " + name + L" = " + std::to_wstring(value), root + L"\\" + path,
+              ok ? 0 : 1);
+  return ok;
+}
+
+bool CShell::WriteString(const std::wstring& root, const std::wstring& path,
+                         const std::wstring& name, const std::wstring& data) {
+  const HKEY rootKey = RootKeyFromName(root);
+  RegKey key;
+  const bool ok = rootKey && key.Create(rootKey, path, KEY_SET_VALUE, RegView::k32) &&
+                  key.WriteString(name, data);
+  log::Action(kLog, L"writevalue " + name + L" = \"" + data + L"\"", root + L"\\" + path,
+              ok ? 0 : 1);
+  return ok;
+}
+
+std::vector<IScriptBackend::MappedKey> CShell::MapCurrentUserKey(const std::wstring& path) {
+  std::vector<MappedKey> mapped;
+  for (const UserKey& user : MapKeyForEveryUser(HKEY_CURRENT_USER, path)) {
+    mapped.push_back({NameFromRootKey(user.root), user.path});
+  }
+  return mapped;
+}
+
+std::vector<std::wstring> CShell::FoldersForEveryUser(int folderId) {
+  std::vector<std::wstring> folders;
+  lum::FoldersForEveryUser(folderId, &folders);
+  return folders;
+}
+
+std::wstring CShell::MachineFolder(const std::wstring& token) {
+  const auto& folders = MachineFolders();
+  auto it = folders.find(ToLowerAscii(token));
+  return it == folders.end() ? std::wstring() : it->second;
+}
+
+bool CShell::ScheduleDelete(const std::wstring& path) {
+  const BOOL ok = MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  log::Action(kLog, L"delete at restart", path, ok ? 0 : LastErrorCode());
+  return ok != FALSE;
+}
+
+void CShell::RememberLeftover(const std::wstring& path) {
+  leftovers_.push_back(path);
+  hasLeftovers_ = true;
+  log::Action(kLog, L"left behind", path, 1);
+}
+
+bool CShell::DeletePath(const std::wstring& path, bool allowRestart) {
+  if (path.empty()) return false;
+  if (!Exists(path)) return true;
+  bool gone = RemoveItem(path);
+  if (!gone) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    gone = RemoveItem(path);
+  }
+  if (gone) {
+    log::Action(kLog, L"delete", path, 0);
+    return true;
+  }
+  const long error = LastErrorCode();
+  log::Action(kLog, L"delete failed", path, error);
+  if (allowRestart) {
+    ScheduleDelete(path);
+  } else if (!(EndsWithNoCase(path, L".lnk") && !Exists(path))) {
+    RememberLeftover(path);
+  }
+  return false;
+}
+
+bool CShell::DeleteTree(const std::wstring& folder, bool allowRestart) {
+  if (folder.empty() || folder.size() >= kMaxPath) {
+    log::Action(kLog, L"delete tree refused", folder, ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+    const std::wstring path = folder + L"\\" + name;
+    // A junction is removed as a link; what it points to is not ours.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      DeleteTree(path, allowRestart);
+    } else if (ContainsNoCase(path, L"Repair.exe")) {
+      // The repair tool must survive so that a broken install can be mended.
+      log::Action(kLog, L"kept", path, 0);
+    } else {
+      DeletePath(path, allowRestart);
+    }
+  });
+  return DeletePath(folder, allowRestart);
+}
+
+bool CShell::DeleteFolder(const std::wstring& path, bool allowRestart) {
+  if (!FolderExists(path)) return false;
+  return DeleteTree(path, allowRestart);
+}
+
+bool CShell::CopyFileItem(const std::wstring& source, const std::wstring& target,
+                          bool allowRestart) {
+  const std::wstring targetFolder = ParentFolder(target);
+  if (!targetFolder.empty()) CreateFolderTree(targetFolder);
+  if (!FileExists(source)) {
+    log::Action(kLog, L"copy: no source", source, ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  if (Exists(target) && !RemoveItem(target)) {
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveItem(target)) {
+      // In use: move it aside (a file in use may still be renamed) and let
+      // the restart delete it.
+      const std::wstring aside = FreshTempName(targetFolder.empty() ? L"." : targetFolder);
+      if (!aside.empty()) {
+        if (MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+          log::Action(kLog, L"moved aside", target + L" -> " + aside, 0);
+          ScheduleDelete(aside);
+        } else {
+          DeleteFileW(aside.c_str());
+        }
+      }
+    }
+  }
+  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    log::Action(kLog, L"copy", source + L" -> " + target, 0);
+    return true;
+  }
+  const long error = LastErrorCode();
+  if (SameContent(source, target)) {
+    log::Action(kLog, L"copy: target already identical", target, 0);
+    return true;
+  }
+  log::Action(kLog, L"copy failed", source + L" -> " + target, error);
+  if (allowRestart) {
+    const std::wstring staged = FreshTempName(targetFolder.empty() ? L"." : targetFolder);
+    if (!staged.empty() && CopyFileW(source.c_str(), staged.c_str(), FALSE) &&
+        MoveFileExW(staged.c_str(), target.c_str(),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+      SetRebootNeeded();
+      log::Action(kLog, L"replace at restart", staged + L" -> " + target, 0);
+    } else if (!staged.empty()) {
+      DeleteFileW(staged.c_str());
+    }
+  }
+  return false;
+}
+
+bool CShell::CopyTree(const std::wstring& source, const std::wstring& target) {
+  if (!FolderExists(source)) {
+    log::Action(kLog, L"copy tree: no source", source, ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  bool all = CreateFolderTree(target);
+  ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
+    const std::wstring from = source + L"\\" + name, to = target + L"\\" + name;
+    all &= (attributes & FILE_ATTRIBUTE_DIRECTORY) ? CopyTree(from, to)
+                                                   : CopyFileItem(from, to, false);
+  });
+  return all;
+}
+
+bool CShell::AuthorizeApplication(const std::wstring& imagePath, const std::wstring& displayName) {
+  const bool ok = lum::AuthorizeApplication(imagePath, displayName);
+  log::Action(kLog, L"firewall authorize \"" + displayName + L"\"", imagePath, ok ? 0 : 1);
+  return ok;
+}
+
+bool CShell::RevokeApplication(const std::wstring& imagePath) {
+  const bool ok = lum::RevokeApplication(imagePath);
+  log::Action(kLog, L"firewall revoke", imagePath, ok ? 0 : 1);
+  return ok;
+}
+
+}  // namespace lum

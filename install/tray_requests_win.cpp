@@ -1,0 +1,19 @@
+#include "install/tray_requests_win.h"
+
+#include "app/install_log.h"
+
+namespace lum {
+
+int BroadcastMonitorExit() {
+  log::Action("process", L"monitor exit broadcast: tray link not connected", L"ZLumSafeMonClass",
+              kTrayNotConnected);
+  return kTrayNotConnected;
+}
+
+int StopService() {
+  log::Action("process", L"stop request: tray link not connected", L"ZVActiveDefense",
+              kTrayNotConnected);
+  return kTrayNotConnected;
+}
+
+}  // namespace lum
