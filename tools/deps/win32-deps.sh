@@ -102,11 +102,61 @@ build_jsoncpp() {
   cmake --install "$src/b"
 }
 
+# 7-Zip's extract-only 7z bundle (LZMA, LZMA2, BCJ, BCJ2, AES, ...) as
+# "7z.dll". The bundle ships only an nmake makefile; its object list is
+# restated here for the gcc makefile, which brings the compile rules.
+build_7zip() {
+  local src; src=$(fetch 7zip) || return 1
+  local bundle="$src/CPP/7zip/Bundles/Format7zExtract"
+  cat >"$bundle/makefile.gcc" <<'MAKEFILE'
+PROG = 7z
+DEF_FILE = ../../Archive/Archive2.def
+LOCAL_FLAGS = -DZ7_EXTRACT_ONLY
+OBJS = \
+  $O/CRC.o $O/CrcReg.o $O/IntToString.o $O/MyString.o $O/MyVector.o $O/NewHandler.o \
+  $O/Sha256Reg.o $O/Sha256Prepare.o $O/StringConvert.o $O/StringToInt.o $O/Wildcard.o \
+  $O/PropVariant.o $O/Synchronization.o $O/System.o \
+  $O/CreateCoder.o $O/CWrappers.o $O/InBuffer.o $O/FilterCoder.o $O/LimitedStreams.o \
+  $O/MethodId.o $O/MethodProps.o $O/OutBuffer.o $O/ProgressUtils.o $O/PropId.o \
+  $O/StreamBinder.o $O/StreamObjects.o $O/StreamUtils.o $O/VirtThread.o \
+  $O/ArchiveExports.o $O/DllExports2.o \
+  $O/CoderMixer2.o $O/HandlerOut.o $O/ItemNameUtils.o $O/OutStreamWithCRC.o \
+  $O/ParseProperties.o \
+  $O/7zCompressionMode.o $O/7zDecode.o $O/7zExtract.o $O/7zHandler.o $O/7zHeader.o \
+  $O/7zIn.o $O/7zProperties.o $O/7zRegister.o \
+  $O/CodecExports.o $O/Bcj2Coder.o $O/Bcj2Register.o $O/BcjCoder.o $O/BcjRegister.o \
+  $O/BitlDecoder.o $O/BranchMisc.o $O/BranchRegister.o $O/ByteSwap.o $O/BZip2Crc.o \
+  $O/BZip2Decoder.o $O/BZip2Register.o $O/CopyCoder.o $O/CopyRegister.o \
+  $O/DeflateDecoder.o $O/DeflateRegister.o $O/DeltaFilter.o $O/Lzma2Decoder.o \
+  $O/Lzma2Register.o $O/LzmaDecoder.o $O/LzmaRegister.o $O/LzOutWindow.o \
+  $O/PpmdDecoder.o $O/PpmdRegister.o \
+  $O/7zAes.o $O/7zAesRegister.o $O/MyAes.o $O/MyAesReg.o \
+  $O/7zStream.o $O/Alloc.o $O/Bcj2.o $O/Bra.o $O/Bra86.o $O/BraIA64.o $O/CpuArch.o \
+  $O/Delta.o $O/Lzma2Dec.o $O/Lzma2DecMt.o $O/LzmaDec.o $O/MtDec.o $O/Ppmd7.o \
+  $O/Ppmd7Dec.o $O/SwapBytes.o $O/Threads.o \
+  $O/Aes.o $O/AesOpt.o $O/7zCrc.o $O/7zCrcOpt.o $O/Sha256.o $O/Sha256Opt.o \
+  $O/resource.o
+include ../../7zip_gcc.mak
+MAKEFILE
+  # No assembler: the C variants of the optimised routines are used.
+  make -C "$bundle" -f makefile.gcc -j"$jobs" IS_MINGW=1 MSYSTEM=1 DISABLE_RAR=1 \
+    CC="$CC" CXX="$CXX" RC="$RC" CFLAGS_WARN_WALL= \
+    LDFLAGS_STATIC_3="-static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup"
+  mkdir -p "$prefix/bin"
+  $STRIP -o "$prefix/bin/7z.dll" "$bundle/_o/7z.dll"
+  # The library travels alone inside the installer: system DLLs only.
+  if $host-objdump -p "$prefix/bin/7z.dll" | awk '/DLL Name:/ {print tolower($3)}' \
+       | grep -vxE 'kernel32\.dll|msvcrt\.dll|oleaut32\.dll|user32\.dll|advapi32\.dll'; then
+    echo "7z.dll imports a non-system DLL" >&2; return 1
+  fi
+}
+
 t_all=$SECONDS
 step liblzma build_xz
 step libcrypto build_openssl
 step libsodium build_sodium
 step jsoncpp build_jsoncpp
+step 7zip build_7zip
 touch "$prefix/.complete"
 echo "deps: all built in $((SECONDS - t_all)) s into $prefix" >&2
 echo "$prefix"
