@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/install_log.h"
+#include "install/pre_install_checks_win.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
@@ -33,8 +34,7 @@ std::wstring DefaultInstallDir() {
 }
 
 ConflictInfo WinSessionEnvironment::FindConflictingProduct() {
-  log::Note("session", L"conflict detection not available in this build");
-  return ConflictInfo();
+  return lum::FindConflictingProduct();
 }
 
 bool WinSessionEnvironment::LoadLanguageTable(IniTable& table) {
