@@ -63,3 +63,8 @@ if(LUM_HOST_TESTS)
   include(GoogleTest)
   gtest_discover_tests(lum_host_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# Benchmark: "amzl" unpacking against raw liblzma (figures only; see bench/).
+add_executable(amzl_bench ${PROJECT_SOURCE_DIR}/bench/amzl_bench.cpp)
+target_link_libraries(amzl_bench PRIVATE lumcore)
+target_compile_options(amzl_bench PRIVATE ${LUM_WARNINGS})
