@@ -1,6 +1,6 @@
 // The two branches after start-up: silent (outcome only in the exit code) and
-// interactive. Both need the install procedure; until it is part of the
-// build they stop where it would be constructed and report that honestly.
+// interactive. The interactive branch needs the main window, which this build
+// does not carry yet; it stops where the window would be created.
 #include <windows.h>
 
 #include "app/exit_codes.h"
@@ -9,6 +9,10 @@
 #include "app/session_environment_win.h"
 #include "app/session_settings.h"
 #include "app/startup_win.h"
+#include "install/install_proc_win.h"
+#include "install/pre_install_checks_win.h"
+#include "system/reboot_ops_win.h"
+#include "system/windows_version_win.h"
 #include "system/registry_win.h"
 
 namespace lum {
@@ -18,6 +22,8 @@ CloudAnalysisDefault cloudAnalysisDefault = CloudAnalysisDefault::kUnset;
 namespace {
 
 constexpr const wchar_t* kDeepScanKey = L"SOFTWARE\\LumBastion\\DeepScan";
+constexpr const wchar_t* kSelfProtectionDevice = L"\\\\.\\LumSelfProtection";
+constexpr DWORD kSelfProtectionQuery = 0x22204C;
 
 const wchar_t* CloudText(CloudAnalysisDefault value) {
   switch (value) {
@@ -52,6 +58,55 @@ void DecideSilentCloudDefault() {
   log::Note("silent", std::wstring(L"cloud analysis default: ") + CloudText(cloudAnalysisDefault));
 }
 
+// The self-protection driver vouches for this process; a driver that cannot
+// be opened (not installed) vouches, a driver that cannot answer does not.
+bool SelfProtectionVouches() {
+  UniqueFileHandle device(::CreateFileW(kSelfProtectionDevice, GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!device) return true;
+  DWORD pid = ::GetCurrentProcessId();
+  DWORD answer = 0;
+  DWORD returned = 0;
+  const bool asked = ::DeviceIoControl(device.Get(), kSelfProtectionQuery, &pid, sizeof(pid),
+                                       &answer, sizeof(answer), &returned, nullptr) != FALSE;
+  return asked && returned == sizeof(answer) && answer != 0;
+}
+
+bool InstalledOlderThan10() {
+  ProductVersion version;
+  return ReadInstalledProductVersion(&version) && version.High() < 0xA0000;
+}
+
+// Steps of the silent run from the self-protection switch to the finish of
+// the procedure; returns the run's result code.
+int RunSilentProcedure(SessionSettings& session) {
+  if (!session.productInstalled) {
+    if (PartnerOfferMode() == 2) session.showProduct = true;
+  } else if (GetWindowsVersion().IsXp() || !SelfProtectionVouches()) {
+    const bool off = DisableSelfProtection(session.installDir);
+    log::Action("silent", L"switch self-protection off", session.installDir,
+                off ? 0 : kExitSelfProtection);
+    if (!off) return kExitSelfProtection;
+  }
+
+  CInstallProc* procedure = GetInstallProc();
+  if (procedure->ErrorCode() != 0) return procedure->ErrorCode();
+  const int checked = SilentPreCheck(session, procedure->ErrorCode());
+  if (checked != 0) return checked;
+  session.olderThan10 = session.productInstalled && InstalledOlderThan10();
+
+  if (!procedure->RunSilent()) {
+    const int code = procedure->ErrorCode() != 0 ? procedure->ErrorCode() : kExitProcedureConstruct;
+    log::Action("silent", L"install procedure failed", session.installDir, code);
+    return code;
+  }
+  // The finish step: no prompt without a window; a needed restart is left
+  // to the administrator, and the product starts only when asked for.
+  if (RebootNeeded()) log::Note("silent", L"a restart is needed to complete the installation");
+  if (session.showProduct && !DoNotStartProduct()) StartInstalledProduct(session.installDir);
+  return 0;
+}
+
 }  // namespace
 
 int RunSilent() {
@@ -61,11 +116,14 @@ int RunSilent() {
     session.SetInstallDir(DefaultInstallDir(), false);
     log::Note("silent", L"install folder (default): " + session.installDir);
   }
-  log::Action("silent", L"install procedure not available in this build", session.installDir,
-              kExitProcedureConstruct);
-  const int result = kExitProcedureConstruct;
+  const int result = RunSilentProcedure(session);
   SendEnvironmentReport(4000);
   if (result != 0) SendResultReport(result);
+  if (CInstallProc* procedure = InstallProcIfCreated()) {
+    if (procedure->Window()) ::PostMessageW(procedure->Window(), WM_QUIT, 0, 0);
+    procedure->DeleteWorkFolder();
+    DestroyInstallProc();
+  }
   return result;
 }
 

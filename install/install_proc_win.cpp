@@ -1,0 +1,488 @@
+#include "install/install_proc_win.h"
+
+#include <windows.h>
+// These headers build on windows.h.
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cwchar>
+
+#include "app/exit_codes.h"
+#include "app/install_log.h"
+#include "app/later_components_win.h"
+#include "app/session_settings.h"
+#include "app/startup_win.h"
+#include "app/text.h"
+#include "i18n/font_rules.h"
+#include "install/component_manifest.h"
+#include "install/config_files_win.h"
+#include "install/pre_install_checks_win.h"
+#include "install/product_registry_win.h"
+#include "install/progress.h"
+#include "install/settings_backup.h"
+#include "install/shell_win.h"
+#include "payload/archive_extract_win.h"
+#include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
+#include "system/registry_access_win.h"
+#include "system/reboot_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "install";
+constexpr const wchar_t* kExtractFolder = L"temp_files";
+constexpr const wchar_t* kMuiCacheKey =
+    L"Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+constexpr const wchar_t* kReadinessMutex = L"Global\\080F7E03-AC50-4949-AACA-E79F82D3099F__";
+constexpr const wchar_t* kMonitorClass = L"ZLumSafeMonClass";
+constexpr UINT kMonitorMessage = 0x416;
+constexpr WPARAM kMonitorCommand = 206;
+// Agreed with the real-time monitor: "LUMI".
+constexpr LPARAM kMonitorIdentification = 0x4C554D49;
+constexpr size_t kStartBufferBytes = 2000;
+
+ProgressRule& Progress() {
+  static ProgressRule rule;
+  return rule;
+}
+std::atomic<bool> extractionFailed{false};
+CInstallProc* theProcedure = nullptr;
+
+std::wstring Timestamp() {
+  SYSTEMTIME t;
+  ::GetLocalTime(&t);
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%04u%02u%02u%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                t.wMinute, t.wSecond);
+  return text;
+}
+
+bool ProcessRunning(const wchar_t* exeName) {
+  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
+    snapshot.Release();
+    return false;
+  }
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry))
+    if (EqualsNoCase(entry.szExeFile, exeName)) return true;
+  return false;
+}
+
+void SleepMs(DWORD ms) { ::Sleep(ms); }
+
+void DriverPassProgress(int index, void* context) {
+  static const int kPositions[6] = {74, 76, 78, 80, 82, 84};
+  if (index >= 0 && index < 6) static_cast<CInstallProc*>(context)->ReportProgress(kPositions[index], 100);
+}
+
+}  // namespace
+
+bool ExtractionFailed() { return extractionFailed.load(); }
+
+// --- construction (A) ---
+
+CInstallProc::CInstallProc() : startEvent_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+  ::InitializeCriticalSection(&lock_);
+  ChooseWorkFolder();
+  if (Session().productInstalled) {
+    reinstallIgnored_ = LoadReinstallIgnored();
+    log::Note(kLog, L"reinstall exclusions: " + std::to_wstring(reinstallIgnored_.size()));
+  }
+}
+
+CInstallProc::~CInstallProc() {
+  Stop();
+  ::DeleteCriticalSection(&lock_);
+}
+
+void CInstallProc::ChooseWorkFolder() {
+  SessionSettings& session = Session();
+  WorkFolderFacts facts;
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH, temp);
+  if (length > 0 && length < MAX_PATH) facts.tempPath = temp;
+  facts.name = WorkFolderName(Timestamp(), ::GetTickCount());
+  facts.silent = session.silent;
+  facts.installDirExplicit = session.installDirExplicit;
+  facts.installDir = session.installDir;
+  facts.check = [](const std::wstring& candidate) { return CheckWorkFolder(candidate); };
+  const WorkFolderChoice choice = lum::ChooseWorkFolder(facts);
+  errorCode_ = choice.code;
+  workDir_ = choice.folder;
+  if (!choice.installDir.empty()) {
+    session.SetInstallDir(choice.installDir, false);
+    log::Note(kLog, L"install folder follows the work folder's drive: " + choice.installDir);
+  }
+  log::Action(kLog, L"choose work folder", workDir_, errorCode_);
+}
+
+// --- worker window (B, J) ---
+
+bool CInstallProc::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                        LRESULT& result) {
+  if (message == WM_CREATE) {
+    OnCreate();
+    result = 0;
+    return true;
+  }
+  if (message == WM_COMMAND && LOWORD(wParam) == kStartInstallCommand && lParam != 0) {
+    OnStartCommand(reinterpret_cast<wchar_t*>(lParam));
+    result = 0;
+    return true;
+  }
+  return false;
+}
+
+void CInstallProc::OnCreate() {
+  ::SetEvent(startEvent_.Get());
+  // The worker thread's COM lives as long as the thread does.
+  ::CoInitialize(nullptr);
+  if (errorCode_ == 0) Extract();
+}
+
+bool CInstallProc::StartInstall(HWND notifyWnd, const std::wstring& folder) {
+  if (folder.empty()) return false;
+  auto* buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                   kStartBufferBytes));
+  if (!buffer) return false;
+  const size_t chars = folder.size() < 999 ? folder.size() : 999;
+  folder.copy(buffer, chars);
+  notifyWnd_ = notifyWnd;
+  ::WaitForSingleObject(startEvent_.Get(), INFINITE);
+  if (!::PostMessageW(Window(), WM_COMMAND, kStartInstallCommand,
+                      reinterpret_cast<LPARAM>(buffer))) {
+    ::HeapFree(::GetProcessHeap(), 0, buffer);
+    return false;
+  }
+  return true;
+}
+
+void CInstallProc::OnStartCommand(wchar_t* folder) {
+  installDir_ = folder;
+  ::HeapFree(::GetProcessHeap(), 0, folder);
+  log::Note(kLog, L"install requested into " + installDir_);
+  while (errorCode_ == 0) {
+    if (InstallRun(true)) break;
+    if (retryCount_++ > 2) break;
+    log::Note(kLog, L"install attempt failed; extracting again");
+    Extract();
+  }
+  UnloadArchiveLibrary();
+  archiveLibraryReady_ = false;
+  if (errorCode_ == kExtractFolderUnwritable && !Session().productInstalled) {
+    CShell shell(Session().installDir, workDir_ + kExtractFolder);
+    log::Action(kLog, L"remove install folder after failure (Repair.exe kept)",
+                Session().installDir, shell.DeleteTree(Session().installDir, false) ? 0 : 1);
+  }
+  if (errorCode_ != 0) ReportProgress(100, 100);
+}
+
+// --- silent run (D) ---
+
+bool CInstallProc::RunSilent() {
+  installDir_ = Session().installDir;
+  if (installDir_.empty()) return false;
+  if (!silentHandler_.Create(false)) return false;
+  UniqueHandle body(::CreateThread(nullptr, 0, &CInstallProc::SilentBody, this, 0, nullptr));
+  if (!body) {
+    errorCode_ = kExitWorkerThread;
+    log::Action(kLog, L"start silent body thread", L"", static_cast<long>(::GetLastError()));
+    return false;
+  }
+  silentHandler_.Run();
+  ::WaitForSingleObject(body.Get(), INFINITE);
+  return errorCode_ == 0;
+}
+
+DWORD WINAPI CInstallProc::SilentBody(void* parameter) {
+  auto* self = static_cast<CInstallProc*>(parameter);
+  {
+    CoInit com;
+    OleInit ole;
+    self->Extract();
+    UnloadArchiveLibrary();
+    self->archiveLibraryReady_ = false;
+    // Nothing to install from a failed extraction: its code is the outcome.
+    if (self->errorCode_ == 0) self->InstallRun(true);
+    ::PostMessageW(self->silentHandler_.Window(), CSilentMsgHanlder::kSilentDone, 0, 0);
+  }
+  return 0;
+}
+
+void CInstallProc::RequestCancel() {
+  ::EnterCriticalSection(&lock_);
+  cancelRequested_ = true;
+  ::LeaveCriticalSection(&lock_);
+}
+
+// --- progress (F) ---
+
+void CInstallProc::ReportProgress(int position, int) {
+  if (!Progress().Accept(position)) return;
+  if (notifyWnd_)
+    ::PostMessageW(notifyWnd_, WM_COMMAND, kProgressCommand,
+                   static_cast<LPARAM>(ProgressLParam(position)));
+}
+
+// --- extraction (C) ---
+
+bool CInstallProc::Extract() {
+  copyList_.clear();
+  errorCode_ = 0;
+  CreateFolderTree(workDir_);
+  errorCode_ = ExtractPayload(workDir_, archiveLibraryReady_, this);
+  log::Action(kLog, L"extract payload (" + std::to_wstring(copyList_.size()) + L" files)",
+              workDir_ + kExtractFolder, errorCode_);
+  return errorCode_ == 0;
+}
+
+int CInstallProc::OnBegin(const wchar_t*, const wchar_t*) { return 0; }
+
+int CInstallProc::OnItem(uint32_t, uint32_t, const wchar_t*, bool, const uint64_t*) {
+  ::EnterCriticalSection(&lock_);
+  const bool cancel = cancelRequested_;
+  ::LeaveCriticalSection(&lock_);
+  return cancel ? kCancelExtraction : kExtractItem;
+}
+
+int CInstallProc::OnItemDone(uint32_t, uint32_t, const wchar_t* path, bool isDirectory) {
+  if (path && ShouldCopyItem(path, isDirectory, reinstallIgnored_)) copyList_.push_back(path);
+  return 0;
+}
+
+void CInstallProc::OnEnd(bool succeeded) {
+  if (!succeeded) extractionFailed = true;
+}
+
+// --- install run (E) ---
+
+void CInstallProc::PlaceFiles() {
+  const SessionSettings& session = Session();
+  const std::wstring source = workDir_ + kExtractFolder + L"\\";
+  const std::wstring target = WithTrailingSlash(installDir_);
+  const bool muiFriendly = GetWindowsVersion().IsWindows8OrLater();
+  const size_t n = copyList_.size();
+  int replaced = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const std::wstring from = source + copyList_[i];
+    const std::wstring to = target + copyList_[i];
+    if (!FileExists(from)) {
+      if (errorCode_ == 0) errorCode_ = kProcExtractedFileMissing;
+      log::Action(kLog, L"extracted file missing", from, kProcExtractedFileMissing);
+    } else if (ReplaceFileAtReboot(from, to)) {
+      ++replaced;
+    } else {
+      log::Action(kLog, L"place file", to, static_cast<long>(::GetLastError()));
+    }
+    if (session.productInstalled && to.size() > 4 &&
+        EqualsNoCase(to.substr(to.size() - 4), L".exe")) {
+      RegKey cache;
+      if (cache.Open(HKEY_CLASSES_ROOT, kMuiCacheKey, KEY_SET_VALUE))
+        cache.DeleteValue(muiFriendly ? to + L".FriendlyAppName" : to);
+    }
+    if (notifyWnd_ && retryCount_ == 0)
+      ReportProgress(PlacementPosition(i, n), 100);
+  }
+  log::Action(kLog, L"place files (" + std::to_wstring(replaced) + L" of " + std::to_wstring(n) +
+                        L")",
+              installDir_, errorCode_);
+}
+
+void CInstallProc::WriteAccountMarker() {
+  const SessionSettings& session = Session();
+  const std::wstring marker = WithTrailingSlash(installDir_) + L"EEMarker.dll";
+  if (session.hashKind == 1) {
+    StoreBusinessHash(session.hashValue);
+    const bool written = WriteResourceToFile(kFileResourceType, kResMarkerModule, marker);
+    log::Action(kLog, L"write marker module", marker, written ? 0 : 1);
+    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\LumConnect");
+  } else {
+    if (FileExists(marker))
+      log::Action(kLog, L"delete marker module", marker,
+                  ::DeleteFileW(marker.c_str()) ? 0 : static_cast<long>(::GetLastError()));
+    RegKey biz;
+    if (biz.Open(HKEY_LOCAL_MACHINE, L"software\\LumBastion\\Biz", KEY_SET_VALUE))
+      biz.DeleteValue(L"Hash");
+  }
+  if (session.productInstalled && !AccountLinkMatches()) {
+    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\UserProfile");
+    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\LumConnect");
+    log::Note(kLog, L"account link changed: account records removed");
+  }
+}
+
+void CInstallProc::CopyLanguageFiles() {
+  const std::wstring p = WithTrailingSlash(installDir_);
+  const std::wstring languageFolder = p + L"i18n\\" + Session().language + L"\\safemon\\";
+  for (const wchar_t* name : {L"wd.ini", L"wdk.ini"}) {
+    const std::wstring from = languageFolder + name;
+    const std::wstring to = p + L"safemon\\" + name;
+    log::Action(kLog, L"language file " + from, to, ReplaceFileAtReboot(from, to) ? 0 : 2);
+  }
+}
+
+void CInstallProc::WaitForActiveDefense() {
+  ReportProgress(95, 100);
+  SleepMs(1000);
+  for (int i = 0; i < 5; ++i) {
+    if (ProcessRunning(L"ZVActiveDefense.exe")) {
+      log::Note(kLog, L"active defense is running");
+      return;
+    }
+    ReportProgress(96 + i, 100);
+    SleepMs(1000);
+  }
+  log::Note(kLog, L"active defense did not start within 5 s");
+}
+
+bool CInstallProc::InstallRun(bool withCompletion) {
+  const SessionSettings& session = Session();
+  const std::wstring& p = installDir_;
+  const std::wstring extracted = workDir_ + kExtractFolder;
+  log::Note(kLog, std::wstring(session.productInstalled ? L"reinstall" : L"first install") +
+                      L" into " + p);
+
+  CShell shell(p, extracted);
+  RepairProductAcls(p);                                          // 1
+  WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
+  shell.RunScript(kFileResourceType, kResActionScript);          // 3
+  if (session.productInstalled) {                                // 4
+    if (IsActiveDefenseLaunchProtected()) SetRebootNeeded();
+    WaitActiveDefenseExit();
+  }
+  RemoveOldFirefoxExtension();                                   // 5 (through the shell)
+  RemoveEngineSwitch(2);                                         // 6
+  RemoveEngineFiles(2, true);
+  if (session.productInstalled)                                  // 7
+    log::Action(kLog, L"purge stale restart operations", p,
+                PurgeInstallFolderRenames(p) ? 0 : 1);
+  if (session.productInstalled && CompareInstalledWith(L"9", 0) == -1) {  // 8
+    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\Theme");
+    log::Note(kLog, L"theme of a version below 9 reset");
+  }
+  UnloadCommonModule();
+  PlaceFiles();                                                  // 9
+  if (errorCode_ != 0) return false;                             // 10
+
+  RestoreBackedUpSettings(p);                                    // 11
+  const WindowsVersion version = GetWindowsVersion();
+  const std::wstring wscReg = extracted + L"\\safemon\\WscReg.exe";
+  if (version.major == 6 && version.minor >= 1 && version.minor <= 3 && FileExists(wscReg)) {
+    wchar_t common[MAX_PATH + 1] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"CommonProgramFiles", common, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      const std::wstring upgrade = std::wstring(common) + L"\\AV\\Lum Bastion\\Upgrade.exe";
+      log::Action(kLog, L"place upgrade helper", upgrade,
+                  ReplaceFileAtReboot(wscReg, upgrade) ? 0 : 1);
+    }
+  }
+  ReportProgress(70, 100);
+
+  WriteProductRegistry(p, session, shell, &notifySafeMon_);      // 12
+  if (notifySafeMon_) {                                          // 13
+    RegKey safemon;
+    if (safemon.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumSafe\\safemon", KEY_SET_VALUE))
+      safemon.WriteDword(L"HvmUserAction", 0);
+  }
+  if (!session.silent) WriteAccountMarker();                     // 14
+  CopyLanguageFiles();                                           // 15
+  ReportProgress(72, 100);                                       // 16
+  CollectInstalledProductFacts();
+  ApplyFontRules(session.table);
+  RunDriverPass(p, &DriverPassProgress, this);                   // 17, 18
+  CreateShortcuts(p);
+  ReportProgress(86, 100);
+  RegisterContextMenu(p);                                        // 19
+  ReportProgress(88, 100);
+  ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);  // 20
+  WriteComponentManifest(p);                                     // 21
+  ReportProgress(90, 100);
+  SetDeepScanHrmDisabled(true);                                  // 22
+  ReportProgress(93, 100);
+  {                                                              // 23
+    const std::wstring saver = WithTrailingSlash(p) + L"Utils\\PowerSaver.exe";
+    SHELLEXECUTEINFOW info = {sizeof(info)};
+    // No UI: a missing program must not leave an invisible error box that
+    // holds the install (a silent run has nobody to close it).
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = saver.c_str();
+    info.lpParameters = L"/flightsigning";
+    info.nShow = SW_HIDE;
+    const BOOL started = ::ShellExecuteExW(&info);
+    log::Action(kLog, L"start with /flightsigning", saver,
+                started ? 0 : static_cast<long>(::GetLastError()));
+  }
+  if (IsAtLeastBuild(L"10.0.16299")) InstallProtectedService(); // 24
+  if (!BringUpActiveDefense()) SetRebootNeeded();                // 25
+  WaitForActiveDefense();                                        // 26
+  if (notifySafeMon_) {                                          // 27
+    if (HWND monitor = ::FindWindowW(kMonitorClass, nullptr)) {
+      DWORD_PTR answer = 0;
+      ::SendMessageTimeoutW(monitor, kMonitorMessage, kMonitorCommand, kMonitorIdentification,
+                            SMTO_BLOCK, 1000, &answer);
+    }
+  }
+  shell.ApplyFirewallSection(kFileResourceType, kResActionScript);  // 28
+  if (withCompletion) Completion();                              // 29
+  if (notifyWnd_) ReportProgress(100, 100);                      // 30
+  log::Action(kLog, L"install run finished", p, errorCode_);
+  return errorCode_ == 0;
+}
+
+// --- completion (I) ---
+
+void CInstallProc::Completion() {
+  const SessionSettings& session = Session();
+  RegisterBrowserHosts(installDir_, !session.productInstalled);
+  SendInstallReports(10000);
+  if (!session.showProduct) return;
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, kReadinessMutex));
+    const DWORD error = ::GetLastError();
+    if (mutex || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
+      log::Note(kLog, L"active defense ready");
+      return;
+    }
+    SleepMs(1000);
+  }
+  log::Note(kLog, L"active defense readiness not seen within 30 s");
+}
+
+// --- work folder ---
+
+void CInstallProc::DeleteWorkFolder() {
+  if (workDir_.empty()) return;
+  std::wstring folder = workDir_;
+  if (folder.back() == L'\\') folder.pop_back();
+  CShell shell(installDir_, workDir_ + kExtractFolder);
+  const bool clean = shell.DeleteTree(folder, false);
+  log::Action(kLog, L"delete work folder (Repair.exe kept)", folder, clean ? 0 : 1);
+}
+
+CInstallProc* GetInstallProc() {
+  if (theProcedure) return theProcedure;
+  theProcedure = new CInstallProc();
+  if (!Session().silent && !theProcedure->Start(1000)) {
+    log::Action(kLog, L"start worker thread", L"", static_cast<long>(::GetLastError()));
+    ::ExitProcess(333);
+  }
+  return theProcedure;
+}
+
+CInstallProc* InstallProcIfCreated() { return theProcedure; }
+
+void DestroyInstallProc() {
+  delete theProcedure;
+  theProcedure = nullptr;
+}
+
+}  // namespace lum

@@ -1,0 +1,120 @@
+// CInstallProc: one installation from start to end. It chooses a private work
+// folder, extracts the carried product archive into it, places the files in
+// the install folder (files in use are replaced at the next restart), writes
+// the configuration files and registry defaults, calls the system-integration
+// steps in their fixed order and reports progress to the main window.
+//
+// Threading: exactly one object per process (GetInstallProc). The main thread
+// constructs it and calls StartInstall, RequestCancel and RunSilent. The
+// extraction and the install run happen on the worker thread (interactive)
+// or on the silent body thread (silent), never on both. The cancel flag is
+// the only field shared while a run is active and is guarded by `lock_`.
+// Progress reaches the main window only as posted messages.
+#pragma once
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "install/worker_thread_win.h"
+#include "payload/extract_callback.h"
+#include "system/win_handle_win.h"
+#include "ui/silent_handler_win.h"
+
+namespace lum {
+
+// Procedure codes beyond those of the extraction step (archive_extract_win.h).
+enum ProcedureCode : int {
+  kProcOk = 0,
+  kProcTempNotAvailable = 101,
+  kProcTempUnwritable = 108,
+  kProcExtractedFileMissing = 110,
+  kProcTempNoDiskSpace = 111,
+  kProcTempUnsuitableDrive = 112,
+};
+
+// Command id of the start message the main window posts to the worker.
+constexpr WPARAM kStartInstallCommand = 1;
+// wParam of the progress WM_COMMAND posted to the main window.
+constexpr WPARAM kProgressCommand = 0xFFFF;
+
+class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallback {
+ public:
+  CInstallProc();  // chooses the work folder; its result is ErrorCode()
+  ~CInstallProc() override;
+
+  int ErrorCode() const { return errorCode_; }
+  const std::wstring& WorkDir() const { return workDir_; }
+  const std::wstring& InstallDir() const { return installDir_; }
+  const std::vector<std::wstring>& CopyList() const { return copyList_; }
+
+  // Interactive: hands the chosen folder to the worker. Only once per process.
+  bool StartInstall(HWND notifyWnd, const std::wstring& folder);
+  // Silent: extraction and install run on a thread of their own while the
+  // hidden handler window runs the message loop here. True on success.
+  bool RunSilent();
+  void RequestCancel();
+  // Posts `position` to the main window when it is above every earlier one.
+  void ReportProgress(int position, int maximum);
+
+  // C: extraction into WorkDir()\temp_files. True when ErrorCode() is 0.
+  bool Extract();
+  // E: one install run into InstallDir(). True when ErrorCode() is 0.
+  bool InstallRun(bool withCompletion);
+  // Deletes the work folder, keeping files whose path contains "Repair.exe".
+  void DeleteWorkFolder();
+
+  // IExtractCallback (called on the extracting thread).
+  int OnBegin(const wchar_t* archive, const wchar_t* destination) override;
+  int OnItem(uint32_t index, uint32_t itemCount, const wchar_t* path, bool isDirectory,
+             const uint64_t* fileTime) override;
+  int OnItemDone(uint32_t index, uint32_t itemCount, const wchar_t* path,
+                 bool isDirectory) override;
+  void OnEnd(bool succeeded) override;
+
+  // CSomWorkerThread
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) override;
+  bool OnThreadInit() override { return true; }
+  void OnThreadExit() override {}
+
+ private:
+  void ChooseWorkFolder();
+  void OnCreate();
+  void OnStartCommand(wchar_t* folder);
+  void Completion();  // I
+  void PlaceFiles();
+  void WriteAccountMarker();
+  void CopyLanguageFiles();
+  void WaitForActiveDefense();
+  static DWORD WINAPI SilentBody(void* parameter);
+
+  std::vector<std::wstring> copyList_;
+  std::set<std::wstring> reinstallIgnored_;
+  bool archiveLibraryReady_ = false;
+  HWND notifyWnd_ = nullptr;
+  std::wstring workDir_;
+  std::wstring installDir_;
+  int errorCode_ = 0;
+  CSilentMsgHanlder silentHandler_;
+  UniqueHandle startEvent_;
+  bool cancelRequested_ = false;
+  CRITICAL_SECTION lock_;
+  int retryCount_ = 0;
+  bool notifySafeMon_ = false;
+};
+
+// The process's procedure, created on first call. Outside silent mode the
+// first call starts the worker thread (the process ends with 333 when it
+// cannot) and waits up to 1000 ms for its window.
+CInstallProc* GetInstallProc();
+// The procedure when it was created, else null (never creates it).
+CInstallProc* InstallProcIfCreated();
+// Stops the worker (if any) and destroys the procedure.
+void DestroyInstallProc();
+
+// Process-wide: the archive extraction ended with a failure (reported as "uz_err").
+bool ExtractionFailed();
+
+}  // namespace lum

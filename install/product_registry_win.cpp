@@ -1,0 +1,180 @@
+#include "install/product_registry_win.h"
+
+#include <windows.h>
+
+#include <ctime>
+
+#include "app/install_log.h"
+#include "app/later_components_win.h"
+#include "app/startup_win.h"
+#include "system/app_registration_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "registry";
+
+std::wstring Where(HKEY root, const std::wstring& key, const std::wstring& value) {
+  return std::wstring(root == HKEY_CURRENT_USER ? L"HKCU\\" : L"HKLM\\") + key + L" " + value;
+}
+
+bool SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value) {
+  RegKey reg;
+  const bool ok = reg.Create(root, key, KEY_SET_VALUE) && reg.WriteDword(name, value);
+  log::Action(kLog, L"write DWORD " + std::to_wstring(value), Where(root, key, name),
+              ok ? 0 : reg.LastError());
+  return ok;
+}
+
+bool SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& value) {
+  RegKey reg;
+  const bool ok = reg.Create(root, key, KEY_SET_VALUE) && reg.WriteString(name, value);
+  log::Action(kLog, L"write \"" + value + L"\"", Where(root, key, name), ok ? 0 : reg.LastError());
+  return ok;
+}
+
+bool SetQword(HKEY root, const std::wstring& key, const std::wstring& name, uint64_t value) {
+  RegKey reg;
+  LONG rc = ERROR_SUCCESS;
+  if (reg.Create(root, key, KEY_SET_VALUE))
+    rc = ::RegSetValueExW(reg.Get(), name.c_str(), 0, REG_QWORD,
+                          reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  else
+    rc = reg.LastError();
+  log::Action(kLog, L"write QWORD " + std::to_wstring(value), Where(root, key, name), rc);
+  return rc == ERROR_SUCCESS;
+}
+
+bool ReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value) {
+  RegKey reg;
+  return reg.Open(root, key, KEY_QUERY_VALUE) && reg.ReadDword(name, value);
+}
+
+void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+  RegKey reg;
+  if (reg.Open(root, key, KEY_SET_VALUE) && reg.DeleteValue(name))
+    log::Action(kLog, L"delete value", Where(root, key, name), 0);
+}
+
+uint64_t SecondsSince1970() { return static_cast<uint64_t>(std::time(nullptr)); }
+
+void WriteReinstallSettings() {
+  SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall", 1);
+  DWORD mode = 0;
+  if (!ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", &mode) || mode != 2) return;
+  // Mode 2 stays in force: the switches keep their values, the engine bit of
+  // mode 2 is set again, and the file monitor stays on.
+  DWORD value = 0;
+  if (ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"ExtFlags", &value))
+    SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"ExtFlags", value);
+  if (ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"Flags", &value))
+    SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"Flags", value);
+  value = 0;
+  ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"AVEngine", &value);
+  SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"AVEngine", value | 2);
+  SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 1);
+}
+
+void WriteFreshInstallSettings(const SessionSettings& session, CShell& shell,
+                               bool* notifySafeMon) {
+  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate", std::to_wstring(SecondsSince1970()));
+  DeleteValue(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall");
+  *notifySafeMon = RunComponentScan() > 0;
+
+  int mode = session.pmode;
+  if (mode == 2 && (*notifySafeMon || CommonModuleEdition() == 1)) mode = 1;
+  SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", static_cast<DWORD>(mode));
+  if (mode == 0 || mode == 1) {
+    SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 0);
+    if (mode == 1) {
+      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVReadProtectEnable", 0);
+      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVWriteProtectEnable", 0);
+      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"Level", 1);
+    }
+  } else if (mode == 254) {
+    shell.RunRegistrySection(kFileResourceType, kResActionScript, session.regMode);
+  }
+  // Mode 2 writes "ExtFlags" = 0 only for a session option this build does not know.
+
+  if (!session.silent) {
+    std::wstring licence = FetchLicenseVersion(5000);
+    std::wstring privacy = FetchPrivacyVersion(5000);
+    SetString(HKEY_LOCAL_MACHINE, kUserProfileKey, L"LicenseDateVer",
+              licence.empty() ? L"-" : licence);
+    SetString(HKEY_LOCAL_MACHINE, kUserProfileKey, L"PrivacyDateVer",
+              privacy.empty() ? L"-" : privacy);
+  }
+  if (PartnerOfferAccepted()) SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"InstallOpera", 1);
+  if (session.channel == L"account") ChangePromptFlags(0x1000000, 0);
+  SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ShowTrayIcon", 1);
+}
+
+void WriteSettingsOfEveryInstall(const SessionSettings& session) {
+  {
+    RegKey tips;
+    std::wstring value;
+    if (!tips.Open(HKEY_CURRENT_USER, kDesktopLiteKey, KEY_QUERY_VALUE) ||
+        !tips.ReadString(L"new_func_tips", &value) || value.empty())
+      SetString(HKEY_CURRENT_USER, kDesktopLiteKey, L"new_func_tips", L"0");
+  }
+  SetString(HKEY_LOCAL_MACHINE, kThemeKey, L"", L"smurf");
+  if (session.olderThan10 && StoreThemeRecord(L"smurf"))
+    SetString(HKEY_CURRENT_USER, kThemeKey, L"name", L"smurf");
+  ChangePromptFlags(0, 0x100);
+  EnableFlightSigning();
+  SetQualityCompatFlag();
+  if (cloudAnalysisDefault != CloudAnalysisDefault::kUnset)
+    SetCloudAnalysis(cloudAnalysisDefault == CloudAnalysisDefault::kOn);
+  SetIntroFlags();
+  WriteStartMenuRecord(session.Text(L"lnkpath"));
+}
+
+}  // namespace
+
+bool ChangePromptFlags(unsigned long setBits, unsigned long clearBits) {
+  DWORD flags = 0;
+  ReadDword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlags", &flags);
+  const DWORD changed = (flags | setBits) & ~clearBits;
+  if (!SetDword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlags", changed)) return false;
+  SetQword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlagsTime", SecondsSince1970());
+  return true;
+}
+
+void WriteProductRegistry(const std::wstring& installDir, const SessionSettings& session,
+                          CShell& shell, bool* notifySafeMon) {
+  *notifySafeMon = false;
+  WriteTrayRunEntry(installDir, session.productInstalled);
+  WriteAppPath(installDir, kMainProgram);
+  WriteAppPath(installDir, L"safemon\\ZVSafeTray.exe");
+  WriteLegacyAppPath(installDir);
+
+  if (!IsWow64())  // a 32-bit Windows
+    SetDword(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\LumSelfProtection",
+             L"i18n", 1);
+
+  {
+    RegKey product;
+    product.Create(HKEY_LOCAL_MACHINE, kProductKey, KEY_SET_VALUE);
+    DWORD mask = 0;
+    if (!ReadDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", &mask))
+      SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", 1);
+  }
+  if (session.silent) {
+    DWORD tips = 0;
+    ReadDword(HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", &tips);
+    SetDword(HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", tips | 0x80);
+  }
+  SetQword(HKEY_LOCAL_MACHINE, kCoopKey, L"insttime", SecondsSince1970());
+
+  if (session.productInstalled)
+    WriteReinstallSettings();
+  else
+    WriteFreshInstallSettings(session, shell, notifySafeMon);
+  WriteSettingsOfEveryInstall(session);
+}
+
+}  // namespace lum

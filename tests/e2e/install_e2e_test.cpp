@@ -1,0 +1,275 @@
+// The installer's silent install run end to end: files, configuration files
+// and registry defaults of a first install, a reinstall that keeps the
+// user's choices, a file in use replaced at restart, and the exit codes of a
+// damaged payload.
+//
+// The tests build on each other's machine state (first install, then
+// reinstall), so they live in one fixture and run in order.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/session_environment_win.h"
+#include "app/text.h"
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+namespace {
+
+std::wstring InstallerPath() {
+  wchar_t value[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LUM_INSTALLER", value, 1023);
+  return length == 0 || length >= 1023 ? std::wstring() : std::wstring(value, length);
+}
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
+
+int RunProgram(const std::wstring& exe, const std::wstring& args) {
+  std::wstring line = L"\"" + exe + L"\" " + args;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return -1;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (WaitForSingleObject(process.Get(), 180000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 1);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.Get(), &code);
+  return static_cast<int>(code);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::string();
+  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return bytes;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr));
+  DWORD written = 0;
+  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) && written == bytes.size();
+}
+
+std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+  wchar_t value[256] = {};
+  GetPrivateProfileStringW(section, key, L"", value, 255, file.c_str());
+  return value;
+}
+
+std::wstring RegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                       RegView view = RegView::kDefault) {
+  RegKey reg;
+  std::wstring value;
+  if (!reg.Open(root, key, KEY_QUERY_VALUE, view) || !reg.ReadString(name, &value)) return L"<none>";
+  return value;
+}
+
+DWORD RegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD missing = 0xDEAD) {
+  RegKey reg;
+  DWORD value = 0;
+  return reg.Open(root, key, KEY_QUERY_VALUE) && reg.ReadDword(name, &value) ? value : missing;
+}
+
+// Every file left in the work folders of earlier runs ("%TEMP%\Lum_install_*").
+std::vector<std::wstring> WorkFolderFiles(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return files;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      for (const std::wstring& f : WorkFolderFiles(path)) files.push_back(f);
+    } else {
+      files.push_back(path);
+    }
+  } while (FindNextFileW(find.Get(), &data));
+  return files;
+}
+
+std::vector<std::wstring> LeftInWorkFolders() {
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW data;
+  const std::wstring temp = TempFolder();
+  UniqueFindHandle find(FindFirstFileW((temp + L"Lum_install_*").c_str(), &data));
+  if (!find) return files;
+  do {
+    for (const std::wstring& f : WorkFolderFiles(temp + data.cFileName)) files.push_back(f);
+  } while (FindNextFileW(find.Get(), &data));
+  return files;
+}
+
+bool ReplaceResource(const std::wstring& exe, int id, const std::string& bytes) {
+  HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+  if (!update) return false;
+  BOOL ok = UpdateResourceW(update, L"FILE", MAKEINTRESOURCEW(id),
+                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                            const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  return EndUpdateResourceW(update, !ok) && ok;
+}
+
+constexpr const wchar_t* kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+class InstallE2eTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { installDir_ = DefaultInstallDir(); }
+  void SetUp() override {
+    installer_ = InstallerPath();
+    if (installer_.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
+    log_ = TempFolder() + L"lum_install_e2e.log";
+  }
+  std::wstring In(const std::wstring& relative) const { return installDir_ + L"\\" + relative; }
+  std::wstring Log() const { return Utf8ToWide(ReadBytes(log_)); }
+  int Install() { return RunProgram(installer_, L"/s /log:" + log_); }
+
+  static std::wstring installDir_;
+  std::wstring installer_, log_;
+};
+std::wstring InstallE2eTest::installDir_;
+
+TEST_F(InstallE2eTest, FirstSilentInstallLeavesAWorkingInstallation) {
+  ASSERT_EQ(0, Install()) << Log();
+  EXPECT_EQ(L"C:\\Program Files (x86)\\Lum\\Bastion", installDir_);
+  for (const wchar_t* file : {L"FeedBack.ini", L"safemon\\setting.ini", L"safemon\\wd.ini",
+                              L"config\\newui\\themes\\default\\theme.xml", L"updatecfg.ini"})
+    EXPECT_TRUE(FileExists(In(file))) << file;
+
+  for (const wchar_t* file : {L"config.ini", L"i18n\\i18n.ini", L"softmgr\\AdvUtils.ini"})
+    EXPECT_EQ("\xFF\xFE", ReadBytes(In(file)).substr(0, 2)) << file;
+  EXPECT_EQ(L"en", Profile(In(L"config.ini"), L"UI", L"language"));
+  EXPECT_EQ(L"Lum Bastion", Profile(In(L"config.ini"), L"UI", L"title"));
+  EXPECT_EQ(L"0", Profile(In(L"config.ini"), L"UI", L"schannel"));
+  EXPECT_EQ(L"en", Profile(In(L"i18n\\i18n.ini"), L"Main", L"DefaultLanguage"));
+  EXPECT_EQ(L"Tahoma", Profile(In(L"i18n\\i18n.ini"), L"Font", L"Name2"));
+  EXPECT_EQ(L"\x5FAE\x8EDF\x6B63\x9ED1\x9AD4", Profile(In(L"i18n\\i18n.ini"), L"Font", L"Name1"));
+  EXPECT_EQ(L"en", Profile(In(L"softmgr\\AdvUtils.ini"), L"qurl", L"lang"));
+  // The language's monitor texts are copied over the default ones.
+  EXPECT_EQ(ReadBytes(In(L"i18n\\en\\safemon\\wd.ini")), ReadBytes(In(L"safemon\\wd.ini")));
+
+  EXPECT_EQ(installDir_, RegString(HKEY_LOCAL_MACHINE, kAppPaths + std::wstring(L"ZVSafeMain.exe"), L"Path"));
+  EXPECT_EQ(In(L"safemon\\ZVSafeTray.exe"),
+            RegString(HKEY_LOCAL_MACHINE, kAppPaths + std::wstring(L"ZVSafeTray.exe"), L""));
+  EXPECT_EQ(installDir_, RegString(HKEY_LOCAL_MACHINE, kAppPaths + std::wstring(L"Lumsafe.exe"),
+                                   L"Path", RegView::k32));
+  EXPECT_EQ(L"\"" + In(L"safemon\\ZVSafeTray.exe") + L"\" /start",
+            RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                      L"ZVSafeTray", RegView::k32));
+  EXPECT_EQ(L"Lum Security Center\\Lum Bastion",
+            RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\Shortcut", L"StartMenu"));
+  EXPECT_EQ(L"smurf", RegString(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\Theme", L""));
+  EXPECT_NE(L"<none>", RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion", L"InstallDate"));
+  EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"MaskFlags"));
+  EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"ShowTrayIcon"));
+  EXPECT_EQ(0xDEADu, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"ReInstall"));
+  EXPECT_EQ(0x80u, RegDword(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\Experience", L"ShowTipsValue") & 0x80);
+  EXPECT_EQ(L"0", RegString(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", L"new_func_tips"));
+  {
+    RegKey coop;
+    DWORD type = 0;
+    ASSERT_TRUE(coop.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumSafe\\Coop", KEY_QUERY_VALUE));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(coop.Get(), L"insttime", nullptr, &type, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(REG_QWORD), type);
+  }
+  // Only files named for the repair tool stay in the work folder.
+  for (const std::wstring& left : LeftInWorkFolders())
+    EXPECT_NE(std::wstring::npos, left.find(L"Repair.exe")) << left;
+}
+
+TEST_F(InstallE2eTest, SecondSilentRunIsAReinstallThatKeepsUserChoices) {
+  ASSERT_TRUE(FileExists(In(L"safemon\\setting.ini"))) << "needs the first install";
+  ASSERT_TRUE(WriteBytes(In(L"safemon\\setting.ini"), "[user]\r\nedited=1\r\n"));
+  {
+    RegKey tips;
+    ASSERT_TRUE(tips.Create(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", KEY_SET_VALUE));
+    ASSERT_TRUE(tips.WriteString(L"new_func_tips", L"1"));
+    RegKey profile;
+    ASSERT_TRUE(profile.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", KEY_SET_VALUE));
+    ASSERT_TRUE(profile.WriteDword(L"MaskFlags", 5));
+  }
+  WritePrivateProfileStringW(L"UI", L"channel", L"kept", In(L"config.ini").c_str());
+
+  ASSERT_EQ(0, Install()) << Log();
+  EXPECT_EQ("[user]\r\nedited=1\r\n", ReadBytes(In(L"safemon\\setting.ini")));
+  EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"ReInstall"));
+  EXPECT_EQ(5u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"MaskFlags"));
+  EXPECT_EQ(L"1", RegString(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", L"new_func_tips"));
+  EXPECT_EQ(L"kept", Profile(In(L"config.ini"), L"UI", L"channel"));
+  EXPECT_NE(std::wstring::npos, Log().find(L"reinstall into")) << Log();
+}
+
+TEST_F(InstallE2eTest, FileInUseIsReplacedAtRestartAndTheRunSucceeds) {
+  const std::wstring held = In(L"FeedBack.ini");
+  ASSERT_TRUE(FileExists(held)) << "needs the first install";
+  // A byte-identical file counts as placed; a changed one must be replaced.
+  ASSERT_TRUE(WriteBytes(held, "changed by the user"));
+  UniqueFileHandle open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(open.Valid());
+  ASSERT_EQ(0, Install()) << Log();
+  open.Reset();
+
+  RegKey manager;
+  ASSERT_TRUE(manager.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                           KEY_QUERY_VALUE));
+  DWORD size = 0, type = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr,
+                                            &type, nullptr, &size));
+  std::wstring list(size / sizeof(wchar_t) + 1, L'\0');
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr,
+                                            &type, reinterpret_cast<BYTE*>(&list[0]), &size));
+  for (wchar_t& c : list)
+    if (c == L'\0') c = L'|';
+  EXPECT_NE(std::wstring::npos, ToLowerAscii(list).find(ToLowerAscii(L"Bastion\\FeedBack.ini")))
+      << WideToUtf8(list);
+}
+
+class DamagedInstallerTest : public InstallE2eTest {
+ protected:
+  void SetUp() override {
+    InstallE2eTest::SetUp();
+    if (IsSkipped()) return;
+    copy_ = TempFolder() + L"lum_damaged_" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    ASSERT_TRUE(CopyFileW(installer_.c_str(), copy_.c_str(), FALSE));
+  }
+  void TearDown() override {
+    if (!copy_.empty()) DeleteFileW(copy_.c_str());
+  }
+  std::wstring copy_;
+};
+
+TEST_F(DamagedInstallerTest, CorruptArchiveEndsWith117) {
+  ASSERT_TRUE(ReplaceResource(copy_, 501, std::string("7z\xBC\xAF\x27\x1C this is not an archive", 32)));
+  EXPECT_EQ(117, RunProgram(copy_, L"/s /BNinstall /log:" + log_)) << Log();
+}
+
+TEST_F(DamagedInstallerTest, ArchiveLibraryThatCannotLoadEndsWith116) {
+  ASSERT_TRUE(ReplaceResource(copy_, 500, std::string(4096, 'x')));
+  EXPECT_EQ(116, RunProgram(copy_, L"/s /BNinstall /log:" + log_)) << Log();
+}
+
+}  // namespace
+}  // namespace lum

@@ -1,0 +1,193 @@
+#include "ui/silent_handler_win.h"
+
+#include "app/install_log.h"
+#include "app/session_settings.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "silent";
+constexpr const wchar_t* kSelfProperty = L"LumSilentMsgHandler";
+constexpr UINT kTrayCallback = WM_USER + 100;
+
+// Language texts carry "\n" as two characters; the tray shows one line.
+std::wstring WithoutLineMarks(std::wstring text, size_t maxChars) {
+  for (size_t at = text.find(L"\\n"); at != std::wstring::npos; at = text.find(L"\\n", at))
+    text.erase(at, 2);
+  if (text.size() > maxChars) text.resize(maxChars);
+  return text;
+}
+
+void CopyText(wchar_t* target, size_t capacity, const std::wstring& text) {
+  const size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
+  text.copy(target, n);
+  target[n] = L'\0';
+}
+
+}  // namespace
+
+CSilentMsgHanlder::~CSilentMsgHanlder() {
+  RemoveTrayIcon();
+  if (window_) ::DestroyWindow(window_);
+  for (HICON icon : icons_)
+    if (icon) ::DestroyIcon(icon);
+}
+
+bool CSilentMsgHanlder::Create(bool updatePrompts) {
+  updatePrompts_ = updatePrompts;
+  std::wstring title = Session().Text(L"title");
+  if (title.empty()) title = L"Lum Bastion";
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  window_ = ::CreateWindowExW(WS_EX_WINDOWEDGE, L"STATIC", title.c_str(), WS_POPUP, 0, 0, 0, 0,
+                              nullptr, nullptr, instance, nullptr);
+  if (!window_) {
+    // Without a desktop (a service session, a headless machine) no top-level
+    // window can be made; a message-only window still carries the messages
+    // of the run, only the session-end prompt is lost.
+    log::Action(kLog, L"create hidden top-level window (falling back to message-only)", L"",
+                static_cast<long>(::GetLastError()));
+    window_ = ::CreateWindowExW(0, L"STATIC", title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                instance, nullptr);
+  }
+  if (!window_) {
+    log::Action(kLog, L"create silent handler window", L"", static_cast<long>(::GetLastError()));
+    return false;
+  }
+  ::SetPropW(window_, kSelfProperty, this);
+  staticProc_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+      window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSilentMsgHanlder::WindowProc)));
+  HICON big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(128), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXICON),
+                                              ::GetSystemMetrics(SM_CYICON), 0));
+  HICON small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(128), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXSMICON),
+                                                ::GetSystemMetrics(SM_CYSMICON), 0));
+  if (big) ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  if (small) ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  return true;
+}
+
+int CSilentMsgHanlder::Run() {
+  if (updatePrompts_) {
+    AddTrayIcon();
+    ::SetTimer(window_, kBlinkTimer, kBlinkMs, nullptr);
+  }
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+LRESULT CALLBACK CSilentMsgHanlder::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+  auto* self = static_cast<CSilentMsgHanlder*>(::GetPropW(window, kSelfProperty));
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::RemovePropW(window, kSelfProperty);
+    WNDPROC original = self->staticProc_;
+    self->window_ = nullptr;
+    return ::CallWindowProcW(original, window, message, wParam, lParam);
+  }
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT CSilentMsgHanlder::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      if (!updatePrompts_) return TRUE;
+      ShowPrompt((static_cast<DWORD>(lParam) & ENDSESSION_LOGOFF) != 0);
+      return FALSE;
+    case kShowPrompt: {
+      const std::wstring text = WithoutLineMarks(
+          Session().Text(wParam == 1 ? L"ID_UPDATE_PROMPT_LOGOFF" : L"ID_UPDATE_PROMPT"), 255);
+      if (GetWindowsVersion().AtLeast(6, 0)) {
+        notify_.uFlags = NIF_INFO;
+        notify_.dwInfoFlags = NIIF_INFO;
+        CopyText(notify_.szInfo, ARRAYSIZE(notify_.szInfo), text);
+        if (trayIconAdded_) ::Shell_NotifyIconW(NIM_MODIFY, &notify_);
+      } else if (!messageBoxOpen_) {
+        messageBoxOpen_ = true;
+        ::MessageBoxW(nullptr, text.c_str(), Session().Text(L"title").c_str(), MB_OK);
+        messageBoxOpen_ = false;
+      }
+      return 0;
+    }
+    case kSilentDone:
+      log::Note(kLog, L"install body finished");
+      ::KillTimer(window_, kBlinkTimer);
+      if (promptShown_) {
+        if (GetWindowsVersion().AtLeast(6, 0)) ::ShutdownBlockReasonDestroy(window_);
+        notify_.uFlags = NIF_INFO;
+        notify_.dwInfoFlags = NIIF_INFO;
+        CopyText(notify_.szInfo, ARRAYSIZE(notify_.szInfo),
+                 WithoutLineMarks(Session().Text(L"ID_UPDATE_PROMPT_DONE"), 255));
+        if (trayIconAdded_) ::Shell_NotifyIconW(NIM_MODIFY, &notify_);
+      }
+      ::SetTimer(window_, kQuitTimer, quitDelayMs_, nullptr);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kBlinkTimer) {
+        iconIndex_ ^= 1;
+        notify_.uFlags = NIF_ICON;
+        notify_.hIcon = icons_[iconIndex_];
+        if (trayIconAdded_) ::Shell_NotifyIconW(NIM_MODIFY, &notify_);
+        ::SetTimer(window_, kBlinkTimer, kBlinkMs, nullptr);
+        return 0;
+      }
+      if (wParam == kQuitTimer) {
+        ::KillTimer(window_, kQuitTimer);
+        RemoveTrayIcon();
+        ::PostQuitMessage(0);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return ::CallWindowProcW(staticProc_, window_, message, wParam, lParam);
+}
+
+void CSilentMsgHanlder::ShowPrompt(bool logoff) {
+  if (!promptShown_) {
+    promptShown_ = true;
+    if (GetWindowsVersion().AtLeast(6, 0)) {
+      const std::wstring reason =
+          Session().Text(logoff ? L"ID_UPDATE_PROMPT_LOGOFF" : L"ID_UPDATE_PROMPT");
+      ::ShutdownBlockReasonCreate(window_, reason.c_str());
+    }
+  }
+  ::PostMessageW(window_, kShowPrompt, logoff ? 1 : 0, 0);
+}
+
+void CSilentMsgHanlder::AddTrayIcon() {
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  const int size = ::GetSystemMetrics(SM_CXSMICON);
+  for (int i = 0; i < 2; ++i)
+    icons_[i] = static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(509 + i), IMAGE_ICON, size, size, 0));
+  notify_.cbSize = sizeof(notify_);
+  notify_.hWnd = window_;
+  notify_.uID = 1;
+  notify_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+  notify_.uCallbackMessage = kTrayCallback;
+  notify_.hIcon = icons_[0];
+  notify_.uTimeout = 5000;
+  CopyText(notify_.szTip, ARRAYSIZE(notify_.szTip),
+           WithoutLineMarks(Session().Text(L"ID_UPDATE_PROMPT"), 127));
+  CopyText(notify_.szInfoTitle, ARRAYSIZE(notify_.szInfoTitle), Session().Text(L"title"));
+  trayIconAdded_ = ::Shell_NotifyIconW(NIM_ADD, &notify_) != FALSE;
+  log::Action(kLog, L"add update tray icon", L"", trayIconAdded_ ? 0 : 1);
+}
+
+void CSilentMsgHanlder::RemoveTrayIcon() {
+  if (!trayIconAdded_) return;
+  notify_.uFlags = 0;
+  ::Shell_NotifyIconW(NIM_DELETE, &notify_);
+  trayIconAdded_ = false;
+}
+
+}  // namespace lum
