@@ -75,20 +75,43 @@ if(LUM_WIN_TESTS)
   add_test(NAME win32_units COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_win_tests>)
 endif()
 
+# End-to-end tests: one program per file, each run in a fresh prefix, so that
+# what one file installs never decides what another file's tests see.
 file(GLOB LUM_E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*_test.cpp)
-if(LUM_E2E_TESTS)
-  add_executable(lum_e2e_tests ${LUM_E2E_TESTS})
-  target_link_libraries(lum_e2e_tests PRIVATE lumwin gtest gtest_main)
-  target_compile_options(lum_e2e_tests PRIVATE ${LUM_WARNINGS})
-  add_dependencies(lum_e2e_tests LumBastionSetup)
-  add_test(NAME installer_e2e COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_e2e_tests>)
-  # Windows paths (Wine maps / to Z:\), so the tests need no conversion.
-  string(REPLACE "/" "\\" lum_build_win "Z:${CMAKE_BINARY_DIR}")
-  set_tests_properties(installer_e2e PROPERTIES TIMEOUT 900
+# Windows paths (Wine maps / to Z:\), so the tests need no conversion.
+string(REPLACE "/" "\\" lum_build_win "Z:${CMAKE_BINARY_DIR}")
+foreach(src ${LUM_E2E_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE lumwin gtest gtest_main)
+  target_compile_options(${name} PRIVATE ${LUM_WARNINGS})
+  add_dependencies(${name} LumBastionSetup)
+  add_test(NAME e2e_${name} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
-endif()
+endforeach()
 
 # Runs a program under Wine and prints its full exit code (demo, benchmarks).
 add_executable(lum_exec ${PROJECT_SOURCE_DIR}/tests/wine/lum_exec.cpp)
 target_link_libraries(lum_exec PRIVATE lumcore)
 target_link_options(lum_exec PRIVATE -municode)
+
+# Stand-in program that the process-termination tests start and end; it lands
+# next to lum_win_tests.exe, where the tests look for it.
+add_executable(lum_test_sleeper ${PROJECT_SOURCE_DIR}/tests/win32/sleeper/sleeper.cpp)
+target_link_options(lum_test_sleeper PRIVATE -municode)
+set_target_properties(lum_test_sleeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+if(TARGET lum_win_tests)
+  add_dependencies(lum_win_tests lum_test_sleeper)
+endif()
+
+# UI language chosen from the system: Wine takes the user's UI language from
+# the Unix locale, so each case runs the installer with its own LC_ALL.
+foreach(lum_locale_case "ru_RU.UTF-8;ru" "ja_JP.UTF-8;ja")
+  list(GET lum_locale_case 0 lum_locale)
+  list(GET lum_locale_case 1 lum_code)
+  add_test(NAME installer_language_${lum_code}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_locale_language.sh
+      $<TARGET_FILE:LumBastionSetup> ${lum_locale} ${lum_code})
+  set_tests_properties(installer_language_${lum_code} PROPERTIES TIMEOUT 300)
+endforeach()

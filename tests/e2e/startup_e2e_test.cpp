@@ -121,83 +121,116 @@ class StartupE2eTest : public ::testing::Test {
 TEST_F(StartupE2eTest, DownloadedInstallerRunsRelocatedCopyAndReportsItsExitCode) {
   const std::set<std::wstring> before = NumberedFolders();
   const std::wstring tail = L"/s " + LogSwitch();
-  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, tail));
+  EXPECT_EQ(kExitInstalled, RunProgram(copy_, tail));
 
   const std::wstring log = ReadText(log_);
   // The copy ran from a numbered folder under Program Files with the same tail.
-  const std::wstring expected = L"\\LumBastionSetup.exe\" " + tail + L" /BNinstall";
+  const std::wstring expected = L"\\LumBastionSetup.exe\" " + tail + L" /BNinstall | 0";
   EXPECT_NE(std::wstring::npos, log.find(expected)) << log;
   EXPECT_NE(std::wstring::npos, log.find(L"relocate: relocated copy finished")) << log;
   EXPECT_NE(std::wstring::npos, log.find(RelocationParent() + L"\\")) << log;
-  // The copy itself did the silent run; the original did not run again.
-  EXPECT_EQ(1u, Count(log, L"install procedure not available in this build")) << log;
+  // The copy itself did the install; the original took no mutex of its own.
+  EXPECT_EQ(1u, Count(log, L"take instance mutex")) << log;
   // Nothing is left under Program Files.
   EXPECT_EQ(before, NumberedFolders());
 }
 
-TEST_F(StartupE2eTest, RelocationSwitchInAnyCaseRunsInPlace) {
+// The tests below hold the instance mutex themselves: every run then ends at
+// the mutex with 105, fast and whatever an earlier test installed, and the log
+// shows what happened before it.
+class HeldMutexE2eTest : public StartupE2eTest {
+ protected:
+  void SetUp() override {
+    StartupE2eTest::SetUp();
+    held_.Reset(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
+    ASSERT_TRUE(held_.Valid());
+  }
+  UniqueHandle held_;
+};
+
+TEST_F(HeldMutexE2eTest, RelocatedCopyMeetingAnotherInstanceReports105) {
+  // The original hands over before it takes the mutex; the copy meets it and
+  // its 105 must reach the deployment tool, not a 0 for "the copy ran".
   const std::set<std::wstring> before = NumberedFolders();
-  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, L"/s /bninstall " + LogSwitch()));
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/s " + LogSwitch()));
   const std::wstring log = ReadText(log_);
-  EXPECT_EQ(std::wstring::npos, log.find(L"relocate:")) << log;
-  EXPECT_NE(std::wstring::npos, log.find(L"install procedure not available in this build"));
+  EXPECT_NE(std::wstring::npos, log.find(L"relocate: relocated copy finished")) << log;
+  EXPECT_EQ(1u, Count(log, L"another installer holds the instance mutex")) << log;
   EXPECT_EQ(before, NumberedFolders());
 }
 
-TEST_F(StartupE2eTest, InstallerInsideTheProductFolderRunsInPlace) {
+TEST_F(HeldMutexE2eTest, RelocationSwitchInAnyCaseRunsInPlace) {
+  const std::set<std::wstring> before = NumberedFolders();
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/s /bninstall " + LogSwitch()));
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/s /BNINSTALL " + LogSwitch()));
+  const std::wstring log = ReadText(log_);
+  EXPECT_EQ(std::wstring::npos, log.find(L"relocate:")) << log;
+  EXPECT_EQ(2u, Count(log, L"another installer holds the instance mutex")) << log;
+  EXPECT_EQ(before, NumberedFolders());
+}
+
+TEST_F(HeldMutexE2eTest, InstallerInsideTheProductFolderRunsInPlace) {
   const std::wstring product = download_ + L"\\Product";
   ASSERT_TRUE(CreateDirectoryW(product.c_str(), nullptr));
   const std::wstring inside = product + L"\\LumBastionSetup.exe";
   ASSERT_TRUE(CopyFileW(installer_.c_str(), inside.c_str(), FALSE));
+  // Keep an earlier install's App Paths entry to restore it afterwards.
+  std::wstring previous;
+  bool hadPrevious = false;
+  {
+    RegKey appPaths;
+    if (appPaths.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_QUERY_VALUE, RegView::k32))
+      hadPrevious = appPaths.ReadString(L"Path", &previous);
+  }
   {
     RegKey appPaths;
     ASSERT_TRUE(appPaths.Create(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_ALL_ACCESS, RegView::k32));
     ASSERT_TRUE(appPaths.WriteString(L"Path", product));
   }
   const int code = RunProgram(inside, L"/s " + LogSwitch());
-  RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kAppPathsKey, RegView::k32);
-
-  EXPECT_EQ(kExitProcedureConstruct, code);
+  {
+    RegKey appPaths;
+    if (appPaths.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_ALL_ACCESS, RegView::k32)) {
+      if (hadPrevious) appPaths.WriteString(L"Path", previous);
+      else appPaths.DeleteValue(L"Path");
+    }
+  }
+  EXPECT_EQ(kExitOtherInstance, code);
   const std::wstring log = ReadText(log_);
   EXPECT_NE(std::wstring::npos, log.find(L"relocate: already inside the product folder")) << log;
   EXPECT_EQ(std::wstring::npos, log.find(L"relocate: copy installer")) << log;
 }
 
-TEST_F(StartupE2eTest, SecondInstanceExits105WhileTheMutexIsHeld) {
-  UniqueHandle held(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
-  ASSERT_TRUE(held.Valid());
+TEST_F(HeldMutexE2eTest, SecondInstanceExits105SilentlyAndInteractively) {
   EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/s /BNinstall " + LogSwitch()));
   // Interactive: no window of the other installer to bring forward, same code.
   EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, L"/BNinstall " + LogSwitch()));
   const std::wstring log = ReadText(log_);
   EXPECT_EQ(2u, Count(log, L"another installer holds the instance mutex")) << log;
   EXPECT_EQ(std::wstring::npos, log.find(L"install procedure")) << log;
-
-  held.Reset();
-  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, L"/s /BNinstall " + LogSwitch()));
 }
 
-TEST_F(StartupE2eTest, CompatibilityLayerIsRemovedAndTheRestartedRunsCodeReported) {
+TEST_F(HeldMutexE2eTest, CompatibilityLayerIsRemovedAndTheRestartedRunsCodeReported) {
   {
     RegKey layers;
     ASSERT_TRUE(layers.Create(HKEY_CURRENT_USER, kCompatLayersKey, KEY_ALL_ACCESS));
     ASSERT_TRUE(layers.WriteString(copy_, L"~ WINXPSP3"));
   }
   const std::wstring tail = L"/s /BNinstall " + LogSwitch();
-  EXPECT_EQ(kExitProcedureConstruct, RunProgram(copy_, tail));
+  EXPECT_EQ(kExitOtherInstance, RunProgram(copy_, tail));
 
   RegKey layers;
   ASSERT_TRUE(layers.Open(HKEY_CURRENT_USER, kCompatLayersKey, KEY_QUERY_VALUE));
   EXPECT_FALSE(layers.HasValue(copy_));
   const std::wstring log = ReadText(log_);
   EXPECT_NE(std::wstring::npos, log.find(L"delete compatibility layer")) << log;
+  // The restart carried the same switches, and its code is the one reported.
   EXPECT_NE(std::wstring::npos,
             log.find(L"restarted run without compatibility layer finished | \"" + copy_ + L"\" " +
-                     tail + L" | 108"))
+                     tail + L" | 105"))
       << log;
-  // Only the restarted (still silent) run went on to the mutex and the silent branch.
-  EXPECT_EQ(1u, Count(log, L"take instance mutex")) << log;
-  EXPECT_EQ(1u, Count(log, L"install procedure not available in this build")) << log;
+  // Only the restarted run went on to the mutex.
+  EXPECT_EQ(1u, Count(log, L"another installer holds the instance mutex")) << log;
 }
 
 }  // namespace

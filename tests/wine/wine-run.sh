@@ -21,5 +21,6 @@ cleanup() {
 trap cleanup EXIT
 rc=0
 wine "$@" || rc=$?
-wineserver -w 2>/dev/null || true
+# The program has ended; what remains of the prefix (desktop, services,
+# console host) is ended too rather than waited for, as it may never quit.
 exit "$rc"
