@@ -10,7 +10,7 @@ namespace lum {
 
 // Creates the folders as needed. False when a file could not be created or
 // a key could not be written (every step is logged).
-bool WriteProductConfigFiles(const std::wstring& installDir, const SessionSettings& session,
+bool WriteProductLanguage(const std::wstring& installDir, const SessionSettings& session,
                              int baseEdition);
 
 }  // namespace lum

@@ -352,7 +352,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
 
   CShell shell(p, extracted);
   RepairProductAcls(p);                                          // 1
-  WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
+  WriteProductLanguage(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
   if (session.productInstalled) {                                // 4
     if (IsActiveDefenseLaunchProtected()) SetRebootNeeded();

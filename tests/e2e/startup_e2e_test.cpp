@@ -14,6 +14,7 @@
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
 #include "app/text.h"
+#include "install/pre_install_checks_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
@@ -133,6 +134,24 @@ TEST_F(StartupE2eTest, DownloadedInstallerRunsRelocatedCopyAndReportsItsExitCode
   EXPECT_EQ(1u, Count(log, L"take instance mutex")) << log;
   // Nothing is left under Program Files.
   EXPECT_EQ(before, NumberedFolders());
+}
+
+TEST_F(StartupE2eTest, RelocatedCopyFindingAConflictingProductReportsItsCode) {
+  // A partner antivirus whose uninstaller exists: the relocated copy stops at
+  // its silent checks, and the original must hand that code on.
+  const std::wstring key = std::wstring(kUninstallRoot) + L"Warden Antivirus";
+  {
+    RegKey uninstall;
+    ASSERT_TRUE(uninstall.Create(HKEY_LOCAL_MACHINE, key, KEY_ALL_ACCESS));
+    ASSERT_TRUE(uninstall.WriteString(L"UninstallString", L"\"" + copy_ + L"\" /uninstall"));
+  }
+  const int code = RunProgram(copy_, L"/s " + LogSwitch());
+  RegKey::DeleteTree(HKEY_LOCAL_MACHINE, key);
+
+  EXPECT_EQ(kExitConflictWarden, code);
+  const std::wstring log = ReadText(log_);
+  EXPECT_NE(std::wstring::npos, log.find(L"relocate: relocated copy finished")) << log;
+  EXPECT_NE(std::wstring::npos, log.find(L" | 504")) << log;
 }
 
 // The tests below hold the instance mutex themselves: every run then ends at
