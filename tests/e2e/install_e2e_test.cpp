@@ -13,6 +13,7 @@
 
 #include "app/session_environment_win.h"
 #include "app/text.h"
+#include "tests/e2e/e2e_support.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
@@ -20,49 +21,11 @@
 namespace lum {
 namespace {
 
-std::wstring InstallerPath() {
-  wchar_t value[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(L"LUM_INSTALLER", value, 1023);
-  return length == 0 || length >= 1023 ? std::wstring() : std::wstring(value, length);
-}
+using e2e::InstallerPath;
+using e2e::ReadBytes;
+using e2e::RunProgram;
+using e2e::TempFolder;
 
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
-
-int RunProgram(const std::wstring& exe, const std::wstring& args) {
-  std::wstring line = L"\"" + exe + L"\" " + args;
-  std::vector<wchar_t> buffer(line.begin(), line.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return -1;
-  UniqueHandle process(info.hProcess), thread(info.hThread);
-  if (WaitForSingleObject(process.Get(), 180000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.Get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return std::string();
-  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-  DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-  bytes.resize(read);
-  return bytes;
-}
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,

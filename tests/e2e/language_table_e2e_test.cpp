@@ -6,16 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/e2e_support.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
-std::wstring EnvPath(const wchar_t* name) {
-  wchar_t buf[MAX_PATH * 2] = {};
-  DWORD n = GetEnvironmentVariableW(name, buf, static_cast<DWORD>(std::size(buf)));
-  return n ? std::wstring(buf, n) : std::wstring();
-}
+using lum::e2e::InstallerPath;
+using lum::e2e::ReadText;
+using lum::e2e::RunProgram;
 
 std::vector<BYTE> Utf16Table(const std::wstring& text) {
   std::vector<BYTE> bytes = {0xFF, 0xFE};
@@ -29,7 +29,7 @@ std::vector<BYTE> Utf16Table(const std::wstring& text) {
 // Copies the installer and replaces its FILE 502.
 bool MakeInstallerWithTable(const std::wstring& copy, const std::vector<BYTE>* table) {
   // (Removing the resource is no test here: Wine ignores a delete through UpdateResource.)
-  if (!CopyFileW(EnvPath(L"LUM_INSTALLER").c_str(), copy.c_str(), FALSE)) return false;
+  if (!CopyFileW(InstallerPath().c_str(), copy.c_str(), FALSE)) return false;
   HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
   if (!update) return false;
   BOOL ok = UpdateResourceW(update, L"FILE", MAKEINTRESOURCEW(502),
@@ -39,37 +39,10 @@ bool MakeInstallerWithTable(const std::wstring& copy, const std::vector<BYTE>* t
   return EndUpdateResourceW(update, !ok) && ok;
 }
 
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& args) {
-  std::wstring cmd = L"\"" + exe + L"\" " + args;
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return static_cast<DWORD>(-1);
-  CloseHandle(pi.hThread);
-  WaitForSingleObject(pi.hProcess, 120000);
-  DWORD code = static_cast<DWORD>(-2);
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  return code;
-}
-
-std::string ReadFileText(const std::wstring& path) {
-  std::string text;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return text;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(f, buf, sizeof(buf), &got, nullptr) && got) text.append(buf, got);
-  CloseHandle(f);
-  return text;
-}
-
 class LanguageTableE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(EnvPath(L"LUM_INSTALLER").empty()) << "LUM_INSTALLER is not set";
+    ASSERT_FALSE(InstallerPath().empty()) << "LUM_INSTALLER is not set";
     CreateDirectoryW(dir_.c_str(), nullptr);
   }
   std::wstring dir_ = L"C:\\lum_e2e_lang";
@@ -82,9 +55,9 @@ TEST_F(LanguageTableE2E, TableWithoutLanguageSectionsExits101) {
   std::wstring copy = dir_ + L"\\NoSections.exe";
   ASSERT_TRUE(MakeInstallerWithTable(copy, &table));
   std::wstring log = dir_ + L"\\nosections.log";
-  EXPECT_EQ(101u, RunAndWait(copy, L"/s /BNinstall /log:" + log));
-  std::string text = ReadFileText(log);
-  EXPECT_NE(std::string::npos, text.find("language")) << text;
+  EXPECT_EQ(101, RunProgram(copy, L"/s /BNinstall /log:" + log));
+  const std::wstring text = ReadText(log);
+  EXPECT_NE(std::wstring::npos, text.find(L"language table unusable")) << lum::WideToUtf8(text);
 }
 
 TEST_F(LanguageTableE2E, EmptyTableExits101) {
@@ -92,7 +65,7 @@ TEST_F(LanguageTableE2E, EmptyTableExits101) {
   std::vector<BYTE> table = {0xFF, 0xFE};
   std::wstring copy = dir_ + L"\\EmptyTable.exe";
   ASSERT_TRUE(MakeInstallerWithTable(copy, &table));
-  EXPECT_EQ(101u, RunAndWait(copy, L"/s /BNinstall"));
+  EXPECT_EQ(101, RunProgram(copy, L"/s /BNinstall"));
 }
 
 TEST_F(LanguageTableE2E, ForcedLanguageWithoutSectionExits101) {
@@ -101,7 +74,7 @@ TEST_F(LanguageTableE2E, ForcedLanguageWithoutSectionExits101) {
       L"[default]\r\nappname=xx\r\nforce_lang=1\r\nlanguages=en;\r\n[en]\r\nname=English\r\n");
   std::wstring copy = dir_ + L"\\Forced.exe";
   ASSERT_TRUE(MakeInstallerWithTable(copy, &table));
-  EXPECT_EQ(101u, RunAndWait(copy, L"/s /BNinstall"));
+  EXPECT_EQ(101, RunProgram(copy, L"/s /BNinstall"));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
 #include "app/text.h"
+#include "tests/e2e/e2e_support.h"
 #include "install/pre_install_checks_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
@@ -22,68 +23,12 @@
 namespace lum {
 namespace {
 
-std::wstring InstallerPath() {
-  wchar_t value[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(L"LUM_INSTALLER", value, 1023);
-  if (length == 0 || length >= 1023) return std::wstring();
-  std::wstring path(value, length);
-  if (path[0] != L'/') return path;
-  using ToDos = WCHAR*(CDECL*)(LPCSTR);
-  auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (!toDos) return std::wstring();
-  WCHAR* dos = toDos(WideToUtf8(path).c_str());
-  if (!dos) return std::wstring();
-  std::wstring out = dos;
-  HeapFree(GetProcessHeap(), 0, dos);
-  return out;
-}
+using e2e::Count;
+using e2e::InstallerPath;
+using e2e::ReadText;
+using e2e::RunProgram;
+using e2e::TempFolder;
 
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
-
-// Runs `exe` with `args` and waits (at most two minutes); -1 when it did not
-// start or end.
-int RunProgram(const std::wstring& exe, const std::wstring& args) {
-  std::wstring line = L"\"" + exe + L"\" " + args;
-  std::vector<wchar_t> buffer(line.begin(), line.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return -1;
-  UniqueHandle process(info.hProcess), thread(info.hThread);
-  if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.Get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
-}
-
-std::wstring ReadText(const std::wstring& path) {
-  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return std::wstring();
-  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-  DWORD read = 0;
-  if (!bytes.empty())
-    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-  bytes.resize(read);
-  return Utf8ToWide(bytes);
-}
-
-size_t Count(const std::wstring& text, const std::wstring& needle) {
-  size_t n = 0;
-  for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
 
 // Names "<digits>_<digits>" directly under the relocation parent.
 std::set<std::wstring> NumberedFolders() {

@@ -16,6 +16,7 @@
 #include "system/multi_user_registry_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"
+#include "tests/win32/user_hives.h"
 
 namespace lum {
 namespace {
@@ -25,30 +26,12 @@ const wchar_t kScratch[] = L"Software\\LumHiveScratch";
 const wchar_t kAlice[] = L"S-1-5-21-1111-2222-3333-1001";
 const wchar_t kBob[] = L"S-1-5-21-1111-2222-3333-1002";
 
-void EnableBackupAndRestore() {
-  HANDLE raw = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw));
-  UniqueHandle token(raw);
-  for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
-    TOKEN_PRIVILEGES p = {};
-    p.PrivilegeCount = 1;
-    p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    LookupPrivilegeValueW(nullptr, name, &p.Privileges[0].Luid);
-    AdjustTokenPrivileges(token.Get(), FALSE, &p, 0, nullptr, nullptr);
-  }
-}
+using testing_hives::EnableBackupAndRestore;
 
 // Builds a hive file from a scratch key: `fill` writes the key's content.
 template <typename Fill>
 void SaveHive(const std::wstring& file, Fill fill) {
-  RegKey::DeleteTree(HKEY_CURRENT_USER, kScratch);
-  RegKey scratch;
-  ASSERT_TRUE(scratch.Create(HKEY_CURRENT_USER, kScratch, KEY_ALL_ACCESS));
-  fill(scratch.Get());
-  DeleteFileW(file.c_str());
-  ASSERT_EQ(ERROR_SUCCESS, RegSaveKeyW(scratch.Get(), file.c_str(), nullptr)) << WideToUtf8(file);
-  scratch = RegKey();
-  RegKey::DeleteTree(HKEY_CURRENT_USER, kScratch);
+  testing_hives::SaveHive(file, kScratch, fill);
 }
 
 void SetString(HKEY parent, const std::wstring& path, const std::wstring& name,

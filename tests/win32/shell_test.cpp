@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/text.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/multi_user_registry_win.h"
+#include "tests/win32/user_hives.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "system/windows_version_win.h"
 
 namespace lum {
 namespace {
@@ -291,6 +295,116 @@ TEST_F(ShellTest, ShippedScriptSectionsLoadFromTheResource) {
   ASSERT_TRUE(ReadDword(L"SOFTWARE\\LumBastion\\ActiveProtection", L"CustomFlags", &value));
   EXPECT_EQ(2u, value);
   RegKey::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion", RegView::k32);
+}
+
+
+// --- HKCU commands for every user profile ---
+// The profile set-up is that of multi_user_registry_test.cpp: two
+// users who are not logged on get ProfileList entries and hive files saved
+// from a scratch key; the installer's own profile is the third.
+
+const wchar_t kUsersProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const wchar_t kHiveScratch[] = L"Software\\LumShellHiveScratch";
+const wchar_t kUserKey[] = L"Software\\LumShellEveryUser";
+const wchar_t kClassKey[] = L"LumShellEveryUser.File";
+const wchar_t kCarol[] = L"S-1-5-21-4444-5555-6666-2001";
+const wchar_t kDave[] = L"S-1-5-21-4444-5555-6666-2002";
+
+// A hive file holding `subkey` with the values "Drop" and "Keep".
+void SaveHiveWithValues(const std::wstring& file, const std::wstring& subkey) {
+  testing_hives::SaveHive(file, kHiveScratch, [&](HKEY scratch) {
+    RegKey values;
+    ASSERT_TRUE(values.Create(scratch, subkey, KEY_ALL_ACCESS));
+    ASSERT_TRUE(values.WriteDword(L"Drop", 1));
+    ASSERT_TRUE(values.WriteDword(L"Keep", 1));
+  });
+}
+
+// Which values of HKEY_USERS\<path> remain: "Drop+Keep", "Keep", "<missing>".
+std::wstring UserValues(const std::wstring& path) {
+  RegKey key;
+  if (!key.Open(HKEY_USERS, path, KEY_QUERY_VALUE)) return L"<missing>";
+  std::wstring left;
+  if (key.HasValue(L"Drop")) left += L"Drop+";
+  if (key.HasValue(L"Keep")) left += L"Keep";
+  return left;
+}
+
+// Counts the per-user deletes (by the hive they land in) and performs them.
+class DeleteRecordingShell : public CShell {
+ public:
+  using CShell::CShell;
+  bool DeleteValue(const std::wstring& root, const std::wstring& path,
+                   const std::wstring& name) override {
+    ++hives[root + L":" + path.substr(0, path.find(L'\\'))];
+    return CShell::DeleteValue(root, path, name);
+  }
+  std::map<std::wstring, int> hives;
+};
+
+class ShellEveryUserTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    CMultiUserRegManager::Reset();
+    testing_hives::EnableBackupAndRestore();
+    ownSid_ = CurrentUserSidString();
+    ASSERT_FALSE(ownSid_.empty());
+    for (const wchar_t* sid : {kCarol, kDave}) MakeProfile(sid, root_ + L"\\users\\" + sid);
+  }
+  void TearDown() override {
+    CMultiUserRegManager::Reset();
+    for (const wchar_t* sid : {kCarol, kDave}) {
+      RegKey::DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(kUsersProfileList) + L"\\" + sid,
+                         RegView::k32);
+    }
+    RegKey::DeleteTree(HKEY_CURRENT_USER, kUserKey);
+    ShellTest::TearDown();
+  }
+  void MakeProfile(const std::wstring& sid, const std::wstring& folder) {
+    const std::wstring classesFolder = folder + L"\\AppData\\Local\\Microsoft\\Windows";
+    ASSERT_TRUE(CreateFolderTree(classesFolder));
+    SaveHiveWithValues(folder + L"\\NTUSER.DAT", kUserKey);
+    SaveHiveWithValues(classesFolder + L"\\UsrClass.dat", kClassKey);
+    RegKey profile;
+    ASSERT_TRUE(profile.Create(HKEY_LOCAL_MACHINE, std::wstring(kUsersProfileList) + L"\\" + sid,
+                               KEY_ALL_ACCESS, RegView::k32));
+    ASSERT_TRUE(profile.WriteString(L"ProfileImagePath", folder));
+  }
+
+  std::wstring ownSid_;
+};
+
+TEST_F(ShellEveryUserTest, CurrentUserDeleteReachesEveryProfileOnce) {
+  RegKey own;
+  ASSERT_TRUE(own.Create(HKEY_CURRENT_USER, kUserKey, KEY_ALL_ACCESS));
+  own.WriteDword(L"Drop", 1);
+  own.WriteDword(L"Keep", 1);
+  own = RegKey();
+
+  DeleteRecordingShell shell(install_, extract_);
+  ASSERT_TRUE(shell.RunRegistrySectionTable(
+      Script(std::wstring(L"[reg]\r\n1=deleteval|HKCU|") + kUserKey + L"|Drop\r\n" +
+             L"2=deleteval|HKCU|Software\\Classes\\" + kClassKey + L"|Drop\r\n"),
+      L"reg"));
+
+  // Read while the manager (the one the shell used) still holds the hives.
+  ASSERT_TRUE(CMultiUserRegManager::Exists());
+  for (const std::wstring sid : {std::wstring(kCarol), std::wstring(kDave), ownSid_}) {
+    EXPECT_EQ(L"Keep", UserValues(sid + L"\\" + kUserKey)) << WideToUtf8(sid);
+    EXPECT_EQ(1, shell.hives[L"HKU:" + sid]) << WideToUtf8(sid);
+  }
+  for (const wchar_t* sid : {kCarol, kDave}) {
+    EXPECT_TRUE(CMultiUserRegManager::Instance().Helper(sid)->LoadedClassesHive());
+    EXPECT_EQ(L"Keep", UserValues(std::wstring(sid) + L"_Classes\\" + kClassKey));
+    EXPECT_EQ(1, shell.hives[L"HKU:" + std::wstring(sid) + L"_Classes"]);
+  }
+  for (const auto& hive : shell.hives) EXPECT_EQ(1, hive.second) << WideToUtf8(hive.first);
+  // The installer's own key is the same one seen through HKEY_CURRENT_USER.
+  RegKey read;
+  ASSERT_TRUE(read.Open(HKEY_CURRENT_USER, kUserKey, KEY_QUERY_VALUE));
+  EXPECT_FALSE(read.HasValue(L"Drop"));
+  EXPECT_TRUE(read.HasValue(L"Keep"));
 }
 
 }  // namespace

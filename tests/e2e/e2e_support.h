@@ -1,0 +1,87 @@
+// What the end-to-end tests share: finding the installer, starting a program
+// and waiting for its full exit code, reading the files it leaves.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/text.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+namespace e2e {
+
+// LUM_INSTALLER names the installer: a Windows path, or a Unix path that
+// Wine's wine_get_dos_file_name converts.
+inline std::wstring InstallerPath() {
+  wchar_t value[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LUM_INSTALLER", value, 1023);
+  if (length == 0 || length >= 1023) return std::wstring();
+  std::wstring path(value, length);
+  if (path[0] != L'/') return path;
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  if (!toDos) return std::wstring();
+  WCHAR* dos = toDos(WideToUtf8(path).c_str());
+  if (!dos) return std::wstring();
+  std::wstring out = dos;
+  HeapFree(GetProcessHeap(), 0, dos);
+  return out;
+}
+
+inline std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
+
+// Runs `exe` with `args` and waits at most `timeoutMs`; the full 32-bit exit
+// code, or -1 when it did not start or did not end in time.
+inline int RunProgram(const std::wstring& exe, const std::wstring& args,
+                      DWORD timeoutMs = 180000) {
+  std::wstring line = L"\"" + exe + L"\" " + args;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return -1;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 1);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.Get(), &code);
+  return static_cast<int>(code);
+}
+
+// The whole file, also while another process holds it open; empty when missing.
+inline std::string ReadBytes(const std::wstring& path) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::string();
+  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty())
+    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return bytes;
+}
+
+// A UTF-8 text file (the installer's log) as a wide string.
+inline std::wstring ReadText(const std::wstring& path) { return Utf8ToWide(ReadBytes(path)); }
+
+inline size_t Count(const std::wstring& text, const std::wstring& needle) {
+  size_t n = 0;
+  for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace e2e
+}  // namespace lum
