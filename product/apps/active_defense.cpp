@@ -119,7 +119,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   Handle ready(CreateMutexW(nullptr, FALSE, kReadyMutex));
   if (ready.get() == nullptr) return 1;
-  const lum::product::WindowSpec spec = {L"ZLumActiveDefenseClass", L"Lum Bastion active defense",
+  const lum::product::WindowDesc desc = {L"ZLumActiveDefenseClass", L"Lum Bastion active defense",
                                          false, nullptr};
-  return lum::product::RunWindow(instance, spec);
+  return lum::product::RunWindow(instance, desc);
 }

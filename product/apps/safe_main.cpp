@@ -35,6 +35,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (_wcsicmp(argv[i], L"/install") == 0) g_afterInstall = true;
   }
   LocalFree(argv);
-  const lum::product::WindowSpec spec = {L"ZLumSafeMainClass", L"Lum Bastion", true, PaintStatus};
-  return lum::product::RunWindow(instance, spec);
+  const lum::product::WindowDesc desc = {L"ZLumSafeMainClass", L"Lum Bastion", true, PaintStatus};
+  return lum::product::RunWindow(instance, desc);
 }

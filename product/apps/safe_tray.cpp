@@ -22,7 +22,7 @@ bool OnMonitorMessage(HWND, UINT msg, WPARAM wp, LPARAM, LRESULT* result) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  const lum::product::WindowSpec spec = {L"ZLumSafeMonClass", L"Lum Bastion tray", false,
+  const lum::product::WindowDesc desc = {L"ZLumSafeMonClass", L"Lum Bastion tray", false,
                                          OnMonitorMessage};
-  return lum::product::RunWindow(instance, spec);
+  return lum::product::RunWindow(instance, desc);
 }

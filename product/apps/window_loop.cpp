@@ -23,21 +23,21 @@ LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int RunWindow(HINSTANCE instance, const WindowSpec& spec) {
-  g_extra = spec.extra;
+int RunWindow(HINSTANCE instance, const WindowDesc& desc) {
+  g_extra = desc.extra;
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = spec.className;
+  wc.lpszClassName = desc.className;
   if (RegisterClassExW(&wc) == 0) return 1;
-  const DWORD style = spec.visible ? WS_OVERLAPPEDWINDOW : WS_POPUP;
-  HWND wnd = CreateWindowExW(0, spec.className, spec.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
+  const DWORD style = desc.visible ? WS_OVERLAPPEDWINDOW : WS_POPUP;
+  HWND wnd = CreateWindowExW(0, desc.className, desc.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
                              480, 240, nullptr, nullptr, instance, nullptr);
   if (wnd == nullptr) return 1;
-  if (spec.visible) {
+  if (desc.visible) {
     ShowWindow(wnd, SW_SHOWNORMAL);
     UpdateWindow(wnd);
   }

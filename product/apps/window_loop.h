@@ -10,7 +10,7 @@ namespace product {
 // Extra message handling of one program; return true when handled.
 using ExtraHandler = bool (*)(HWND, UINT, WPARAM, LPARAM, LRESULT*);
 
-struct WindowSpec {
+struct WindowDesc {
   const wchar_t* className;
   const wchar_t* title;
   bool visible;
@@ -20,7 +20,7 @@ struct WindowSpec {
 // Registers the class, creates the window and pumps messages until the window
 // is destroyed or WM_QUIT arrives. Returns the process exit code: 0 on a clean
 // close, 1 when the window could not be created.
-int RunWindow(HINSTANCE instance, const WindowSpec& spec);
+int RunWindow(HINSTANCE instance, const WindowDesc& desc);
 
 }  // namespace product
 }  // namespace lum

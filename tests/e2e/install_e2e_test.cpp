@@ -130,6 +130,12 @@ TEST_F(InstallE2eTest, FirstSilentInstallLeavesAWorkingInstallation) {
   EXPECT_EQ(L"Tahoma", Profile(In(L"i18n\\i18n.ini"), L"Font", L"Name2"));
   EXPECT_EQ(L"\x5FAE\x8EDF\x6B63\x9ED1\x9AD4", Profile(In(L"i18n\\i18n.ini"), L"Font", L"Name1"));
   EXPECT_EQ(L"en", Profile(In(L"softmgr\\AdvUtils.ini"), L"qurl", L"lang"));
+  // The theme's font block now names a face for every language of the
+  // table, not only the single English entry the payload ships.
+  const std::string theme = ReadBytes(In(L"config\\newui\\themes\\default\\theme.xml"));
+  EXPECT_NE(std::string::npos, theme.find("<zh-TW face=")) << theme;
+  EXPECT_NE(std::string::npos, theme.find("<ru face=")) << theme;
+  EXPECT_NE(std::string::npos, theme.find("</language_font_face>")) << theme;
   // The language's monitor texts are copied over the default ones.
   EXPECT_EQ(ReadBytes(In(L"i18n\\en\\safemon\\wd.ini")), ReadBytes(In(L"safemon\\wd.ini")));
 
