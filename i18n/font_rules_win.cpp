@@ -5,7 +5,7 @@
 #include "app/install_log.h"
 #include "app/session_environment_win.h"
 #include "i18n/font_rules.h"
-#include "install/file_bytes_win.h"
+#include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"

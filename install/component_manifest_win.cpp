@@ -3,7 +3,7 @@
 #include "app/install_log.h"
 #include "app/text.h"
 #include "install/component_manifest.h"
-#include "install/file_bytes_win.h"
+#include "system/file_bytes_win.h"
 #include "payload/resource_file_win.h"
 
 namespace lum {

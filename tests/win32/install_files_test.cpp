@@ -11,7 +11,7 @@
 #include "app/text.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
-#include "install/file_bytes_win.h"
+#include "system/file_bytes_win.h"
 #include "install/settings_backup.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"

@@ -1,4 +1,4 @@
-#include "install/file_bytes_win.h"
+#include "system/file_bytes_win.h"
 
 #include "system/win_handle_win.h"
 
