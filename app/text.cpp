@@ -46,44 +46,52 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L
 
 }  // namespace
 
+bool DecodeUtf8(const uint8_t* p, size_t left, char32_t* cp, size_t* consumed) {
+  const uint8_t b = p[0];
+  *consumed = 1;
+  if (b < 0x80) {
+    *cp = b;
+    return true;
+  }
+  size_t len = 0;
+  char32_t value = 0;
+  char32_t min = 0;
+  if ((b & 0xE0) == 0xC0) {
+    len = 2, value = b & 0x1F, min = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    len = 3, value = b & 0x0F, min = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    len = 4, value = b & 0x07, min = 0x10000;
+  } else {
+    return false;
+  }
+  for (size_t used = 1; used < len; ++used) {
+    if (used >= left || (p[used] & 0xC0) != 0x80) {
+      *consumed = used;
+      return false;
+    }
+    value = (value << 6) | (p[used] & 0x3F);
+  }
+  *consumed = len;
+  if (value < min || value > 0x10FFFF || IsHighSurrogate(value) || IsLowSurrogate(value))
+    return false;
+  *cp = value;
+  return true;
+}
+
 std::wstring Utf8ToWide(const std::string& utf8) {
   std::wstring out;
   out.reserve(utf8.size());
-  const size_t n = utf8.size();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
   size_t i = 0;
-  while (i < n) {
-    const uint8_t b = static_cast<uint8_t>(utf8[i]);
-    if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
-      ++i;
-      continue;
-    }
-    size_t len = 0;
+  while (i < utf8.size()) {
     char32_t cp = 0;
-    char32_t min = 0;
-    if ((b & 0xE0) == 0xC0) {
-      len = 2, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      len = 3, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      len = 4, cp = b & 0x07, min = 0x10000;
-    }
-    size_t used = 1;
-    bool ok = len != 0;
-    for (; ok && used < len; ++used) {
-      if (i + used >= n || (static_cast<uint8_t>(utf8[i + used]) & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (static_cast<uint8_t>(utf8[i + used]) & 0x3F);
-    }
-    if (ok && (cp < min || cp > 0x10FFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp))) {
-      ok = false;
-    }
+    size_t consumed = 1;
     // A bad sequence costs one replacement character and resumes at the
     // first byte that cannot belong to it.
+    const bool ok = DecodeUtf8(bytes + i, utf8.size() - i, &cp, &consumed);
     AppendCodePoint(out, ok ? cp : kReplacement);
-    i += ok ? len : used;
+    i += consumed;
   }
   return out;
 }

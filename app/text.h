@@ -11,6 +11,12 @@ namespace lum {
 
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const std::wstring& wide);
+// Decodes the UTF-8 sequence at `p` (`left` > 0 bytes available). True with
+// its code point when it is well-formed; false for a bad lead byte, a missing
+// continuation, an overlong form, a surrogate or a value above U+10FFFF.
+// `consumed` is the sequence's length, or on failure how many bytes belong to
+// the bad sequence (at least 1), so that decoding resumes after them.
+bool DecodeUtf8(const uint8_t* p, size_t left, char32_t* cp, size_t* consumed);
 // UTF-16LE bytes (no BOM handling) to a wide string; an odd last byte is dropped.
 std::wstring Utf16LeToWide(const uint8_t* data, size_t size);
 std::vector<uint8_t> WideToUtf16Le(const std::wstring& wide, bool withBom);

@@ -13,6 +13,21 @@ namespace {
 
 DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
+// Calls `visit(path, data)` for every entry directly inside `base` (which
+// ends in a backslash), "." and ".." left out; the search handle is closed
+// before it returns, so the caller may then remove the folder itself.
+template <typename Visit>
+void ForEachEntry(const std::wstring& base, Visit visit) {
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileW((base + L"*").c_str(), &data));
+  if (!find) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    visit(base + name, data);
+  } while (::FindNextFileW(find.Get(), &data));
+}
+
 }  // namespace
 
 bool FileExists(const std::wstring& path) {
@@ -39,44 +54,28 @@ std::wstring FileNamePart(const std::wstring& path) {
 
 bool DeleteFolderTree(const std::wstring& folder) {
   if (!FolderExists(folder)) return !FileExists(folder);
-  const std::wstring base = WithTrailingSlash(folder);
-  WIN32_FIND_DATAW data;
-  UniqueFindHandle find(::FindFirstFileW((base + L"*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = base + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-          !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        DeleteFolderTree(path);
-      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        ::RemoveDirectoryW(path.c_str());  // a junction: remove the link, not its target
-      } else {
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find.Get(), &data));
-  }
-  find.Reset();
+  ForEachEntry(WithTrailingSlash(folder), [](const std::wstring& path,
+                                              const WIN32_FIND_DATAW& data) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+      ::SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      DeleteFolderTree(path);
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ::RemoveDirectoryW(path.c_str());  // a junction: remove the link, not its target
+    } else {
+      ::DeleteFileW(path.c_str());
+    }
+  });
   ::RemoveDirectoryW(folder.c_str());
   return !FolderExists(folder);
 }
 
 int ScheduleDeleteAtReboot(const std::wstring& folder) {
   int scheduled = 0;
-  const std::wstring base = WithTrailingSlash(folder);
-  WIN32_FIND_DATAW data;
-  UniqueFindHandle find(::FindFirstFileW((base + L"*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (::MoveFileExW((base + name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) ++scheduled;
-    } while (::FindNextFileW(find.Get(), &data));
-  }
-  find.Reset();
+  ForEachEntry(WithTrailingSlash(folder), [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
+    if (::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) ++scheduled;
+  });
   if (::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) ++scheduled;
   return scheduled;
 }

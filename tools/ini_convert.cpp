@@ -59,32 +59,6 @@ bool ParseArgs(int argc, char** argv, Options& options) {
   return true;
 }
 
-// Length of the well-formed UTF-8 sequence at `p`, or 0 when it is malformed
-// (bad lead byte, missing continuation, overlong form, surrogate, > U+10FFFF).
-size_t SequenceLength(const uint8_t* p, size_t left) {
-  const uint8_t b = p[0];
-  if (b < 0x80) return 1;
-  size_t len = 0;
-  uint32_t cp = 0;
-  uint32_t min = 0;
-  if ((b & 0xE0) == 0xC0) {
-    len = 2, cp = b & 0x1F, min = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    len = 3, cp = b & 0x0F, min = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    len = 4, cp = b & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (left < len) return 0;
-  for (size_t i = 1; i < len; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
 // Checks the text and rewrites its line ends as CRLF. On failure `problem`
 // says what is wrong and `line` where (1-based).
 bool Normalise(const std::vector<uint8_t>& in, std::string& out, std::string& problem,
@@ -115,8 +89,9 @@ bool Normalise(const std::vector<uint8_t>& in, std::string& out, std::string& pr
       ++i;
       continue;
     }
-    const size_t len = SequenceLength(&in[i], in.size() - i);
-    if (len == 0) {
+    char32_t cp = 0;
+    size_t len = 0;
+    if (!lum::DecodeUtf8(&in[i], in.size() - i, &cp, &len)) {
       char text[64];
       std::snprintf(text, sizeof(text), "malformed UTF-8 (byte 0x%02X at offset %zu)", b, i);
       problem = text;
