@@ -11,8 +11,8 @@
 
 #include <ctime>
 
-#include "app/install_log.h"
 #include "app/startup_win.h"
+#include "base/install_log.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"
 #include "vendor/base_module_win.h"

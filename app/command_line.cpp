@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 
-#include "app/install_log.h"
 #include "app/promo_switch.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {
@@ -161,6 +161,12 @@ void ApplyCommandLine(const CommandLineOptions& options, SessionSettings& sessio
 std::wstring LogPathOption(const CommandLineOptions& options) {
   std::wstring path;
   options.Get(L"log", path);
+  return path;
+}
+
+std::wstring ResultPathOption(const CommandLineOptions& options) {
+  std::wstring path;
+  options.Get(L"result", path);
   return path;
 }
 

@@ -52,5 +52,8 @@ void ApplyCommandLine(const CommandLineOptions& options, SessionSettings& sessio
 // The value of "/log:<path>" (the log file the Win32 start-up opens), empty
 // when the option is absent.
 std::wstring LogPathOption(const CommandLineOptions& options);
+// The value of "/result:<path>" (the result file for deployment tools),
+// empty when the option is absent.
+std::wstring ResultPathOption(const CommandLineOptions& options);
 
 }  // namespace lum

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "system/win_handle_win.h"
 
 namespace lum {

@@ -5,8 +5,8 @@
 // These headers build on windows.h.
 #include <shellapi.h>
 
-#include "app/install_log.h"
 #include "app/startup_win.h"
+#include "base/install_log.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"

@@ -4,9 +4,9 @@
 // These headers build on windows.h.
 #include <shellapi.h>
 
-#include "app/install_log.h"
 #include "app/startup_win.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/base64.h"
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/base64.h"
+#include "base/install_log.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

@@ -3,8 +3,8 @@
 // download folder) is never picked up by a later implicit load.
 #include <windows.h>
 
-#include "app/install_log.h"
 #include "app/startup_win.h"
+#include "base/install_log.h"
 
 namespace lum {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <sstream>
 
-#include "app/base64.h"
-#include "app/text.h"
+#include "base/base64.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

@@ -8,11 +8,12 @@
 #include <ctime>
 #include <vector>
 
-#include "app/install_log.h"
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
 

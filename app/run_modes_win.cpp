@@ -3,21 +3,24 @@
 // does not carry yet; it stops where the window would be created.
 #include <windows.h>
 
-#include "app/exit_codes.h"
-#include "app/install_log.h"
-#include "app/later_components_win.h"
 #include "app/session_environment_win.h"
 #include "app/session_settings.h"
 #include "app/startup_win.h"
+#include "base/exit_codes.h"
+#include "base/install_log.h"
+#include "browser/browser_placeholders_win.h"
 #include "install/install_proc_win.h"
 #include "install/pre_install_checks_win.h"
+#include "install/product_registry_win.h"
+#include "report/report_placeholders_win.h"
+#include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
-#include "system/windows_version_win.h"
 #include "system/registry_win.h"
+#include "system/system_placeholders_win.h"
+#include "system/windows_version_win.h"
+#include "tray/tray_placeholders_win.h"
 
 namespace lum {
-
-CloudAnalysisDefault cloudAnalysisDefault = CloudAnalysisDefault::kUnset;
 
 namespace {
 

@@ -8,10 +8,6 @@
 
 namespace lum {
 
-// HKLM App Paths entry of the product's main program (32-bit view).
-constexpr const wchar_t* kAppPathsKey =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe";
-
 class WinSessionEnvironment : public SessionEnvironment {
  public:
   ConflictInfo FindConflictingProduct() override;
@@ -27,12 +23,5 @@ class WinSessionEnvironment : public SessionEnvironment {
   bool memoryRead_ = false;
   uint64_t memoryBytes_ = 0;
 };
-
-// The product's folder from App Paths when it exists (no trailing
-// backslash is added or removed), else empty.
-std::wstring ReadProductFolder();
-
-// Program Files (the x86 one under WOW64) + "\Lum\Bastion".
-std::wstring DefaultInstallDir();
 
 }  // namespace lum

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/install_log.h"
 #include "app/promo_switch.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

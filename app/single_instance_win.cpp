@@ -2,9 +2,9 @@
 // installed; a second start brings the running installer's window forward.
 #include <windows.h>
 
-#include "app/exit_codes.h"
-#include "app/install_log.h"
 #include "app/startup_win.h"
+#include "base/exit_codes.h"
+#include "base/install_log.h"
 
 namespace lum {
 

@@ -11,15 +11,21 @@
 
 #include "app/command_line.h"
 #include "app/command_line_win.h"
-#include "app/exit_codes.h"
 #include "app/hash_detection.h"
-#include "app/install_log.h"
-#include "app/later_components_win.h"
+#include "app/result_file_win.h"
 #include "app/session_environment_win.h"
 #include "app/session_settings.h"
-#include "app/text.h"
+#include "base/exit_codes.h"
+#include "base/install_log.h"
+#include "base/text.h"
+#include "browser/browser_placeholders_win.h"
+#include "install/installed_product_win.h"
+#include "report/report_placeholders_win.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
+#include "system/reboot_flags.h"
 #include "system/windows_version_win.h"
+#include "tray/tray_placeholders_win.h"
 
 namespace lum {
 
@@ -70,38 +76,53 @@ bool InstalledIsBuild1133(const std::wstring& productFolder) {
          version.major == 8 && version.minor == 2 && version.build == 0 && version.revision == 1133;
 }
 
+// Set when the exit code is that of a copy of the installer that did the work
+// (the relocated copy, or the restart after the compatibility layer).
+bool handedOver = false;
+
+RunResult CollectRunResult(int exitCode) {
+  const SessionSettings& session = Session();
+  RunResult result;
+  result.exitCode = exitCode;
+  result.rebootRequired = RebootNeeded();
+  result.wasInstalled = session.productInstalled;
+  result.installDir = session.installDir;
+  if (!result.installDir.empty()) result.productVersion = InstalledProductVersion(result.installDir);
+  result.logFile = log::FilePath();
+  result.language = session.language;
+  return result;
+}
+
+// The result file of "/result:path", written by the process whose exit code is
+// final. After a hand-over the copy has written the facts of the run that did
+// the work: they are kept, with this process's whole duration.
+void WriteRunResult(const std::wstring& path, int exitCode, uint64_t durationMs) {
+  RunResult result;
+  if (!handedOver || !ReadResultFile(path, &result) || result.exitCode != exitCode)
+    result = CollectRunResult(exitCode);
+  result.durationMs = durationMs;
+  WriteResultFile(path, result);
+}
+
+int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int showCommand);
+
 }  // namespace
 
-InstalledProductFacts& InstalledFacts() {
-  static InstalledProductFacts facts;
-  return facts;
-}
-
-void CollectInstalledProductFacts() {
-  InstalledProductFacts& facts = InstalledFacts();
-  facts.osText = OsText();
-  facts.folder = ReadProductFolder();
-  if (facts.folder.empty()) return;
-  WinSessionEnvironment env;
-  facts.version = env.InstalledVersion(facts.folder);
-  const std::wstring config = WithTrailingSlash(facts.folder) + L"config.ini";
-  auto read = [&config](const wchar_t* key, const wchar_t* def) {
-    wchar_t value[101] = {};
-    ::GetPrivateProfileStringW(L"UI", key, def, value, 100, config.c_str());
-    return std::wstring(value);
-  };
-  facts.language = read(L"language", L"en");
-  facts.channel = read(L"channel", L"");
-  facts.subChannel = read(L"schannel", L"");
-  if (facts.channel.empty() || facts.channel == L" ") facts.channel = L"0";
-  if (facts.subChannel.empty() || facts.subChannel == L" ") facts.subChannel = L"0";
-  log::Note(kLog, L"installed product " + facts.version + L" in " + facts.folder);
-}
-
 int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCommand) {
+  const ULONGLONG started = ::GetTickCount64();
   // The log opens first, from the raw switches, so that a run which hands over
   // to a relocated copy writes its own lines before the copy's.
   OpenLogFromSwitches(commandTail);
+  const std::wstring resultPath = ResultPathFromSwitches(commandTail);
+  if (!resultPath.empty()) ClearResultFile(resultPath);
+  const int result = RunInstallerSteps(instance, commandTail, showCommand);
+  if (!resultPath.empty()) WriteRunResult(resultPath, result, ::GetTickCount64() - started);
+  return result;
+}
+
+namespace {
+
+int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int showCommand) {
   ::ImmDisableIME(static_cast<DWORD>(-1));
   PreloadSystemLibraries(GetWindowsVersion().IsWindows10OrLater());
   const bool tokenIsAdmin = TokenIsAdmin();
@@ -117,7 +138,10 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   if (base == BaseModuleResult::kFailed) return Finish(kExitBaseModule);
   if (base == BaseModuleResult::kWritten) {
     DWORD childCode = 0;
-    if (RelocateAndRerun(commandTail, &childCode)) return Finish(static_cast<int>(childCode));
+    if (RelocateAndRerun(commandTail, &childCode)) {
+      handedOver = true;
+      return Finish(static_cast<int>(childCode));
+    }
     CollectInstalledProductFacts();
     WinSessionEnvironment env;
     if (!session.Setup(env)) {
@@ -145,8 +169,10 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   }
 
   DWORD restartedCode = 0;
-  if (ClearCompatibilityLayer(commandTail, &restartedCode))
+  if (ClearCompatibilityLayer(commandTail, &restartedCode)) {
+    handedOver = true;
     return Finish(static_cast<int>(restartedCode));
+  }
   if (GetWindowsVersion().IsWindows8OrLater()) ClearMuiCacheName(ownPath);
 
   UniqueHandle instanceMutex;
@@ -182,5 +208,7 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   instanceMutex.Reset();
   return Finish(result);
 }
+
+}  // namespace
 
 }  // namespace lum

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cloud_default.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -95,20 +94,5 @@ bool RelaunchElevated(const UacTexts& texts);
 // --- run modes ---
 int RunSilent();
 int RunInteractive(HINSTANCE instance, int showCommand);
-
-// Facts about the installed product kept for the reports.
-struct InstalledProductFacts {
-  std::wstring folder;
-  std::wstring version;  // of "ZVVer.dll"
-  std::wstring language = L"en";
-  std::wstring channel = L"0";
-  std::wstring subChannel = L"0";
-  std::wstring osText;  // "6.1-x64"
-};
-InstalledProductFacts& InstalledFacts();
-void CollectInstalledProductFacts();
-
-// Cloud-analysis default decided by the silent run (read by the install run).
-extern CloudAnalysisDefault cloudAnalysisDefault;
 
 }  // namespace lum

@@ -7,9 +7,9 @@
 
 #include "app/command_line.h"
 #include "app/hash_detection.h"
-#include "app/install_log.h"
 #include "app/promo_switch.h"
 #include "app/session_settings.h"
+#include "base/install_log.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "i18n/damaged_file_message.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

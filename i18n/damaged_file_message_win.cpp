@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "i18n/damaged_file_message.h"
 #include "system/registry_win.h"
 

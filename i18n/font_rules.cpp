@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

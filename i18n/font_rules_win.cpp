@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "app/install_log.h"
-#include "app/session_environment_win.h"
+#include "base/install_log.h"
 #include "i18n/font_rules.h"
 #include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"
 
@@ -51,7 +51,7 @@ FontSystemFacts CurrentFontSystemFacts() {
 std::wstring ThemeProductFolder() {
   RegKey key;
   std::wstring folder;
-  if (!key.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_QUERY_VALUE, RegView::k32) ||
+  if (!key.Open(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_QUERY_VALUE, RegView::k32) ||
       !key.ReadString(L"Path", &folder))
     return std::wstring();
   const bool slash = !folder.empty() && folder.back() == L'\\';

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

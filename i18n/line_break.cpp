@@ -1,6 +1,6 @@
 #include "i18n/line_break.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

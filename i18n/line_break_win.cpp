@@ -1,6 +1,5 @@
 #include "i18n/line_break_win.h"
 
-#include "app/session_settings.h"
 #include "i18n/line_break.h"
 
 namespace lum {
@@ -12,8 +11,9 @@ int MeasureLineWidth(HDC dc, const std::wstring& line) {
   return rect.right - rect.left;
 }
 
-std::wstring BreakLines(HDC dc, const std::wstring& text, int width) {
-  return BreakLinesFor(LanguageCode(), text, width,
+std::wstring BreakLines(HDC dc, const std::wstring& text, int width,
+                        const std::wstring& language) {
+  return BreakLinesFor(language.empty() ? L"en" : language, text, width,
                        [dc](const std::wstring& line) { return MeasureLineWidth(dc, line); });
 }
 

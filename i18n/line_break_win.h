@@ -11,8 +11,9 @@ namespace lum {
 // DT_CALCRECT | DT_SINGLELINE) in the font selected into `dc`.
 int MeasureLineWidth(HDC dc, const std::wstring& line);
 
-// `text` broken into lines narrower than `width` for the current language
-// (LanguageCode()); Chinese and Japanese texts come back unchanged.
-std::wstring BreakLines(HDC dc, const std::wstring& text, int width);
+// `text` broken into lines narrower than `width` for `language` (empty reads
+// as "en"); Chinese and Japanese texts come back unchanged.
+std::wstring BreakLines(HDC dc, const std::wstring& text, int width,
+                        const std::wstring& language);
 
 }  // namespace lum

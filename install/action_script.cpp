@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

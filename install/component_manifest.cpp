@@ -3,7 +3,7 @@
 #include <map>
 #include <utility>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

@@ -1,10 +1,10 @@
 #include <windows.h>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "install/component_manifest.h"
-#include "system/file_bytes_win.h"
 #include "payload/resource_file_win.h"
+#include "system/file_bytes_win.h"
 
 namespace lum {
 namespace {

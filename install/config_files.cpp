@@ -1,6 +1,6 @@
 #include "install/config_files.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "install/config_files.h"
 #include "install/pre_install_checks_win.h"
 #include "system/file_ops_win.h"

@@ -9,15 +9,16 @@
 #include <atomic>
 #include <cwchar>
 
-#include "app/exit_codes.h"
-#include "app/install_log.h"
-#include "app/later_components_win.h"
 #include "app/session_settings.h"
-#include "app/startup_win.h"
-#include "app/text.h"
+#include "base/exit_codes.h"
+#include "base/install_log.h"
+#include "base/text.h"
+#include "browser/browser_placeholders_win.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
 #include "install/config_files_win.h"
+#include "install/install_placeholders_win.h"
+#include "install/installed_product_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
 #include "install/progress.h"
@@ -25,11 +26,14 @@
 #include "install/shell_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
+#include "report/report_placeholders_win.h"
 #include "system/file_ops_win.h"
-#include "system/registry_access_win.h"
 #include "system/reboot_ops_win.h"
+#include "system/registry_access_win.h"
 #include "system/registry_win.h"
+#include "system/system_placeholders_win.h"
 #include "system/windows_version_win.h"
+#include "vendor/vendor_placeholders_win.h"
 
 namespace lum {
 

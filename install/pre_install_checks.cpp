@@ -1,7 +1,7 @@
 #include "install/pre_install_checks.h"
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -1,6 +1,6 @@
 #include "install/process_table.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "install/action_script.h"
 #include "install/process_table.h"
-#include "install/tray_requests_win.h"
 #include "system/win_handle_win.h"
+#include "tray/tray_requests_win.h"
 
 namespace lum {
 namespace {

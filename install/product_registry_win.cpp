@@ -4,14 +4,19 @@
 
 #include <ctime>
 
-#include "app/install_log.h"
-#include "app/later_components_win.h"
-#include "app/startup_win.h"
+#include "base/install_log.h"
+#include "browser/browser_placeholders_win.h"
+#include "install/install_placeholders_win.h"
+#include "report/report_placeholders_win.h"
 #include "system/app_registration_win.h"
 #include "system/registry_win.h"
+#include "system/system_placeholders_win.h"
 #include "system/windows_version_win.h"
+#include "vendor/vendor_placeholders_win.h"
 
 namespace lum {
+
+CloudAnalysisDefault cloudAnalysisDefault = CloudAnalysisDefault::kUnset;
 
 namespace {
 

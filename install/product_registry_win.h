@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/session_settings.h"
+#include "install/cloud_default.h"
 #include "install/shell_win.h"
 
 namespace lum {
@@ -22,6 +23,10 @@ constexpr const wchar_t* kThemeKey = L"Software\\LumBastion\\Theme";
 // Sets or clears `bits` of HKCU "software\LumBastion\Experience" "PromptFlags"
 // and records the time of the change ("PromptFlagsTime", seconds since 1970).
 bool ChangePromptFlags(unsigned long setBits, unsigned long clearBits);
+
+// Cloud-analysis default decided by the silent run before the install run
+// starts; kUnset leaves the product's own value alone.
+extern CloudAnalysisDefault cloudAnalysisDefault;
 
 // Runs the whole step; `notifySafeMon` is set when the component scan leaves
 // entries (the real-time monitor is told at the end of the run).

@@ -1,6 +1,6 @@
 #include "install/progress.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

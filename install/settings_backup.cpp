@@ -1,6 +1,6 @@
 #include "install/settings_backup.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -2,7 +2,7 @@
 // These headers build on windows.h.
 #include <shlobj.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "install/settings_backup.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"

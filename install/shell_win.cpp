@@ -5,10 +5,9 @@
 #include <cstring>
 #include <map>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "install/process_termination_win.h"
-#include "install/tray_requests_win.h"
 #include "system/file_ops_win.h"
 #include "system/firewall_win.h"
 #include "system/folder_tree_win.h"
@@ -19,6 +18,7 @@
 #include "system/registry_win.h"
 #include "system/service_control_win.h"
 #include "system/windows_version_win.h"
+#include "tray/tray_requests_win.h"
 
 namespace lum {
 namespace {

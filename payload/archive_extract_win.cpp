@@ -4,11 +4,11 @@
 // These build on windows.h.
 #include <shlobj.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "payload/archive_interfaces_win.h"
 #include "payload/archive_streams_win.h"
-#include "payload/com_ref_win.h"
 #include "payload/resource_file_win.h"
+#include "system/com_ref_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {

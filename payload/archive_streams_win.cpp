@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "payload/item_path.h"
 
 namespace lum {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "payload/archive_interfaces_win.h"
-#include "payload/com_ref_win.h"
 #include "payload/extract_callback.h"
+#include "system/com_ref_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
 

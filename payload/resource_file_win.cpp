@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "payload/amzl.h"
 #include "system/win_handle_win.h"
 

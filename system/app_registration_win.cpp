@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"
@@ -60,14 +60,14 @@ bool WriteTrayRunEntry(const std::wstring& installFolder, bool productInstalled)
 bool WriteAppPath(const std::wstring& installFolder, const std::wstring& relativePath) {
   const std::wstring folder = Folder(installFolder);
   if (folder.empty() || relativePath.empty()) return false;
-  return WritePathPair(kAppPathsKey + FileNamePart(relativePath), RegView::kDefault,
+  return WritePathPair(kAppPathsRoot + FileNamePart(relativePath), RegView::kDefault,
                        folder + L"\\" + relativePath, folder);
 }
 
 bool WriteLegacyAppPath(const std::wstring& installFolder) {
   const std::wstring folder = Folder(installFolder);
   if (folder.empty()) return false;
-  return WritePathPair(std::wstring(kAppPathsKey) + kLegacyAppPathName, RegView::k32,
+  return WritePathPair(std::wstring(kAppPathsRoot) + kLegacyAppPathName, RegView::k32,
                        folder + L"\\" + kMainProgram, folder);
 }
 

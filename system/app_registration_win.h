@@ -7,7 +7,7 @@
 
 namespace lum {
 
-constexpr const wchar_t* kAppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr const wchar_t* kAppPathsRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr const wchar_t* kRunKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kTrayRunValue = L"ZVSafeTray";
 constexpr const wchar_t* kShortcutRecordKey = L"SOFTWARE\\LumBastion\\Shortcut";

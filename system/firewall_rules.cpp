@@ -1,6 +1,6 @@
 #include "system/firewall_rules.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -5,8 +5,8 @@
 #include <netfw.h>
 #include <oleauto.h>
 
-#include "app/install_log.h"
-#include "payload/com_ref_win.h"
+#include "base/install_log.h"
+#include "system/com_ref_win.h"
 #include "system/firewall_rules.h"
 #include "system/win_handle_win.h"
 

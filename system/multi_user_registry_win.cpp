@@ -3,8 +3,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "system/registry_roots.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"

@@ -1,6 +1,6 @@
 #include "system/pending_renames.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/registry_win.h"

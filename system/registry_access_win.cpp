@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/install_log.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "system/win_handle_win.h"
 
 namespace lum {

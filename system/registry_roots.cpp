@@ -1,6 +1,6 @@
 #include "system/registry_roots.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

@@ -1,6 +1,6 @@
 #include "system/service_control_win.h"
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "system/registry_win.h"
 
 namespace lum {

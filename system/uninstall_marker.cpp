@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 

@@ -3,8 +3,10 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <vector>
 
+#include "base/text.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -49,6 +51,17 @@ bool IsNativeX64OrIa64() {
   ::GetNativeSystemInfo(&info);
   return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
          info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+bool IsAtLeastBuild(const std::wstring& dotted) {
+  const WindowsVersion version = GetWindowsVersion();
+  const unsigned long have[3] = {version.major, version.minor, version.build};
+  const std::vector<std::wstring> parts = Split(dotted, L'.', false);
+  for (size_t i = 0; i < 3 && i < parts.size(); ++i) {
+    const unsigned long want = std::wcstoul(parts[i].c_str(), nullptr, 10);
+    if (have[i] != want) return have[i] > want;
+  }
+  return true;
 }
 
 std::wstring OsText() {

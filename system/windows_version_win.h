@@ -20,6 +20,8 @@ struct WindowsVersion {
 WindowsVersion GetWindowsVersion();  // read once, cached
 bool IsWow64();                      // a 32-bit process on a 64-bit Windows
 bool IsNativeX64OrIa64();            // the processor of the machine, not of the process
+// True when the running Windows is the dotted version ("10.0.16299") or newer.
+bool IsAtLeastBuild(const std::wstring& dotted);
 // "%d.%d-%s": major, minor, "x64" or "x86".
 std::wstring OsText();
 

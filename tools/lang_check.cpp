@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/language_table_check.h"
 #include "payload/ini_table.h"
 

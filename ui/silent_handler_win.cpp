@@ -1,7 +1,7 @@
 #include "ui/silent_handler_win.h"
 
-#include "app/install_log.h"
 #include "app/session_settings.h"
+#include "base/install_log.h"
 #include "system/windows_version_win.h"
 
 namespace lum {

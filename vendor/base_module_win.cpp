@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "vendor/base_module_bridge_win.h"
 #include "vendor/trust_kind.h"
 

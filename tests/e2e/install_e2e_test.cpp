@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "app/session_environment_win.h"
-#include "app/text.h"
-#include "tests/e2e/e2e_support.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "tests/e2e/e2e_support.h"
 
 namespace lum {
 namespace {

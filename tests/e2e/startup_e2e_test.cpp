@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "app/exit_codes.h"
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
-#include "app/text.h"
-#include "tests/e2e/e2e_support.h"
+#include "base/exit_codes.h"
+#include "base/text.h"
 #include "install/pre_install_checks_win.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "tests/e2e/e2e_support.h"
 
 namespace lum {
 namespace {
@@ -143,18 +144,18 @@ TEST_F(HeldMutexE2eTest, InstallerInsideTheProductFolderRunsInPlace) {
   bool hadPrevious = false;
   {
     RegKey appPaths;
-    if (appPaths.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_QUERY_VALUE, RegView::k32))
+    if (appPaths.Open(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_QUERY_VALUE, RegView::k32))
       hadPrevious = appPaths.ReadString(L"Path", &previous);
   }
   {
     RegKey appPaths;
-    ASSERT_TRUE(appPaths.Create(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_ALL_ACCESS, RegView::k32));
+    ASSERT_TRUE(appPaths.Create(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_ALL_ACCESS, RegView::k32));
     ASSERT_TRUE(appPaths.WriteString(L"Path", product));
   }
   const int code = RunProgram(inside, L"/s " + LogSwitch());
   {
     RegKey appPaths;
-    if (appPaths.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_ALL_ACCESS, RegView::k32)) {
+    if (appPaths.Open(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_ALL_ACCESS, RegView::k32)) {
       if (hadPrevious) appPaths.WriteString(L"Path", previous);
       else appPaths.DeleteValue(L"Path");
     }

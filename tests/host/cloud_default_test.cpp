@@ -1,4 +1,4 @@
-#include "app/cloud_default.h"
+#include "install/cloud_default.h"
 
 #include <gtest/gtest.h>
 

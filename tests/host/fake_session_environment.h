@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/session_settings.h"
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace testing_support {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace {

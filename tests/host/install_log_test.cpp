@@ -1,4 +1,4 @@
-#include "app/install_log.h"
+#include "base/install_log.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "fake_session_environment.h"
 
 namespace lum {

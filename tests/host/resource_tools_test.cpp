@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "payload/ini_table.h"
 
 namespace fs = std::filesystem;

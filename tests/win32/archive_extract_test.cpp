@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
-#include "system/file_bytes_win.h"
 #include "install/settings_backup.h"
 #include "payload/resource_file_win.h"
+#include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 
 namespace lum {
 namespace {

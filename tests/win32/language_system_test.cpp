@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/install_log.h"
 #include "app/session_environment_win.h"
 #include "app/session_settings.h"
-#include "app/text.h"
+#include "base/install_log.h"
+#include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "i18n/language_choice.h"
 #include "i18n/line_break_win.h"
@@ -62,10 +62,9 @@ class LineBreakWin : public ::testing::Test {
 TEST_F(LineBreakWin, LinesFitTheWidthMeasuredByDrawText) {
   EXPECT_LT(MeasureLineWidth(dc_, L"iiii"), MeasureLineWidth(dc_, L"WWWW"));
   EXPECT_EQ(MeasureLineWidth(dc_, L""), 0);
-  languageCode = L"de";
   const std::wstring text = L"You must restart your system to complete the installation.";
   const int width = MeasureLineWidth(dc_, L"restart your system");
-  const std::wstring broken = BreakLines(dc_, text, width);
+  const std::wstring broken = BreakLines(dc_, text, width, L"de");
   const std::vector<std::wstring> lines = Split(broken, L'\n', false);
   ASSERT_GE(lines.size(), 3u) << WideToUtf8(broken);
   std::wstring rejoined;
@@ -83,10 +82,8 @@ TEST_F(LineBreakWin, LinesFitTheWidthMeasuredByDrawText) {
 
 TEST_F(LineBreakWin, JapaneseAndEmptyCodeFollowTheLanguage) {
   const std::wstring text = L"aaa bbb ccc";
-  languageCode = L"ja";
-  EXPECT_EQ(BreakLines(dc_, text, 1), text);
-  languageCode.clear();  // reads as "en": broken
-  EXPECT_EQ(BreakLines(dc_, text, 1), L"aaa\nbbb\nccc");
+  EXPECT_EQ(BreakLines(dc_, text, 1, L"ja"), text);
+  EXPECT_EQ(BreakLines(dc_, text, 1, L""), L"aaa\nbbb\nccc");  // reads as "en": broken
 }
 
 // A product folder in %TEMP% with an optional config.ini, and the log lines.

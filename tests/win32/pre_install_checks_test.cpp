@@ -11,6 +11,7 @@
 #include "app/session_environment_win.h"
 #include "install/pre_install_checks_win.h"
 #include "system/file_ops_win.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"

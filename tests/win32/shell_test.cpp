@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/multi_user_registry_win.h"
-#include "tests/win32/user_hives.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
+#include "tests/win32/user_hives.h"
 
 namespace lum {
 namespace {

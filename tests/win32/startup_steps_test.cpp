@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/command_line_win.h"
-#include "app/exit_codes.h"
 #include "app/startup_win.h"
+#include "base/exit_codes.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/exit_codes.h"
+#include "base/exit_codes.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {

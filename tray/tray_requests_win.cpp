@@ -1,6 +1,6 @@
-#include "install/tray_requests_win.h"
+#include "tray/tray_requests_win.h"
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 
 namespace lum {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/install_log.h"
+#include "base/install_log.h"
 
 namespace lum {
 namespace log {
@@ -33,7 +33,15 @@ class LogFile {
   HANDLE handle_;
 };
 
+// Set on the main thread when the log opens at start-up, read at the end.
+std::wstring& OpenPath() {
+  static std::wstring path;
+  return path;
+}
+
 }  // namespace
+
+std::wstring FilePath() { return OpenPath(); }
 
 bool OpenFile(const std::wstring& path) {
   if (path.empty()) return false;
@@ -48,6 +56,9 @@ bool OpenFile(const std::wstring& path) {
   }
   auto file = std::make_shared<LogFile>(handle);
   SetSink([file](const std::string& line) { file->WriteLine(line); });
+  wchar_t full[MAX_PATH + 1] = {};
+  const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH + 1, full, nullptr);
+  OpenPath() = (length > 0 && length <= MAX_PATH) ? std::wstring(full, length) : path;
   Action("log", L"open log file", path, 0);
   return true;
 }

@@ -35,6 +35,8 @@ std::string FormatLine(const std::string& timestamp, const char* subsystem,
 #ifdef _WIN32
 // Opens (appends to) a UTF-8 log file and attaches it as the sink.
 bool OpenFile(const std::wstring& path);
+// The file OpenFile last attached; empty when none is open.
+std::wstring FilePath();
 // "%TEMP%\LumBastionSetup_<yyyymmdd_hhmmss>.log"
 std::wstring DefaultSilentLogPath();
 #endif

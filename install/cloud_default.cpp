@@ -1,6 +1,6 @@
-#include "app/cloud_default.h"
+#include "install/cloud_default.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "i18n/language_choice.h"
 
 namespace lum {

@@ -1,4 +1,4 @@
-#include "app/install_log.h"
+#include "base/install_log.h"
 
 #include <chrono>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <utility>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace lum {
 namespace log {

@@ -1,0 +1,37 @@
+#include "system/product_location_win.h"
+
+#include <windows.h>
+// These headers build on windows.h.
+#include <shlobj.h>
+
+#include "system/file_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+std::wstring ReadProductFolder() {
+  RegKey key;
+  std::wstring folder;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_QUERY_VALUE, RegView::k32) ||
+      !key.ReadString(L"Path", &folder) || folder.empty() || !FolderExists(folder))
+    return std::wstring();
+  return folder;
+}
+
+std::wstring DefaultInstallDir() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const int which = IsWow64() ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES;
+  if (!::SHGetSpecialFolderPathW(nullptr, folder, which, FALSE)) return std::wstring();
+  std::wstring path = folder;
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path + L"\\Lum\\Bastion";
+}
+
+std::wstring InstalledProductVersion(const std::wstring& folder) {
+  FileVersion version;
+  if (!ReadFileVersion(WithTrailingSlash(folder) + L"ZVVer.dll", &version)) return std::wstring();
+  return version.Text();
+}
+
+}  // namespace lum

@@ -1,0 +1,138 @@
+// The "/result:path" file a deployment tool reads: written by the process
+// whose exit code is final, also after a hand-over to the relocated copy and
+// for a failed run, with exactly the documented members.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <windows.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "base/exit_codes.h"
+#include "base/text.h"
+#include "system/file_ops_win.h"
+#include "system/product_location_win.h"
+#include "system/win_handle_win.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace lum {
+namespace {
+
+using e2e::InstallerPath;
+using e2e::ReadBytes;
+using e2e::ReadText;
+using e2e::RunProgram;
+using e2e::TempFolder;
+
+Json::Value ReadJson(const std::wstring& path) {
+  const std::string text = ReadBytes(path);
+  Json::Value root;
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return Json::Value();
+  return root;
+}
+
+std::set<std::string> Members(const Json::Value& root) {
+  std::set<std::string> names;
+  if (root.isObject())
+    for (const std::string& name : root.getMemberNames()) names.insert(name);
+  return names;
+}
+
+// Files in `folder` whose names start with `prefix` (temporary result files).
+int CountFiles(const std::wstring& folder, const std::wstring& prefix) {
+  int n = 0;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &data));
+  if (!find) return 0;
+  do ++n;
+  while (FindNextFileW(find.Get(), &data));
+  return n;
+}
+
+class ResultFileE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    installer_ = InstallerPath();
+    if (installer_.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
+    download_ = TempFolder() + L"lum_result_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(download_.c_str(), nullptr);
+    copy_ = download_ + L"\\LumBastionSetup.exe";
+    ASSERT_TRUE(CopyFileW(installer_.c_str(), copy_.c_str(), FALSE));
+    log_ = download_ + L"\\run.log";
+    result_ = download_ + L"\\result.json";
+  }
+  // A run from the download folder: it relocates under Program Files, and the
+  // copy does the work.
+  int Run(const std::wstring& tail) {
+    return RunProgram(copy_, tail + L" /log:" + log_ + L" /result:" + result_);
+  }
+  std::wstring installer_, download_, copy_, log_, result_;
+};
+
+TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
+  // A fresh install, handed over to the relocated copy.
+  ASSERT_EQ(kExitInstalled, Run(L"/s")) << WideToUtf8(ReadText(log_));
+  Json::Value first = ReadJson(result_);
+  EXPECT_EQ((std::set<std::string>{"exitCode", "meaning", "rebootRequired", "wasInstalled",
+                                   "productVersion", "installDir", "logFile", "language",
+                                   "durationMs"}),
+            Members(first))
+      << ReadBytes(result_);
+  EXPECT_EQ(0, first["exitCode"].asInt());
+  EXPECT_EQ(ExitCodeMeaning(0), first["meaning"].asString());
+  EXPECT_FALSE(first["wasInstalled"].asBool());
+  const std::wstring installDir = DefaultInstallDir();
+  EXPECT_EQ(WideToUtf8(installDir), first["installDir"].asString());
+  EXPECT_EQ(WideToUtf8(InstalledProductVersion(installDir)), first["productVersion"].asString());
+  EXPECT_FALSE(first["productVersion"].asString().empty());
+  EXPECT_EQ(WideToUtf8(log_), first["logFile"].asString());
+  EXPECT_EQ("en", first["language"].asString());
+  EXPECT_TRUE(first["durationMs"].isUInt64());
+  EXPECT_GT(first["durationMs"].asUInt64(), 0u);
+  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+
+  // A reinstall while a changed product file is held open: it is replaced
+  // at the next restart, and the result says a restart is required.
+  const std::wstring held = installDir + L"\\FeedBack.ini";
+  {
+    UniqueFileHandle file(CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                      nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), "changed", 7, &written, nullptr));
+  }
+  UniqueFileHandle open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(open.Valid());
+  ASSERT_EQ(kExitInstalled, Run(L"/s"));
+  open.Reset();
+  Json::Value second = ReadJson(result_);
+  EXPECT_TRUE(second["wasInstalled"].asBool()) << ReadBytes(result_);
+  EXPECT_TRUE(second["rebootRequired"].asBool()) << ReadBytes(result_);
+
+  // Another installer holds the instance mutex: the copy stops with 105 and
+  // that is what the file says, not the earlier run's outcome.
+  UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Local\\ZLumSafeI18NInstaller"));
+  ASSERT_TRUE(mutex.Valid());
+  ASSERT_EQ(kExitOtherInstance, Run(L"/s"));
+  Json::Value refused = ReadJson(result_);
+  EXPECT_EQ(105, refused["exitCode"].asInt()) << ReadBytes(result_);
+  EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].asString());
+  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+}
+
+TEST_F(ResultFileE2eTest, UnwritableResultPathDoesNotChangeTheExitCode) {
+  UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Local\\ZLumSafeI18NInstaller"));
+  ASSERT_TRUE(mutex.Valid());
+  const std::wstring missing = download_ + L"\\no such folder\\result.json";
+  EXPECT_EQ(kExitOtherInstance,
+            RunProgram(copy_, L"/s /BNinstall /log:" + log_ + L" \"/result:" + missing + L"\""));
+  EXPECT_FALSE(FileExists(missing));
+  EXPECT_NE(std::wstring::npos, ReadText(log_).find(L"write result file")) << WideToUtf8(ReadText(log_));
+}
+
+}  // namespace
+}  // namespace lum

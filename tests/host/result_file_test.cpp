@@ -1,0 +1,57 @@
+#include "app/result_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "base/exit_codes.h"
+
+namespace lum {
+namespace {
+
+TEST(ResultFileTest, RoundTripsPathsWithQuotesAndNonAsciiAndRefusesForeignObjects) {
+  RunResult result;
+  result.exitCode = 117;
+  result.rebootRequired = true;
+  result.installDir = L"C:\\Program Files (x86)\\\x041B\x0443\x043C \"Bastion\"";
+  result.logFile = L"C:\\t\\log.txt";
+  result.language = L"zh-CN";
+  result.durationMs = 1ull << 40;
+  const std::string json = FormatRunResult(result);
+  EXPECT_EQ(std::string::npos, json.find('\n'));
+  RunResult back;
+  ASSERT_TRUE(ParseRunResult(json, &back)) << json;
+  EXPECT_EQ(result.installDir, back.installDir);
+  EXPECT_EQ(result.durationMs, back.durationMs);
+  EXPECT_TRUE(back.rebootRequired);
+  EXPECT_EQ(117, back.exitCode);
+
+  EXPECT_FALSE(ParseRunResult("", &back));
+  EXPECT_FALSE(ParseRunResult("[1]", &back));
+  EXPECT_FALSE(ParseRunResult("{\"exitCode\":\"0\"}", &back));
+  std::string truncated = json.substr(0, json.size() / 2);
+  EXPECT_FALSE(ParseRunResult(truncated, &back));
+}
+
+// The result file quotes the README's exit-code table, so the two must not drift.
+TEST(ResultFileTest, MeaningsAreTheReadmeTable) {
+  std::ifstream readme(LUM_SOURCE_DIR "/README.md");
+  ASSERT_TRUE(readme.good());
+  std::stringstream text;
+  text << readme.rdbuf();
+  const std::regex row(R"(\n\| (\d+|other) \| ([^|\n]+) \|)");
+  int rows = 0;
+  const std::string all = text.str();
+  for (std::sregex_iterator it(all.begin(), all.end(), row), end; it != end; ++it) {
+    const std::string code = (*it)[1];
+    const int value = code == "other" ? 999 : std::stoi(code);
+    EXPECT_EQ((*it)[2].str(), ExitCodeMeaning(value)) << code;
+    ++rows;
+  }
+  EXPECT_GE(rows, 24);
+}
+
+}  // namespace
+}  // namespace lum
