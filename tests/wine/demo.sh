@@ -16,14 +16,16 @@ export HOME="$prefix/home"; mkdir -p "$HOME"
 mkdir -p "$prefix/drive_c/users/Public/Downloads"
 cp "$build/LumBastionSetup.exe" "$prefix/drive_c/users/Public/Downloads/"
 log='C:\lum-demo.log'
+result='C:\lum-demo-result.json'
 
 echo "== Lum Bastion Setup demo =="
 echo "prefix:    $prefix"
 echo "installer: C:\\users\\Public\\Downloads\\LumBastionSetup.exe ($(stat -c %s "$build/LumBastionSetup.exe") bytes)"
-echo "command:   LumBastionSetup.exe /s /log:$log"
+echo "command:   LumBastionSetup.exe /s /log:$log /result:$result"
 echo
-outcome=$(wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s "/log:$log" 2>&1 | tr -d '\r')
+outcome=$(wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s "/log:$log" "/result:$result" 2>&1 | tr -d '\r')
 echo "$outcome"
+echo "result file: $(cat "$prefix/drive_c/lum-demo-result.json" 2>/dev/null || echo '(none written)')"
 echo
 echo "-- installer log ($log) --"
 if [ -f "$prefix/drive_c/lum-demo.log" ]; then cat "$prefix/drive_c/lum-demo.log" | tr -d '\r'; else echo "(no log written)"; fi
