@@ -48,8 +48,12 @@ int CountFiles(const std::wstring& folder, const std::wstring& prefix) {
   WIN32_FIND_DATAW data;
   UniqueFindHandle find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &data));
   if (!find) return 0;
-  do ++n;
-  while (FindNextFileW(find.Get(), &data));
+  // "name.*" also matches "name" itself (an empty extension): count only
+  // names that really go on after the prefix.
+  do {
+    const std::wstring name = data.cFileName;
+    if (name.size() > prefix.size() && StartsWithNoCase(name, prefix)) ++n;
+  } while (FindNextFileW(find.Get(), &data));
   return n;
 }
 

@@ -234,6 +234,19 @@ TEST_F(ShortcutsE2eTest, GameBoosterSwitchedOffRemovesItsShortcutsEverywhere) {
   ExpectMenuSet(CommonMenu(), kSandboxRu);
 }
 
+TEST_F(ShortcutsE2eTest, OnWindows8TheMainShortcutLeavesTheCommonMenu) {
+  ASSERT_TRUE(FileExists(CommonMenu() + L"\\Lum Bastion.lnk")) << "needs the earlier installs";
+  {
+    RegKey wine;
+    ASSERT_TRUE(wine.Create(HKEY_CURRENT_USER, L"Software\\Wine", KEY_SET_VALUE));
+    ASSERT_TRUE(wine.WriteString(L"Version", L"win8"));
+  }
+  ASSERT_EQ(0, Install()) << Log();
+  EXPECT_FALSE(FileExists(CommonMenu() + L"\\Lum Bastion.lnk"));
+  ExpectLink(CommonMenu() + L"\\Patch Up.lnk", In(L"ZVSafeMain.exe"), L"/leakfix");
+  ExpectMenuSet(UserMenu(), kSandboxRu);
+}
+
 TEST_F(ShortcutsE2eTest, UninstallEntryWithoutVersionDesktopListingAndRestartEntry) {
   {
     RegKey entry;
