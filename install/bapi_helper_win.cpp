@@ -102,8 +102,8 @@ DWORD CBAPIHelper::LoadNow() {
 
 bool CBAPIHelper::DeleteFile(const std::wstring& path) {
   if (state_.load() != kLoaded || !entries_[kBapiDeleteFileIndex]) return false;
-  auto remove = reinterpret_cast<DeleteEntry>(
-      reinterpret_cast<void*>(entries_[kBapiDeleteFileIndex]));
+  auto remove =
+      reinterpret_cast<DeleteEntry>(reinterpret_cast<void*>(entries_[kBapiDeleteFileIndex]));
   return remove(path.c_str()) != FALSE;
 }
 

@@ -83,8 +83,8 @@ void DeleteEngineFile(const std::wstring& file, bool allowRestart, MovedAside* m
   CBAPIHelper& helper = CBAPIHelper::Instance();
   const bool viaModule = helper.state() == CBAPIHelper::kLoaded;
   const bool deleted = viaModule ? helper.DeleteFile(file) : ::DeleteFileW(file.c_str()) != FALSE;
-  log::Action(kLog, viaModule ? L"delete engine file through the file module"
-                              : L"delete engine file",
+  log::Action(kLog,
+              viaModule ? L"delete engine file through the file module" : L"delete engine file",
               file, deleted ? 0 : static_cast<long>(::GetLastError()));
 }
 
@@ -118,7 +118,8 @@ void DeleteEngineTree(const std::wstring& folder, bool allowRestart, MovedAside*
       const bool removed = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
                                ? ::RemoveDirectoryW(entry.path.c_str()) != FALSE
                                : ::DeleteFileW(entry.path.c_str()) != FALSE;
-      log::Action(kLog, L"remove link", entry.path, removed ? 0 : static_cast<long>(::GetLastError()));
+      log::Action(kLog, L"remove link", entry.path,
+                  removed ? 0 : static_cast<long>(::GetLastError()));
     } else if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
       DeleteEngineTree(entry.path, allowRestart, moved);
     } else if (moved->count(ToLowerAscii(entry.path)) == 0) {

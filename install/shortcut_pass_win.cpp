@@ -89,13 +89,13 @@ long CreateShortcuts(const std::wstring& installDir) {
   const bool windows8OrLater = version.IsWindows8OrLater();
   const bool windows8Exactly = version.major == 6 && version.minor == 2;
 
-  const std::wstring commonPrograms = SpecialFolder(CSIDL_COMMON_PROGRAMS);   // 1
+  const std::wstring commonPrograms = SpecialFolder(CSIDL_COMMON_PROGRAMS);
   const std::wstring userPrograms = SpecialFolder(CSIDL_PROGRAMS);
   const std::wstring commonDesktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
-  RemoveLanguageMenuFolders(table, installDir, commonPrograms);                // 2
+  RemoveLanguageMenuFolders(table, installDir, commonPrograms);
   RemoveLanguageMenuFolders(table, installDir, userPrograms);
 
-  const std::wstring menuPath = session.Text(L"lnkpath");                     // 3
+  const std::wstring menuPath = session.Text(L"lnkpath");
   std::vector<std::wstring> menus;
   if (IsMenuSubPath(menuPath)) {
     if (!commonPrograms.empty()) menus.push_back(WithTrailingSlash(commonPrograms) + menuPath);
@@ -109,21 +109,21 @@ long CreateShortcuts(const std::wstring& installDir) {
   const bool commonMenu = !menus.empty() && !commonPrograms.empty();
 
   const std::wstring lnk1 = session.Text(L"lnk1");
-  if (commonMenu) {                                                            // 4
+  if (commonMenu) {
     const std::wstring link = Join(menus[0], lnk1);
     if (windows8Exactly)
       DeleteShortcut(link);
     else if (!link.empty())
       CreateShortcut(mainProgram, link, L"", 0);
   }
-  const std::wstring ownDesktop = Join(SpecialFolder(CSIDL_DESKTOPDIRECTORY), lnk1);  // 5
+  const std::wstring ownDesktop = Join(SpecialFolder(CSIDL_DESKTOPDIRECTORY), lnk1);
   if (!ownDesktop.empty()) DeleteShortcut(ownDesktop);
-  for (const wchar_t* key : {L"lnk1", L"lnk5", L"lnk7"})                       // 6
+  for (const wchar_t* key : {L"lnk1", L"lnk5", L"lnk7"})
     RemoveLanguageShortcuts(table, commonDesktop, key);
-  if (!Join(commonDesktop, lnk1).empty())                                      // 7
+  if (!Join(commonDesktop, lnk1).empty())
     CreateShortcut(mainProgram, Join(commonDesktop, lnk1), L"", 0);
 
-  const bool withGameBooster = GameBoosterWanted();                            // 8
+  const bool withGameBooster = GameBoosterWanted();
   for (size_t i = 0; i < menus.size(); ++i) {
     // The common folder's main shortcut was settled by the Windows 8 rule.
     if (!(commonMenu && i == 0) && !Join(menus[i], lnk1).empty())
@@ -135,15 +135,15 @@ long CreateShortcuts(const std::wstring& installDir) {
     const std::wstring lnk5 = Join(menus[i], session.Text(L"lnk5"));
     if (withGameBooster && !lnk5.empty()) CreateShortcut(gameBooster, lnk5, L"", 0);
   }
-  const std::wstring desktopBooster = Join(commonDesktop, session.Text(L"lnk5"));  // 9
+  const std::wstring desktopBooster = Join(commonDesktop, session.Text(L"lnk5"));
   if (withGameBooster && !desktopBooster.empty())
     CreateShortcut(gameBooster, desktopBooster, L"", 0);
-  for (const std::wstring& menu : menus) {                                     // 10
+  for (const std::wstring& menu : menus) {
     const std::wstring lnk2 = Join(menu, session.Text(L"lnk2"));
     if (!lnk2.empty()) DeleteShortcut(lnk2);
   }
 
-  UninstallEntryTexts texts;                                                   // 11
+  UninstallEntryTexts texts;
   texts.installFolder = installDir;
   texts.displayName = session.Text(L"title");
   texts.publisher = session.Text(L"publisher");

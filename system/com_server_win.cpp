@@ -25,8 +25,8 @@ std::wstring Regsvr32Path() {
 bool StartRegsvr32(const std::wstring& modulePath, bool registerIt) {
   const std::wstring regsvr32 = Regsvr32Path();
   if (regsvr32.empty()) return false;
-  std::wstring line = L"\"" + regsvr32 + (registerIt ? L"\" /s \"" : L"\" /s /u \"") + modulePath +
-                      L"\"";
+  std::wstring line =
+      L"\"" + regsvr32 + (registerIt ? L"\" /s \"" : L"\" /s /u \"") + modulePath + L"\"";
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
   STARTUPINFOW startup = {};
@@ -34,10 +34,10 @@ bool StartRegsvr32(const std::wstring& modulePath, bool registerIt) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info = {};
-  const bool started = ::CreateProcessW(regsvr32.c_str(), buffer.data(), nullptr, nullptr, FALSE,
-                                        0, nullptr, nullptr, &startup, &info) != FALSE;
-  log::Action(kLog, std::wstring(registerIt ? L"start registration: " : L"start unregistration: ") +
-                        line,
+  const bool started = ::CreateProcessW(regsvr32.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &info) != FALSE;
+  log::Action(kLog,
+              std::wstring(registerIt ? L"start registration: " : L"start unregistration: ") + line,
               modulePath, started ? 0 : static_cast<long>(::GetLastError()));
   // Not waited for: regsvr32 finishes on its own.
   UniqueHandle process(info.hProcess), thread(info.hThread);
@@ -54,8 +54,8 @@ bool CallInProcess(const std::wstring& modulePath, bool registerIt) {
   bool ok = false;
   if (module) {
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(::GetProcAddress(
-        module.Get(), registerIt ? "DllRegisterServer" : "DllUnregisterServer")));
+    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(
+        ::GetProcAddress(module.Get(), registerIt ? "DllRegisterServer" : "DllUnregisterServer")));
     const HRESULT hr = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     ok = SUCCEEDED(hr);
     code = static_cast<long>(hr);

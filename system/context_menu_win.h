@@ -6,10 +6,8 @@
 
 namespace lum {
 
-constexpr const wchar_t* kContextMenuClsidKey =
-    L"CLSID\\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}";
-constexpr const wchar_t* kContextMenuHandlerKey =
-    L"Directory\\shellex\\ContextMenuHandlers\\SDLum";
+constexpr const wchar_t* kContextMenuClsidKey = L"CLSID\\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}";
+constexpr const wchar_t* kContextMenuHandlerKey = L"Directory\\shellex\\ContextMenuHandlers\\SDLum";
 
 // "MenuEx64.dll" under WOW64, else "MenuEx.dll", in the install folder.
 std::wstring ContextMenuModulePath(const std::wstring& installFolder);

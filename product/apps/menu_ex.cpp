@@ -14,8 +14,7 @@ constexpr const wchar_t* kClsid = L"{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}";
 constexpr const wchar_t* kHandlerKey = L"Directory\\shellex\\ContextMenuHandlers\\SDLum";
 HMODULE self = nullptr;
 
-bool SetDefault(const std::wstring& key, const std::wstring& value,
-                const wchar_t* name = nullptr) {
+bool SetDefault(const std::wstring& key, const std::wstring& value, const wchar_t* name = nullptr) {
   HKEY h = nullptr;
   if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
                       nullptr) != ERROR_SUCCESS)

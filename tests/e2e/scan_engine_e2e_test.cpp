@@ -41,11 +41,11 @@ std::wstring BuiltModule(const wchar_t* relative) {
 
 bool WriteFile(const std::wstring& path, const std::string& bytes) {
   CreateFolderTree(ParentFolder(path));
-  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                    nullptr));
+  UniqueFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  return file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                             nullptr);
+  return file &&
+         ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::wstring PendingRenames() {
@@ -130,8 +130,8 @@ TEST_F(ScanEngineTest, FilesInUseAreMovedAsideOrDeletedThroughTheModule) {
   // A file held open without delete sharing: neither deleted nor renamed.
   const std::wstring held = kRoot + L"savapi\\vdf\\signatures.vdf";
   ASSERT_TRUE(WriteFile(held, "signatures"));
-  UniqueFileHandle open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  UniqueFileHandle open(
+      CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(open.Valid());
   ASSERT_TRUE(WriteFile(kRoot + L"savapi\\plain.dat", "0123456789"));
   ASSERT_TRUE(WriteFile(kRoot + L"AviraImp.dll", "import module"));
@@ -191,10 +191,30 @@ TEST_F(ScanEngineTest, EachLoadFailureLeavesItsCodeAsTheLastError) {
   EXPECT_EQ(1u, Count(calls, L"UninitRegEngine"));
 }
 
+TEST_F(ScanEngineTest, WithoutAnInstalledProductNothingRelativeIsDeleted) {
+  // Engine folders of no product must not resolve against the current folder.
+  const std::wstring here = std::wstring(L"C:\\LumEngineTest\\Downloads");
+  ASSERT_TRUE(WriteFile(here + L"\\DeepScan\\SDEng\\bd\\keep.dat", "a user's file"));
+  ASSERT_TRUE(SetCurrentDirectoryW(here.c_str()));
+  RegKey appPaths;
+  ASSERT_TRUE(
+      appPaths.Open(HKEY_LOCAL_MACHINE,
+                    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe",
+                    KEY_SET_VALUE, RegView::k32));
+  ASSERT_TRUE(appPaths.DeleteValue(L"Path"));
+  EXPECT_TRUE(RemoveEngineFiles(kEngineBd, true));
+  EXPECT_TRUE(FileExists(here + L"\\DeepScan\\SDEng\\bd\\keep.dat"));
+  CBAPIHelper helper(L"");
+  EXPECT_FALSE(helper.Load());
+  EXPECT_EQ(2u, GetLastError());
+  ASSERT_TRUE(appPaths.WriteString(L"Path", kProduct));
+}
+
 TEST_F(ScanEngineTest, EngineAndDeepScanSwitches) {
   {
     RegKey deepscan;
-    ASSERT_TRUE(deepscan.Create(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\deepscan", KEY_SET_VALUE));
+    ASSERT_TRUE(
+        deepscan.Create(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\deepscan", KEY_SET_VALUE));
     ASSERT_TRUE(deepscan.WriteDword(L"EnableBD", 1));
     ASSERT_TRUE(deepscan.WriteDword(L"EnableAvira", 1));
   }
@@ -202,7 +222,8 @@ TEST_F(ScanEngineTest, EngineAndDeepScanSwitches) {
   EXPECT_TRUE(RemoveEngineSwitch(kEngineBd));  // already gone
   EXPECT_FALSE(RemoveEngineSwitch(0));
   RegKey deepscan;
-  ASSERT_TRUE(deepscan.Open(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\deepscan", KEY_QUERY_VALUE));
+  ASSERT_TRUE(
+      deepscan.Open(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\deepscan", KEY_QUERY_VALUE));
   EXPECT_FALSE(deepscan.HasValue(L"EnableBD"));
   EXPECT_TRUE(deepscan.HasValue(L"EnableAvira"));
 

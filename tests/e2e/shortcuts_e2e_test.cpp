@@ -120,8 +120,7 @@ class ShortcutsE2eTest : public ::testing::Test {
   }
   // regsvr32 registers the 64-bit module on its own time.
   std::wstring WaitForContextMenuServer() {
-    const std::wstring key =
-        L"CLSID\\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}\\InprocServer32";
+    const std::wstring key = L"CLSID\\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}\\InprocServer32";
     for (int i = 0; i < 600; ++i) {
       const std::wstring server = RegString(HKEY_CLASSES_ROOT, key, L"", RegView::k64);
       if (server != L"<none>") return server;
@@ -148,12 +147,18 @@ TEST_F(ShortcutsE2eTest, FirstInstallOnWindows7RegistersTheProductAndItsShortcut
 
   // The entry of the installed-programs list, in the 64-bit view only.
   EXPECT_EQ(L"Professional", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"Edition", RegView::k64));
-  EXPECT_EQ(In(L"ZVSafeMain.exe"), RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayIcon", RegView::k64));
-  EXPECT_EQ(In(L"Uninstall.exe"), RegString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString", RegView::k64));
-  EXPECT_EQ(L"Lum Bastion", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
-  EXPECT_EQ(installDir_, RegString(HKEY_LOCAL_MACHINE, kUninstall, L"InstallLocation", RegView::k64));
-  EXPECT_EQ(L"Lum Security Center", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"Publisher", RegView::k64));
-  EXPECT_EQ(L"10.0.0.1", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayVersion", RegView::k64));
+  EXPECT_EQ(In(L"ZVSafeMain.exe"),
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayIcon", RegView::k64));
+  EXPECT_EQ(In(L"Uninstall.exe"),
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString", RegView::k64));
+  EXPECT_EQ(L"Lum Bastion",
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
+  EXPECT_EQ(installDir_,
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"InstallLocation", RegView::k64));
+  EXPECT_EQ(L"Lum Security Center",
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"Publisher", RegView::k64));
+  EXPECT_EQ(L"10.0.0.1",
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayVersion", RegView::k64));
   EXPECT_EQ(102400u, RegDword(HKEY_LOCAL_MACHINE, kUninstall, L"EstimatedSize", RegView::k64));
   EXPECT_FALSE(RegKey::Exists(HKEY_LOCAL_MACHINE, kUninstall, RegView::k32));
 
@@ -212,9 +217,9 @@ TEST_F(ShortcutsE2eTest, RussianReinstallOnWindows10ReplacesTheEnglishShortcuts)
   ExpectLink(CommonDesktop() + L"\\Lum Bastion.lnk", In(L"ZVSafeMain.exe"), L"");
   ExpectLink(CommonDesktop() + L"\\Game Booster.lnk", In(L"GameBooster.exe"), L"");
 
-  EXPECT_EQ(L"<none>", RegString(HKEY_LOCAL_MACHINE,
-                                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                 L"ZVSafeTray", RegView::k32));
+  EXPECT_EQ(L"<none>",
+            RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                      L"ZVSafeTray", RegView::k32));
   // The module is registered at this path already: not registered again.
   EXPECT_NE(std::wstring::npos, Log().find(L"context-menu module already registered")) << Log();
   EXPECT_EQ(1u, Count(ReadText(In(L"MenuEx.calls")), L"DllRegisterServer"));
@@ -259,7 +264,8 @@ TEST_F(ShortcutsE2eTest, UninstallEntryWithoutVersionDesktopListingAndRestartEnt
   texts.publisher = L"Lum Security Center";
   ASSERT_EQ(0, WriteUninstallEntry(texts));
   EXPECT_EQ(L"<none>", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayVersion", RegView::k64));
-  EXPECT_EQ(L"Lum Bastion", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
+  EXPECT_EQ(L"Lum Bastion",
+            RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
 
   const std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
   CreateDirectoryW(desktop.c_str(), nullptr);
