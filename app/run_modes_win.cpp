@@ -12,6 +12,7 @@
 #include "install/install_proc_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
+#include "install/restart_offer_win.h"
 #include "report/report_placeholders_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
@@ -103,10 +104,7 @@ int RunSilentProcedure(SessionSettings& session) {
     log::Action("silent", L"install procedure failed", session.installDir, code);
     return code;
   }
-  // The finish step: no prompt without a window; a needed restart is left
-  // to the administrator, and the product starts only when asked for.
-  if (RebootNeeded()) log::Note("silent", L"a restart is needed to complete the installation");
-  if (session.showProduct && !DoNotStartProduct()) StartInstalledProduct(session.installDir);
+  OfferRestart(nullptr, 0);
   return 0;
 }
 

@@ -24,6 +24,7 @@
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
+#include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_placeholders_win.h"
 
@@ -117,6 +118,8 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   if (!resultPath.empty()) ClearResultFile(resultPath);
   const int result = RunInstallerSteps(instance, commandTail, showCommand);
   if (!resultPath.empty()) WriteRunResult(resultPath, result, ::GetTickCount64() - started);
+  // The very last step: every window and thread is gone.
+  if (RestartOnExit()) RestartWindows();
   return result;
 }
 

@@ -33,7 +33,7 @@ add_custom_command(OUTPUT ${LUM_GEN}/archive_library.amzl
   DEPENDS ${LUM_DEPS_PREFIX}/bin/7z.dll ${T}/amzl_pack COMMENT "Archive library container (FILE 500)")
 
 # FILE 501: the product's files as a 7z archive: the static tree plus the
-# built programs and modules (LUM_PAYLOAD_BUILT, "target|path" from product/),
+# built programs and modules (LUM_PAYLOAD_BUILT, "target|path[|file]" from product/),
 # staged under the build folder. LUM_PAYLOAD_PAD_MB adds filler for benchmarks.
 set(LUM_PAYLOAD_PAD_MB 0 CACHE STRING "Pad the product archive to about this many MB (0: no filler)")
 file(GLOB_RECURSE LUM_PAYLOAD_TREE CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/product/payload/tree/*)
@@ -44,7 +44,13 @@ foreach(entry ${lum_payload_built})
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 tgt)
   list(GET parts 1 rel)
-  list(APPEND lum_payload_args "$<TARGET_FILE:${tgt}>=${rel}")
+  list(LENGTH parts nparts)
+  if(nparts GREATER 2)
+    list(GET parts 2 built_file)
+  else()
+    set(built_file "$<TARGET_FILE:${tgt}>")
+  endif()
+  list(APPEND lum_payload_args "${built_file}=${rel}")
   list(APPEND lum_payload_targets ${tgt})
 endforeach()
 add_custom_command(OUTPUT ${LUM_GEN}/payload.7z

@@ -19,10 +19,6 @@ constexpr int kNationVietnam = 251;
 constexpr unsigned kCodePageVietnamese = 1258;
 constexpr uint16_t kLangIdVietnamese = 0x042A;
 
-std::vector<std::wstring> LanguageList(const IniTable& table) {
-  return Split(table.Value(kDefault, L"languages"), L';', true);
-}
-
 std::wstring MapPrimaryLanguage(uint16_t uiLanguage) {
   const unsigned primary = uiLanguage & 0x3FF;
   const unsigned sub = uiLanguage >> 10;
@@ -73,6 +69,10 @@ bool IsProductLanguage(const std::wstring& code) {
 }
 
 }  // namespace
+
+std::vector<std::wstring> LanguageList(const IniTable& table) {
+  return Split(table.Value(kDefault, L"languages"), L';', true);
+}
 
 std::wstring NormaliseLanguage(const std::wstring& requested, const SystemLanguageFacts& facts) {
   // An empty request is mapped from the UI language; only an English request

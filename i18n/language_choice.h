@@ -41,6 +41,9 @@ std::wstring NormaliseLanguage(const std::wstring& requested, const SystemLangua
 // unknown codes give 2).
 int LanguageBit(const std::wstring& code);
 
+// The codes of [default] "languages", in the table's order.
+std::vector<std::wstring> LanguageList(const IniTable& table);
+
 // Whether the language is in an offer server's 64-bit language mask (two
 // 32-bit halves, low first): bit number 1 is the mask's lowest bit.
 bool LanguageInMask(const std::wstring& code, uint64_t mask);

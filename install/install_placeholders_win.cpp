@@ -8,22 +8,6 @@ namespace {
 constexpr const char* kInstall = "install";
 }  // namespace
 
-bool RemoveEngineSwitch(int) {
-  LogNotBuilt(L"scan-engine switch removal", kInstall);
-  return false;
-}
-bool RemoveEngineFiles(int, bool) {
-  LogNotBuilt(L"scan-engine file removal", kInstall);
-  return false;
-}
-bool SetDeepScanHrmDisabled(bool) {
-  LogNotBuilt(L"deep-scan switch", kInstall);
-  return false;
-}
-bool SetCloudAnalysis(bool) {
-  LogNotBuilt(L"cloud-analysis switch", kInstall);
-  return false;
-}
 int RunComponentScan() {
   LogNotBuilt(L"component scan", kInstall);
   return 0;
@@ -39,6 +23,11 @@ bool StoreBusinessHash(const std::wstring&) {
 bool AccountLinkMatches() {
   // Without the account component nothing can be compared: keep what is there.
   return true;
+}
+bool AskRestartNow(HWND) {
+  // Without the prompt nobody chose to restart now: the restart is later.
+  LogNotBuilt(L"restart prompt", kInstall);
+  return false;
 }
 
 }  // namespace lum

@@ -1,15 +1,13 @@
-// Steps of the install run not built yet: the scan-engine files and switches,
-// the component scan and the product's scrambled records. Each logs so and
+// Steps of the install run not built yet: the component scan, the product's
+// scrambled records, the account link and the restart prompt. Each logs so and
 // answers "not done"; none of them fails the install.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 namespace lum {
 
-bool RemoveEngineSwitch(int engine);
-bool RemoveEngineFiles(int engine, bool all);
-bool SetDeepScanHrmDisabled(bool disabled);
-bool SetCloudAnalysis(bool on);
 // Number of entries the component scan leaves (the monitor is told when > 0).
 int RunComponentScan();
 // Stores the scrambled theme record (time, theme, machine identifier).
@@ -18,5 +16,8 @@ bool StoreThemeRecord(const std::wstring& themeName);
 bool StoreBusinessHash(const std::wstring& hash);
 // Whether the installed product's account link still matches this run.
 bool AccountLinkMatches();
+// The "NEED_REBOOT" prompt of the main window; true when "restart now" was
+// chosen.
+bool AskRestartNow(HWND window);
 
 }  // namespace lum

@@ -21,17 +21,21 @@
 #include "install/installed_product_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
+#include "install/scan_engine_win.h"
+#include "install/shortcut_pass_win.h"
 #include "install/progress.h"
 #include "install/settings_backup.h"
 #include "install/shell_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
 #include "report/report_placeholders_win.h"
+#include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
 #include "system/system_placeholders_win.h"
+#include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "vendor/vendor_placeholders_win.h"
 
@@ -402,9 +406,10 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   CollectInstalledProductFacts();
   ApplyFontRules(session.table);
   RunDriverPass(p, &DriverPassProgress, this);                   // 17, 18
+  RaiseRebootNeededForRestartAtom();
   CreateShortcuts(p);
   ReportProgress(86, 100);
-  RegisterContextMenu(p);                                        // 19
+  RegisterContextMenu(p, session.productInstalled);              // 19
   ReportProgress(88, 100);
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);  // 20
   WriteComponentManifest(p);                                     // 21

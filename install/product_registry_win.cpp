@@ -7,6 +7,7 @@
 #include "base/install_log.h"
 #include "browser/browser_placeholders_win.h"
 #include "install/install_placeholders_win.h"
+#include "install/scan_engine_win.h"
 #include "report/report_placeholders_win.h"
 #include "system/app_registration_win.h"
 #include "system/registry_win.h"

@@ -13,4 +13,9 @@ void SetRebootNeeded(bool value = true);
 bool DoNotStartProduct();
 void SetDoNotStartProduct(bool value = true);
 
+// The user chose to restart now: Windows is restarted as the very last step
+// of the installer process, after every window and thread is gone.
+bool RestartOnExit();
+void SetRestartOnExit(bool value = true);
+
 }  // namespace lum

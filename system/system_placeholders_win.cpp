@@ -10,10 +10,6 @@ namespace {
 constexpr const char* kInstall = "install";
 }  // namespace
 
-bool RestartWindows() {
-  LogNotBuilt(L"restart of Windows", "startup");
-  return false;
-}
 bool IsActiveDefenseLaunchProtected() {
   LogNotBuilt(L"active-defense launch protection query", kInstall);
   return false;
@@ -24,14 +20,6 @@ bool WaitActiveDefenseExit() {
 }
 bool RunDriverPass(const std::wstring&, void (*)(int, void*), void*) {
   LogNotBuilt(L"services and drivers", kInstall);
-  return false;
-}
-long CreateShortcuts(const std::wstring&) {
-  LogNotBuilt(L"shortcuts and uninstall entry", kInstall);
-  return ERROR_CALL_NOT_IMPLEMENTED;
-}
-bool RegisterContextMenu(const std::wstring&) {
-  LogNotBuilt(L"context-menu module", kInstall);
   return false;
 }
 bool InstallProtectedService() {

@@ -53,6 +53,20 @@ q 'HKLM\Software\LumBastion\UserProfile'
 q 'HKLM\Software\LumBastion\ActiveProtection' mode
 q 'HKLM\Software\LumSafe\Coop' insttime
 echo
+echo "-- uninstall entry (64-bit view) --"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\LumBastion' /reg:64 2>/dev/null | tr -d '\r' | grep -E 'REG_' || echo "    (absent)"
+echo "-- context-menu module (64-bit view) --"
+for i in $(seq 1 100); do
+  wine reg query 'HKCR\CLSID\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}\InprocServer32' /reg:64 >/dev/null 2>&1 && break
+  sleep 0.2
+done
+wine reg query 'HKCR\CLSID\{871D8DC2-84A4-4D1F-99D5-2A4E3BE2E87C}\InprocServer32' /ve /reg:64 2>/dev/null | tr -d '\r' | grep -E 'REG_' || echo "    (not registered)"
+echo "-- shortcuts --"
+for where in "ProgramData/Microsoft/Windows/Start Menu/Programs/Lum Security Center/Lum Bastion" "users/Public/Desktop"; do
+  echo "C:\\${where//\//\\}:"
+  ls "$prefix/drive_c/$where" 2>/dev/null | grep -i '\.lnk$' | sed 's/^/    /' || echo "    (none)"
+done
+echo
 echo "-- left behind in work folders (%TEMP%\\Lum_install_*) --"
 find "$prefix/drive_c/users" -path '*Temp/Lum_install_*' -type f 2>/dev/null | sed "s|$prefix/drive_c/|C:/|" || true
 echo

@@ -1,0 +1,12 @@
+// The end of an install: the restart prompt when a restart is needed, then
+// the product start. A silent run never prompts: the restart is left to the
+// administrator, and the product starts only when asked for ("/show").
+#pragma once
+#include <windows.h>
+
+namespace lum {
+
+// `window` is the main window (null in a silent run); `code` the run's result.
+void OfferRestart(HWND window, int code);
+
+}  // namespace lum

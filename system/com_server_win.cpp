@@ -1,0 +1,76 @@
+#include "system/com_server_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "base/install_log.h"
+#include "system/win_handle_win.h"
+#include "system/windows_version_win.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "register";
+
+std::wstring Regsvr32Path() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length =
+      ::ExpandEnvironmentStringsW(L"%windir%\\system32\\regsvr32.exe", path, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return path;
+}
+
+bool StartRegsvr32(const std::wstring& modulePath, bool registerIt) {
+  const std::wstring regsvr32 = Regsvr32Path();
+  if (regsvr32.empty()) return false;
+  std::wstring line =
+      L"\"" + regsvr32 + (registerIt ? L"\" /s \"" : L"\" /s /u \"") + modulePath + L"\"";
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info = {};
+  const bool started = ::CreateProcessW(regsvr32.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &info) != FALSE;
+  log::Action(kLog,
+              std::wstring(registerIt ? L"start registration: " : L"start unregistration: ") + line,
+              modulePath, started ? 0 : static_cast<long>(::GetLastError()));
+  // Not waited for: regsvr32 finishes on its own.
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  return started;
+}
+
+bool CallInProcess(const std::wstring& modulePath, bool registerIt) {
+  OleInit ole;
+  const UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  UniqueModule module(::LoadLibraryExW(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  // A module that did not load reports its load error; a missing entry or a
+  // failing one reports its code.
+  long code = module ? 0 : static_cast<long>(::GetLastError());
+  bool ok = false;
+  if (module) {
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(
+        ::GetProcAddress(module.Get(), registerIt ? "DllRegisterServer" : "DllUnregisterServer")));
+    const HRESULT hr = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    ok = SUCCEEDED(hr);
+    code = static_cast<long>(hr);
+  }
+  ::SetErrorMode(oldMode);
+  log::Action(kLog, registerIt ? L"register COM server" : L"unregister COM server", modulePath,
+              ok ? 0 : code);
+  return ok;
+}
+
+}  // namespace
+
+bool RegisterComServer(const std::wstring& modulePath, bool registerIt) {
+  if (modulePath.empty()) return false;
+  return IsWow64() ? StartRegsvr32(modulePath, registerIt) : CallInProcess(modulePath, registerIt);
+}
+
+}  // namespace lum
