@@ -15,14 +15,6 @@ namespace {
 
 constexpr const char* kLog = "settings";
 
-// Creates the folder with all missing levels; true when it exists afterwards.
-bool EnsureFolder(const std::wstring& folder) {
-  if (folder.empty() || FolderExists(folder)) return true;
-  const bool created = CreateFolderTree(folder);
-  log::Action(kLog, L"create folder", folder, created ? 0 : static_cast<long>(::GetLastError()));
-  return created;
-}
-
 // The fresh install keeps its own copy when there is one, and also when the
 // copy cannot be looked at: only a target known to be absent is filled.
 bool TargetMayBeFilled(const std::wstring& target) {
@@ -34,7 +26,7 @@ bool TargetMayBeFilled(const std::wstring& target) {
 void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
                 const std::wstring& backupFolder) {
   const std::wstring target = JoinPath(installFolder, relative);
-  EnsureFolder(ParentFolder(target));
+  CreateFolderTree(ParentFolder(target));
   if (!TargetMayBeFilled(target)) {
     log::Note(kLog, L"kept the installed copy of " + relative);
     return;
@@ -127,7 +119,7 @@ int BackUpSettings(const IniTable& actionScript, const std::wstring& installFold
     const std::wstring source = JoinPath(installFolder, relative);
     if (!FileExists(source)) continue;
     const std::wstring target = JoinPath(backupFolder, relative);
-    if (!EnsureFolder(ParentFolder(target))) continue;
+    if (!CreateFolderTree(ParentFolder(target))) continue;
     const bool ok = ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
     const long code = ok ? 0 : static_cast<long>(::GetLastError());
     log::Action(kLog, L"back up setting " + source, target, code);

@@ -24,13 +24,6 @@ constexpr const wchar_t* kOutputName = L"temp_files";
 // that extracts; it stays loaded until UnloadArchiveLibrary.
 HMODULE g_library = nullptr;
 
-bool EnsureFolder(const std::wstring& path) {
-  if (FolderExists(path)) return true;
-  const bool created = CreateFolderTree(path);
-  log::Action(kLog, L"create folder", path, created ? 0 : static_cast<long>(::GetLastError()));
-  return created;
-}
-
 int Fail(const wchar_t* what, const std::wstring& where, long code) {
   log::Action(kLog, what, where, code);
   return -1;
@@ -76,7 +69,7 @@ bool UnloadArchiveLibrary() {
 
 int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFolder,
                    IExtractCallback* sink) {
-  if (!EnsureFolder(outputFolder)) {
+  if (!CreateFolderTree(outputFolder)) {
     return Fail(L"extract archive: output folder missing", outputFolder,
                 static_cast<long>(::GetLastError()));
   }
@@ -122,7 +115,7 @@ int ExtractPayload(const std::wstring& workDir, bool& libraryReady, IExtractCall
 
   const std::wstring archivePath = workDir + kArchiveName;
   const std::wstring outputFolder = workDir + kOutputName;
-  if (!EnsureFolder(outputFolder) || !IsWritableFolder(outputFolder)) {
+  if (!CreateFolderTree(outputFolder) || !IsWritableFolder(outputFolder)) {
     log::Action(kLog, L"extract payload: output folder not writable", outputFolder,
                 static_cast<long>(::GetLastError()));
     return kExtractFolderUnwritable;
