@@ -51,7 +51,6 @@ bool FormatUninstallCommand(const std::wstring& installFolder,
                             const std::vector<std::wstring>& fields, std::wstring* program,
                             std::wstring* commandLine);
 
-
 // Where a folder token of a file command resolved.
 enum class FolderKind { kPerUser, kMachine, kInstallation, kExtraction };
 struct ResolvedFolder {

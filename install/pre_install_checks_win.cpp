@@ -236,8 +236,7 @@ int CreateFreshWorkFolder(std::wstring* folder) {
     const std::wstring parent = ParentFolder(base);
     if (!parent.empty() && CreateFolderTree(parent)) {
       for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-        const std::wstring candidate =
-            attempt == 0 ? base : base + L"_" + std::to_wstring(attempt);
+        const std::wstring candidate = attempt == 0 ? base : base + L"_" + std::to_wstring(attempt);
         if (!WorkFolderLengthOk(candidate + L"\\")) {
           code = kCheckWorkFolderPath;
           break;
@@ -249,7 +248,8 @@ int CreateFreshWorkFolder(std::wstring* folder) {
         }
         const DWORD error = ::GetLastError();
         // Someone else's folder (or file) of that name: never used, next name.
-        log::Action(kLog, L"work folder name taken or refused", candidate, static_cast<long>(error));
+        log::Action(kLog, L"work folder name taken or refused", candidate,
+                    static_cast<long>(error));
         if (error != ERROR_ALREADY_EXISTS) break;
       }
     }

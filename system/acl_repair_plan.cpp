@@ -15,8 +15,8 @@ void AddKey(RegRoot root, const std::wstring& key, const AclRepairFacts& facts,
   plan->keys.push_back({root, key, L"SYSTEM", kKeyFullRights, true});
   plan->keys.push_back({root, key, L"Users", kKeyReadRights, false});
   if (!facts.currentUser.empty()) {
-    plan->keys.push_back({root, key, facts.currentUser,
-                          facts.userIsAdmin ? kKeyFullRights : kKeyReadRights, false});
+    plan->keys.push_back(
+        {root, key, facts.currentUser, facts.userIsAdmin ? kKeyFullRights : kKeyReadRights, false});
   }
 }
 

@@ -59,7 +59,8 @@ std::wstring FileNamePart(const std::wstring& path) {
 
 bool DeleteFolderTree(const std::wstring& folder) {
   const DWORD top = Attributes(folder);
-  if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY)) return !FileExists(folder);
+  if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY))
+    return !FileExists(folder);
   if (IsLink(top)) {
     // The folder itself is a link: only the link goes, never what it points to.
     ::RemoveDirectoryW(folder.c_str());
@@ -140,8 +141,8 @@ bool CreatePrivateFolder(const std::wstring& path) {
   if (user.empty()) return false;
   // P: protected (nothing inherited from %TEMP%); OICI: files and subfolders
   // created inside get the same three entries.
-  return CreateFolderWithSddl(
-      path, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  return CreateFolderWithSddl(path,
+                              L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
 }
 
 bool CreateProtectedFolder(const std::wstring& path) {

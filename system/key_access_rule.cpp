@@ -52,8 +52,8 @@ uint32_t MapGenericKeyRights(uint32_t mask) {
   return mapped;
 }
 
-KeyAccess JudgeKeyAccess(const uint8_t* acl, size_t aclBytes, const std::vector<uint8_t>& trusteeSid,
-                         uint32_t wanted) {
+KeyAccess JudgeKeyAccess(const uint8_t* acl, size_t aclBytes,
+                         const std::vector<uint8_t>& trusteeSid, uint32_t wanted) {
   if (acl == nullptr || aclBytes < kAclHeaderBytes) return KeyAccess::kNeither;
   const size_t declared = Read16(acl + 2);
   const size_t size = declared < aclBytes ? declared : aclBytes;

@@ -30,7 +30,7 @@ uint32_t MapGenericKeyRights(uint32_t mask);
 // Inherit-only entries and entries of any other type are skipped before
 // their body is read; a DACL whose header or entries do not fit the buffer
 // is judged kNeither.
-KeyAccess JudgeKeyAccess(const uint8_t* acl, size_t aclBytes, const std::vector<uint8_t>& trusteeSid,
-                         uint32_t wanted);
+KeyAccess JudgeKeyAccess(const uint8_t* acl, size_t aclBytes,
+                         const std::vector<uint8_t>& trusteeSid, uint32_t wanted);
 
 }  // namespace lum

@@ -10,8 +10,8 @@
 
 namespace lum {
 
-constexpr uint32_t kAttributeDirectory = 0x10;     // FILE_ATTRIBUTE_DIRECTORY
-constexpr uint32_t kAttributeReparsePoint = 0x400; // FILE_ATTRIBUTE_REPARSE_POINT
+constexpr uint32_t kAttributeDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
+constexpr uint32_t kAttributeReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 constexpr uint32_t kAttributesInvalid = 0xFFFFFFFFu;
 
 // What a recursive delete does with one entry, from its attributes.

@@ -161,8 +161,8 @@ FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destinat
   if (!aside.empty()) {
     // Neither copy worked: the original goes back where it was, so the
     // product keeps a file there now and after the restart.
-    const bool back = ::MoveFileExW(aside.c_str(), destination.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING) != FALSE;
+    const bool back =
+        ::MoveFileExW(aside.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     log::Action(kLog, L"put the renamed original back", aside + L" -> " + destination,
                 back ? 0 : static_cast<long>(::GetLastError()));
   }

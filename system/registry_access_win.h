@@ -5,8 +5,8 @@
 #pragma once
 #include <windows.h>
 // These build on windows.h.
-#include <aclapi.h>
 #include <accctrl.h>
+#include <aclapi.h>
 
 #include <string>
 #include <vector>

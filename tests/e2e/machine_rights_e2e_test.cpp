@@ -65,7 +65,8 @@ const MachineKey kMachineKeys[] = {
     {L"HKCU\\Software", HKEY_CURRENT_USER, L"Software", 0},
 };
 
-TEST(MachineRightsE2eTest, InstallAndReinstallLeaveTheHivesRightsAsTheyWereAndRepairOnlyTheProduct) {
+TEST(MachineRightsE2eTest,
+     InstallAndReinstallLeaveTheHivesRightsAsTheyWereAndRepairOnlyTheProduct) {
   const std::wstring installer = InstallerPath();
   if (installer.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
   std::vector<KeyRights> before;
@@ -80,7 +81,8 @@ TEST(MachineRightsE2eTest, InstallAndReinstallLeaveTheHivesRightsAsTheyWereAndRe
   ASSERT_EQ(0, RunProgram(installer, L"/s /log:" + log)) << WideToUtf8(ReadText(log));
 
   for (size_t i = 0; i < before.size(); ++i) {
-    const KeyRights after = RightsOf(kMachineKeys[i].root, kMachineKeys[i].path, kMachineKeys[i].view);
+    const KeyRights after =
+        RightsOf(kMachineKeys[i].root, kMachineKeys[i].path, kMachineKeys[i].view);
     EXPECT_EQ(before[i].bytes, after.bytes)
         << WideToUtf8(kMachineKeys[i].name) << " was " << WideToUtf8(before[i].sddl) << ", now "
         << WideToUtf8(after.sddl);
@@ -88,8 +90,9 @@ TEST(MachineRightsE2eTest, InstallAndReinstallLeaveTheHivesRightsAsTheyWereAndRe
   // Nothing outside the product was even asked for.
   const std::wstring text = ReadText(log);
   EXPECT_NE(std::wstring::npos, text.find(L"MACHINE\\Software\\LumBastion")) << WideToUtf8(text);
-  for (const wchar_t* outside : {L"| MACHINE\\Software |", L"| CURRENT_USER\\Software |",
-                                 L"| C:\\Program Files (x86) |", L"| C:\\Program Files (x86)\\Lum |"}) {
+  for (const wchar_t* outside :
+       {L"| MACHINE\\Software |", L"| CURRENT_USER\\Software |", L"| C:\\Program Files (x86) |",
+        L"| C:\\Program Files (x86)\\Lum |"}) {
     EXPECT_EQ(std::wstring::npos, text.find(outside)) << WideToUtf8(outside);
   }
 
@@ -100,11 +103,15 @@ TEST(MachineRightsE2eTest, InstallAndReinstallLeaveTheHivesRightsAsTheyWereAndRe
     for (const wchar_t* key : {L"Software\\LumBastion", L"Software\\LumSafe"}) {
       RegKey probe;
       if (!probe.Open(root, key, KEY_READ)) continue;  // not every key is written
-      const std::string where = (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") + WideToUtf8(key);
-      EXPECT_EQ(KeyAccess::kAllowed, EvaluateKeyAccess(root, key, L"Administrators", kKeyFullRights))
+      const std::string where =
+          (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") + WideToUtf8(key);
+      EXPECT_EQ(KeyAccess::kAllowed,
+                EvaluateKeyAccess(root, key, L"Administrators", kKeyFullRights))
           << where;
-      EXPECT_EQ(KeyAccess::kAllowed, EvaluateKeyAccess(root, key, L"SYSTEM", kKeyFullRights)) << where;
-      EXPECT_NE(KeyAccess::kDenied, EvaluateKeyAccess(root, key, L"Users", kKeyReadRights)) << where;
+      EXPECT_EQ(KeyAccess::kAllowed, EvaluateKeyAccess(root, key, L"SYSTEM", kKeyFullRights))
+          << where;
+      EXPECT_NE(KeyAccess::kDenied, EvaluateKeyAccess(root, key, L"Users", kKeyReadRights))
+          << where;
       EXPECT_NE(KeyAccess::kDenied, EvaluateKeyAccess(root, key, user, kKeyFullRights)) << where;
     }
   }

@@ -168,7 +168,8 @@ TEST(ActionScriptTest, RegistryVerbsFieldCountsAndTypes) {
 TEST(ActionScriptTest, CurrentUserCommandsFanOutByTheirRootWhateverItsSpelling) {
   RecordingBackend b;
   const IniTable script = Script(
-      L"[reg]\r\n1=deleteval|hkcu|Software\\Run|Tray\r\n2=deletekey|HKEY_CURRENT_USER|Software\\X\r\n"
+      L"[reg]\r\n1=deleteval|hkcu|Software\\Run|Tray\r\n2=deletekey|HKEY_CURRENT_USER|"
+      L"Software\\X\r\n"
       L"3=writevalue|HKCU|Software\\Y|N|REG_DWORD|5\r\n4=deletekey|HKLM|Software\\M\r\n");
   // No user's hive reachable: the installer's own hive is not written in
   // their place; machine commands run as written.
@@ -178,13 +179,13 @@ TEST(ActionScriptTest, CurrentUserCommandsFanOutByTheirRootWhateverItsSpelling) 
   b.calls.clear();
   b.users = {{L"HKU", L"S-1-5-21-1"}, {L"HKU", L"S-1-5-21-2"}};
   RunRegistrySectionOf(script, L"reg", b);
-  EXPECT_EQ((Fields{L"deleteval HKU S-1-5-21-1\\Software\\Run Tray",
-                    L"deleteval HKU S-1-5-21-2\\Software\\Run Tray",
-                    L"deletekey HKU S-1-5-21-1\\Software\\X",
-                    L"deletekey HKU S-1-5-21-2\\Software\\X",
-                    L"dword HKU S-1-5-21-1\\Software\\Y N 5", L"dword HKU S-1-5-21-2\\Software\\Y N 5",
-                    L"deletekey HKLM Software\\M"}),
-            b.calls);
+  EXPECT_EQ(
+      (Fields{L"deleteval HKU S-1-5-21-1\\Software\\Run Tray",
+              L"deleteval HKU S-1-5-21-2\\Software\\Run Tray",
+              L"deletekey HKU S-1-5-21-1\\Software\\X", L"deletekey HKU S-1-5-21-2\\Software\\X",
+              L"dword HKU S-1-5-21-1\\Software\\Y N 5", L"dword HKU S-1-5-21-2\\Software\\Y N 5",
+              L"deletekey HKLM Software\\M"}),
+      b.calls);
 }
 
 TEST(ActionScriptTest, FolderTokensResolveInOrderWithRestartOnlyForTheInstallFolder) {

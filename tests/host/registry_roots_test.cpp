@@ -125,10 +125,10 @@ TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
       EXPECT_EQ(kFileReadRights, g.rights);
     }
   }
-  EXPECT_EQ((std::vector<std::wstring>{L"C:\\Program Files\\Lum Bastion",
-                                       L"C:\\ProgramData\\LumBastion",
-                                       L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion"}),
-            folders);
+  EXPECT_EQ(
+      (std::vector<std::wstring>{L"C:\\Program Files\\Lum Bastion", L"C:\\ProgramData\\LumBastion",
+                                 L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion"}),
+      folders);
 
   facts.userIsAdmin = true;
   facts.commonProductFolderExists = false;

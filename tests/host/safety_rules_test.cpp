@@ -72,8 +72,9 @@ TEST(KeyAccessRuleTest, OtherEntryTypesAreSkippedBeforeTheirSidIsRead) {
   // A callback entry (type 9) shares the allowed layout but is not an
   // allowed entry: it grants nothing here.
   const Bytes callbackAce = Ace(9, 0, MaskAndSid(kKeyAll, admins));
-  const Bytes acl = Acl({Ace(kAceTypeAccessAllowed, 0, MaskAndSid(kKeyRead, admins)), callbackAce,
-                         Ace(kAceTypeAccessAllowed, 0, MaskAndSid(kGenericRead, users)), objectAce});
+  const Bytes acl =
+      Acl({Ace(kAceTypeAccessAllowed, 0, MaskAndSid(kKeyRead, admins)), callbackAce,
+           Ace(kAceTypeAccessAllowed, 0, MaskAndSid(kGenericRead, users)), objectAce});
   EXPECT_EQ(KeyAccess::kNeither, Judge(acl, admins, kKeyAll));
   EXPECT_EQ(KeyAccess::kAllowed, Judge(acl, admins, kKeyRead));
   EXPECT_EQ(KeyAccess::kAllowed, Judge(acl, users, kKeyRead));  // generic read mapped
@@ -106,7 +107,8 @@ TEST(LinkRuleTest, NoRecursiveWalkFollowsALink) {
   EXPECT_FALSE(IsLink(kAttributesInvalid));  // a missing entry is not a link
   EXPECT_EQ((std::vector<std::wstring>{L"C:\\B", L"C:\\B\\Game", L"C:\\B\\Game\\x.dat"}),
             PathsOnTheWay(L"C:\\B\\", L"Game/x.dat"));
-  EXPECT_EQ((std::vector<std::wstring>{L"C:\\B", L"C:\\B\\a"}), PathsOnTheWay(L"C:\\B", L"\\a\\\\"));
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\B", L"C:\\B\\a"}),
+            PathsOnTheWay(L"C:\\B", L"\\a\\\\"));
 }
 
 }  // namespace

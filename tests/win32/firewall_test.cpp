@@ -133,9 +133,10 @@ TEST_F(FirewallTest, ScriptEntriesJoinTheInstallFolderAndCheckTheirShape) {
   EXPECT_EQ(kTray, Current()[0].image);
 
   Shared().calls.clear();
-  shell.ApplyFirewallTable(script(L"a=remove|safemon\\ZVSafeTray.exe|extra\r\n"
-                                  L"b=add|safemon\\ZVSafeTray.exe\r\n"
-                                  L"c=allow|safemon\\ZVSafeTray.exe|x\r\n"));
+  shell.ApplyFirewallTable(
+      script(L"a=remove|safemon\\ZVSafeTray.exe|extra\r\n"
+             L"b=add|safemon\\ZVSafeTray.exe\r\n"
+             L"c=allow|safemon\\ZVSafeTray.exe|x\r\n"));
   EXPECT_TRUE(Shared().calls.empty());
   EXPECT_EQ(1u, Current().size());
 

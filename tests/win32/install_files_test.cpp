@@ -127,8 +127,8 @@ TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
   // manifest's sections and drop the updater's own.
   WriteText(target, "[Updater]\r\nchannel=beta\r\n");
   {
-    UniqueFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+    UniqueFileHandle file(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file.Valid());
     LARGE_INTEGER size;
     size.QuadPart = 65ll * 1024 * 1024;
@@ -147,7 +147,8 @@ TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
   EXPECT_EQ("[Updater]", std::string(head, sizeof(head)));
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
-  EXPECT_EQ(65ull * 1024 * 1024, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  EXPECT_EQ(65ull * 1024 * 1024,
+            (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
 // --- settings backup ------------------------------------------------------
@@ -222,9 +223,9 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target) {
   memcpy(buffer.data() + 16, substitute.c_str(), substitute.size() * 2);
   memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, target.c_str(), target.size() * 2);
   DWORD returned = 0;
-  const bool made = DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
-                                    static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
-                                    nullptr) != FALSE;
+  const bool made =
+      DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != FALSE;
   handle.Reset();
   if (!made) RemoveDirectoryW(link.c_str());
   return made;

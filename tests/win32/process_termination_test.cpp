@@ -1,7 +1,5 @@
 // Process lookup and termination against real processes: copies of the
 // stand-in sleeper program under scratch folders.
-#include "install/process_termination_win.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "install/action_script.h"
+#include "install/process_termination_win.h"
 #include "install/shell_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"

@@ -210,8 +210,8 @@ TEST_F(RebootOpsTest, FileThatCanBeNeitherCopiedNorScheduledKeepsTheOriginalAndF
 
   EXPECT_FALSE(ReplaceFileAtReboot(source_, destination));
   EXPECT_EQ("old content", ReadText(destination));  // put back, not lost at the restart
-  EXPECT_TRUE(TempFilesIn(Scratch()).empty());       // no renamed original, no staged copy
-  EXPECT_EQ(before, Pending().size());               // nothing waits for the restart
+  EXPECT_TRUE(TempFilesIn(Scratch()).empty());      // no renamed original, no staged copy
+  EXPECT_EQ(before, Pending().size());              // nothing waits for the restart
   EXPECT_FALSE(RebootNeeded());
 
   // Nothing held: the same call places the file.

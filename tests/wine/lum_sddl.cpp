@@ -28,13 +28,12 @@ int wmain(int argc, wchar_t** argv) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   const SECURITY_INFORMATION what =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  const DWORD read = GetSecurityInfo(key, SE_REGISTRY_KEY, what, nullptr, nullptr, nullptr,
-                                     nullptr, &descriptor);
+  const DWORD read =
+      GetSecurityInfo(key, SE_REGISTRY_KEY, what, nullptr, nullptr, nullptr, nullptr, &descriptor);
   RegCloseKey(key);
   wchar_t* text = nullptr;
-  if (read != ERROR_SUCCESS ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, what,
-                                                            &text, nullptr)) {
+  if (read != ERROR_SUCCESS || !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                                   descriptor, SDDL_REVISION_1, what, &text, nullptr)) {
     std::printf("%ls\\%ls: (cannot read rights: %lu)\n", argv[1], argv[2], read);
     LocalFree(descriptor);
     return 1;
