@@ -93,7 +93,7 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ("en", first["language"].asString());
   EXPECT_TRUE(first["durationMs"].isUInt64());
   EXPECT_GT(first["durationMs"].asUInt64(), 0u);
-  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+  EXPECT_EQ(0, CountFiles(download_, L"result.json.*.tmp"));
 
   // A reinstall while a changed product file is held open: it is replaced
   // at the next restart, and the result says a restart is required.
@@ -121,7 +121,7 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   Json::Value refused = ReadJson(result_);
   EXPECT_EQ(105, refused["exitCode"].asInt()) << ReadBytes(result_);
   EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].asString());
-  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+  EXPECT_EQ(0, CountFiles(download_, L"result.json.*.tmp"));
 }
 
 TEST_F(ResultFileE2eTest, UnwritableResultPathDoesNotChangeTheExitCode) {
