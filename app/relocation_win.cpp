@@ -67,16 +67,23 @@ std::wstring RelocationParent() {
   return std::wstring();
 }
 
-std::wstring ChooseRelocationFolder(const std::wstring& parent, uint64_t seconds) {
+std::wstring CreateRelocationFolder(const std::wstring& parent, uint64_t seconds) {
   const std::wstring base = WithTrailingSlash(parent);
-  std::wstring candidate;
   for (int counter = 0; counter <= kLastRelocationCounter; ++counter) {
     wchar_t name[64] = {};
     _snwprintf(name, 63, L"%llu_%d", static_cast<unsigned long long>(seconds), counter);
-    candidate = base + name;
-    if (::GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    const std::wstring candidate = base + name;
+    // CreateDirectory fails on any existing name, so the folder is ours alone.
+    if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+      log::Action("startup", L"relocate: create folder", candidate, 0);
+      return candidate;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+      log::Action("startup", L"relocate: create folder", candidate,
+                  static_cast<long>(::GetLastError()));
+    }
   }
-  return candidate;
+  return std::wstring();
 }
 
 std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail) {
@@ -99,13 +106,14 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
   }
 
   const std::wstring folder =
-      ChooseRelocationFolder(parent, static_cast<uint64_t>(std::time(nullptr)));
-  const bool created = ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
-  log::Action("startup", L"relocate: create folder", folder,
-              created ? 0 : static_cast<long>(::GetLastError()));
+      CreateRelocationFolder(parent, static_cast<uint64_t>(std::time(nullptr)));
+  if (folder.empty()) {
+    log::Action("startup", L"relocate: no fresh folder could be created, running in place", parent,
+                ERROR_ALREADY_EXISTS);
+    return false;
+  }
 
   const std::wstring copy = folder + L"\\" + FileNamePart(ownPath);
-  ::DeleteFileW(copy.c_str());
   const bool copied = ::CopyFileW(ownPath.c_str(), copy.c_str(), TRUE) != FALSE;
   log::Action("startup", L"relocate: copy installer", copy,
               copied ? 0 : static_cast<long>(::GetLastError()));
@@ -129,7 +137,7 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
     ::Sleep(500);  // let the finished copy's image be released before the folder goes
     const bool removed = DeleteFolderTree(folder);
     log::Action("startup", L"relocate: remove folder", folder, removed ? 0 : 1);
-  } else if (created) {
+  } else {
     ::RemoveDirectoryW(folder.c_str());
   }
   return ran;

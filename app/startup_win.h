@@ -50,9 +50,12 @@ BaseModuleResult ExtractBaseModule(std::wstring* baseFolder);
 bool RunsFromProductFolder(const std::wstring& ownPath, const std::wstring& productFolder);
 // "<Windows root>Program Files (x86)", else "...Program Files"; empty if neither exists.
 std::wstring RelocationParent();
-// The first of "<seconds>_0" ... "<seconds>_10" under `parent` that does not
-// exist (the last one when all do). Full path, no trailing backslash.
-std::wstring ChooseRelocationFolder(const std::wstring& parent, uint64_t seconds);
+// Creates the first of "<seconds>_0" ... "<seconds>_10" under `parent` that
+// this call can create anew and answers its full path (no trailing
+// backslash); empty when none could be created. A name that exists is never
+// reused: the folder is deleted after the run, and what this run did not
+// create is not its to delete.
+std::wstring CreateRelocationFolder(const std::wstring& parent, uint64_t seconds);
 // "\"copy\" tail /BNinstall", or "\"copy\" /BNinstall" for an empty tail.
 std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail);
 // Copies the installer under Program Files, runs the copy with /BNinstall

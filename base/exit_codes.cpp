@@ -35,6 +35,8 @@ const char* ExitCodeMeaning(int code) {
       return "silent reinstall: the product's self-protection could not be switched off";
     case kExitNewerInstalled:
       return "silent check: a newer version of the product is installed";
+    case kExitFileNotPlaced:
+      return "a payload file could be neither copied nor scheduled for replacement at the restart";
     case kExitWorkerThread:
       return "interactive: the install worker could not be started";
     case kExitConflictWarden:

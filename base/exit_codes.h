@@ -19,6 +19,7 @@ enum ExitCode : int {
   kExitInstallDirEmpty = 113,      // silent check: the install folder is empty
   kExitSelfProtection = 114,       // silent reinstall: self-protection could not be switched off
   kExitNewerInstalled = 115,       // silent check: the installed product is newer
+  kExitFileNotPlaced = 119,        // a payload file could be neither copied nor scheduled
   kExitWorkerThread = 333,         // interactive: the worker thread could not be started
   kExitConflictWarden = 504,       // conflict: a partner edition is installed
   kExitConflictInternet = 505,     // conflict: an older internet-security product

@@ -216,4 +216,13 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t sep, bool skip
   return parts;
 }
 
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative) {
+  if (folder.empty()) return relative;
+  std::wstring path = folder;
+  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  size_t skip = 0;
+  while (skip < relative.size() && (relative[skip] == L'\\' || relative[skip] == L'/')) ++skip;
+  return path + L"\\" + relative.substr(skip);
+}
+
 }  // namespace lum

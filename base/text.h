@@ -28,5 +28,9 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
 bool ContainsNoCase(const std::wstring& text, const std::wstring& needle);
 std::wstring TrimBlanks(const std::wstring& text);  // blanks, tabs, CR, LF
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t sep, bool skipEmpty);
+// "<folder>\<relative>", with exactly one backslash between them ('/' counts
+// as a separator at the seam); the relative path alone when the folder is
+// empty.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
 
 }  // namespace lum

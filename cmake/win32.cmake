@@ -95,6 +95,9 @@ endforeach()
 add_executable(lum_exec ${PROJECT_SOURCE_DIR}/tests/wine/lum_exec.cpp)
 target_link_libraries(lum_exec PRIVATE lumcore)
 target_link_options(lum_exec PRIVATE -municode)
+# Prints a registry key's rights as SDDL (demo).
+add_executable(lum_sddl ${PROJECT_SOURCE_DIR}/tests/wine/lum_sddl.cpp)
+target_link_options(lum_sddl PRIVATE -municode)
 
 # Stand-in program that the process-termination tests start and end; it lands
 # next to lum_win_tests.exe, where the tests look for it.

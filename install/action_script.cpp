@@ -4,6 +4,7 @@
 
 #include "base/install_log.h"
 #include "base/text.h"
+#include "system/registry_roots.h"
 
 namespace lum {
 namespace {
@@ -134,15 +135,6 @@ bool FormatUninstallCommand(const std::wstring& installFolder,
   return true;
 }
 
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative) {
-  if (folder.empty()) return relative;
-  std::wstring path = folder;
-  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  size_t skip = 0;
-  while (skip < relative.size() && (relative[skip] == L'\\' || relative[skip] == L'/')) ++skip;
-  return path + L"\\" + relative.substr(skip);
-}
-
 int PerUserFolderId(const std::wstring& token) { return LookUp(kPerUserTokens, token); }
 
 int MachineFolderId(const std::wstring& token) {
@@ -208,19 +200,26 @@ bool RunRegistryCommand(const std::vector<std::wstring>& f, IScriptBackend& back
 }
 
 void RunRegistryEntry(const std::vector<std::wstring>& fields, IScriptBackend& backend) {
-  if (fields.size() >= 3 && EqualsNoCase(fields[1], L"HKCU")) {
+  // Every spelling of the current user's root ("HKCU", "HKEY_CURRENT_USER",
+  // any case) means every user of the machine.
+  if (fields.size() >= 3 && RootFromName(fields[1]) == RegRoot::kCurrentUser) {
     const std::vector<IScriptBackend::MappedKey> users = backend.MapCurrentUserKey(fields[2]);
-    if (!users.empty()) {
-      // Every user gets the command; the installer's own HKCU is not touched.
-      // The fields after the path (value name, and for writevalue type and
-      // data) go with each per-user command.
-      for (const IScriptBackend::MappedKey& user : users) {
-        std::vector<std::wstring> perUser = {fields[0], user.root, user.path};
-        perUser.insert(perUser.end(), fields.begin() + 3, fields.end());
-        RunRegistryCommand(perUser, backend);
-      }
+    if (users.empty()) {
+      // The installer's own hive is one user's among many, and maybe not a
+      // user's at all (an elevated or service account): it is not written
+      // in their place.
+      log::Action(kLog, L"no user's hive reached; per-user command not run", Joined(fields), 1);
       return;
     }
+    // Every user gets the command; the installer's own HKCU is not touched.
+    // The fields after the path (value name, and for writevalue type and
+    // data) go with each per-user command.
+    for (const IScriptBackend::MappedKey& user : users) {
+      std::vector<std::wstring> perUser = {fields[0], user.root, user.path};
+      perUser.insert(perUser.end(), fields.begin() + 3, fields.end());
+      RunRegistryCommand(perUser, backend);
+    }
+    return;
   }
   RunRegistryCommand(fields, backend);
 }

@@ -51,10 +51,6 @@ bool FormatUninstallCommand(const std::wstring& installFolder,
                             const std::vector<std::wstring>& fields, std::wstring* program,
                             std::wstring* commandLine);
 
-// "<folder>\<relative>", with exactly one backslash between them; the relative
-// path alone when the folder is empty.
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
-
 // Where a folder token of a file command resolved.
 enum class FolderKind { kPerUser, kMachine, kInstallation, kExtraction };
 struct ResolvedFolder {
@@ -142,7 +138,9 @@ bool RunRegistryCommand(const std::vector<std::wstring>& fields, IScriptBackend&
 bool RunFileCommand(const std::vector<std::wstring>& fields, IScriptBackend& backend);
 bool RunFirewallCommand(const std::vector<std::wstring>& fields, IScriptBackend& backend);
 
-// A registry entry with the per-user fan-out of HKCU commands.
+// A registry entry with the per-user fan-out of commands on the current
+// user's root (any spelling the root table knows); when no user's hive can
+// be reached such a command is logged and not run.
 void RunRegistryEntry(const std::vector<std::wstring>& fields, IScriptBackend& backend);
 
 // Runs the registry commands of one section; false when it is missing.

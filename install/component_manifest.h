@@ -53,6 +53,7 @@ bool DecodeBomText(const std::vector<uint8_t>& bytes, std::wstring* text);
 // resource cannot be loaded; write failures are logged and ignored.
 void WriteComponentManifest(const std::wstring& installFolder);
 // The same with an already parsed manifest; true when the file was written.
+// An existing file that cannot be read or decoded is never written over.
 bool WriteComponentManifestFrom(const IniTable& manifest, const std::wstring& installFolder);
 #endif
 

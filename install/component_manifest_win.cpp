@@ -11,20 +11,27 @@ namespace {
 
 constexpr const char* kLog = "manifest";
 
-// The old target as text. A file without a byte-order mark was written in
-// the ANSI code page, as the private-profile writer does for such files.
-std::wstring ReadExistingIni(const std::wstring& path) {
+// The old target as text: true with empty text when there is no file yet,
+// false when a file is there that could not be read or decoded. A file
+// without a byte-order mark was written in the ANSI code page, as the
+// private-profile writer does for such files.
+bool ReadExistingIni(const std::wstring& path, std::wstring* text) {
+  text->clear();
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+  }
   std::vector<uint8_t> bytes;
-  if (!ReadFileBytes(path, &bytes) || bytes.empty()) return std::wstring();
-  std::wstring text;
-  if (DecodeBomText(bytes, &text)) return text;
+  if (!ReadFileBytes(path, &bytes)) return false;
+  if (bytes.empty()) return true;
+  if (DecodeBomText(bytes, text)) return true;
   const int size = static_cast<int>(bytes.size());
   const auto* data = reinterpret_cast<const char*>(bytes.data());
   const int chars = ::MultiByteToWideChar(CP_ACP, 0, data, size, nullptr, 0);
-  if (chars <= 0) return std::wstring();
-  text.resize(static_cast<size_t>(chars));
-  ::MultiByteToWideChar(CP_ACP, 0, data, size, &text[0], chars);
-  return text;
+  if (chars <= 0) return false;
+  text->resize(static_cast<size_t>(chars));
+  return ::MultiByteToWideChar(CP_ACP, 0, data, size, &(*text)[0], chars) == chars;
 }
 
 }  // namespace
@@ -32,7 +39,15 @@ std::wstring ReadExistingIni(const std::wstring& path) {
 bool WriteComponentManifestFrom(const IniTable& manifest, const std::wstring& installFolder) {
   const std::wstring target = installFolder + L"\\" + kUpdateConfigFileName;
   const std::vector<ManifestEntry> entries = BuildManifestEntries(manifest, installFolder);
-  const std::wstring merged = MergeManifestIntoIni(ReadExistingIni(target), entries);
+  std::wstring existing;
+  if (!ReadExistingIni(target, &existing)) {
+    // Its other sections belong to the product's updater; writing only ours
+    // would lose them. The file stays as it is.
+    log::Action(kLog, L"updatecfg.ini could not be read; left as it is", target,
+                static_cast<long>(::GetLastError()));
+    return false;
+  }
+  const std::wstring merged = MergeManifestIntoIni(existing, entries);
   const bool written = WriteFileBytes(target, WideToUtf16Le(merged, true));
   const long code = written ? 0 : static_cast<long>(::GetLastError());
   log::Action(kLog, L"write component manifest (" + std::to_wstring(entries.size()) + L" sections)",

@@ -34,7 +34,7 @@ bool CreateWithByteOrderMark(const std::wstring& path) {
 
 }  // namespace
 
-bool WriteProductLanguage(const std::wstring& installDir, const SessionSettings& session,
+bool WriteProductConfigFiles(const std::wstring& installDir, const SessionSettings& session,
                              int baseEdition) {
   const std::wstring folder = WithTrailingSlash(installDir);
   CreateFolderTree(installDir);

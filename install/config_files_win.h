@@ -8,9 +8,11 @@
 
 namespace lum {
 
-// Creates the folders as needed. False when a file could not be created or
-// a key could not be written (every step is logged).
-bool WriteProductLanguage(const std::wstring& installDir, const SessionSettings& session,
+// Writes "config.ini" (language, title, channel and sub-channel, enterprise
+// channel), "i18n\i18n.ini" and "softmgr\AdvUtils.ini". Creates the folders
+// as needed. False when a file could not be created or a key could not be
+// written (every step is logged).
+bool WriteProductConfigFiles(const std::wstring& installDir, const SessionSettings& session,
                              int baseEdition);
 
 }  // namespace lum

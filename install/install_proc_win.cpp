@@ -4,7 +4,6 @@
 // These headers build on windows.h.
 #include <shellapi.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <cwchar>
@@ -20,6 +19,7 @@
 #include "install/install_placeholders_win.h"
 #include "install/installed_product_win.h"
 #include "install/pre_install_checks_win.h"
+#include "install/process_termination_win.h"
 #include "install/product_registry_win.h"
 #include "install/scan_engine_win.h"
 #include "install/shortcut_pass_win.h"
@@ -71,19 +71,6 @@ std::wstring Timestamp() {
   return text;
 }
 
-bool ProcessRunning(const wchar_t* exeName) {
-  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
-    snapshot.Release();
-    return false;
-  }
-  PROCESSENTRY32W entry = {sizeof(entry)};
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry))
-    if (EqualsNoCase(entry.szExeFile, exeName)) return true;
-  return false;
-}
-
 void SleepMs(DWORD ms) { ::Sleep(ms); }
 
 void DriverPassProgress(int index, void* context) {
@@ -121,7 +108,7 @@ void CInstallProc::ChooseWorkFolder() {
   facts.silent = session.silent;
   facts.installDirExplicit = session.installDirExplicit;
   facts.installDir = session.installDir;
-  facts.check = [](const std::wstring& candidate) { return CheckWorkFolder(candidate); };
+  facts.check = [](std::wstring* candidate) { return CreateFreshWorkFolder(candidate); };
   const WorkFolderChoice choice = lum::ChooseWorkFolder(facts);
   errorCode_ = choice.code;
   workDir_ = choice.folder;
@@ -288,7 +275,8 @@ void CInstallProc::PlaceFiles() {
     } else if (ReplaceFileAtReboot(from, to)) {
       ++replaced;
     } else {
-      log::Action(kLog, L"place file", to, static_cast<long>(::GetLastError()));
+      if (errorCode_ == 0) errorCode_ = kProcFileNotPlaced;
+      log::Action(kLog, L"file not placed", to, kProcFileNotPlaced);
     }
     if (session.productInstalled && to.size() > 4 &&
         EqualsNoCase(to.substr(to.size() - 4), L".exe")) {
@@ -341,7 +329,8 @@ void CInstallProc::WaitForActiveDefense() {
   ReportProgress(95, 100);
   SleepMs(1000);
   for (int i = 0; i < 5; ++i) {
-    if (ProcessRunning(L"ZVActiveDefense.exe")) {
+    DWORD id = 0;
+    if (FindProcess(L"ZVActiveDefense.exe", &id)) {
       log::Note(kLog, L"active defense is running");
       return;
     }
@@ -360,7 +349,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
 
   CShell shell(p, extracted);
   RepairProductAcls(p);                                          // 1
-  WriteProductLanguage(p, session, BaseModuleEdition());      // 2
+  WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
   if (session.productInstalled) {                                // 4
     if (IsActiveDefenseLaunchProtected()) SetRebootNeeded();

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/exit_codes.h"
 #include "install/worker_thread_win.h"
 #include "payload/extract_callback.h"
 #include "system/win_handle_win.h"
@@ -32,6 +33,9 @@ enum ProcedureCode : int {
   kProcExtractedFileMissing = 110,
   kProcTempNoDiskSpace = 111,
   kProcTempUnsuitableDrive = 112,
+  // A payload file could be neither copied nor scheduled for the restart;
+  // the installed copy (if any) was left in place.
+  kProcFileNotPlaced = kExitFileNotPlaced,
 };
 
 // Command id of the start message the main window posts to the worker.

@@ -210,44 +210,52 @@ bool ReadFreeBytes(const std::wstring& path, uint64_t* bytes) {
 
 void SetFreeSpaceReaderForTest(FreeSpaceReader reader) { freeSpaceOverride.store(reader); }
 
-bool IsWritableFolder(const std::wstring& path) {
-  if (path.empty()) return false;
-  if (!FolderExists(path)) CreateFolderTree(path);
-  bool written = false;
-  std::wstring file;
-  if (FolderExists(path)) {
-    file = WithTrailingSlash(path) + L"writeable_test_" +
-           std::to_wstring(static_cast<int>(::GetTickCount())) + L".dat";
-    UniqueFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle) {
-      const uint8_t bytes[2] = {0xFF, 0xFF};
-      DWORD done = 0;
-      written = ::WriteFile(handle.Get(), bytes, sizeof(bytes), &done, nullptr) && done == 2;
-    }
-    handle.Reset();
-    if (written) ::DeleteFileW(file.c_str());
-  }
-  log::Action(kLog, L"folder writable test", path, written ? 0 : 1);
-  return written;
+namespace {
+
+constexpr int kFreshNameAttempts = 100;
+
+// The drive and space part of the check, on the folder's name alone.
+int WorkFolderPlaceCheck(const std::wstring& path) {
+  if (!WorkFolderLengthOk(path)) return kCheckWorkFolderPath;
+  if (ClassifyDrive(path[0]) != kDriveLocalFixed) return kCheckUnsuitableDrive;
+  uint64_t freeBytes = 0;
+  const bool readable = ReadFreeBytes(path, &freeBytes);
+  if (!FreeSpaceSufficient(readable, freeBytes)) return kCheckNoDiskSpace;
+  return kCheckPassed;
 }
 
-int CheckWorkFolder(const std::wstring& path) {
-  int code = kCheckPassed;
-  if (!WorkFolderLengthOk(path)) {
-    code = kCheckWorkFolderPath;
-  } else if (ClassifyDrive(path[0]) != kDriveLocalFixed) {
-    code = kCheckUnsuitableDrive;
-  } else {
-    uint64_t freeBytes = 0;
-    const bool readable = ReadFreeBytes(path, &freeBytes);
-    if (!FreeSpaceSufficient(readable, freeBytes))
-      code = kCheckNoDiskSpace;
-    else if (!CreateFolderTree(path) || !IsWritableFolder(path))
-      code = kCheckWorkFolderUnwritable;
+}  // namespace
+
+int CreateFreshWorkFolder(std::wstring* folder) {
+  const bool slash = !folder->empty() && (folder->back() == L'\\' || folder->back() == L'/');
+  std::wstring base = *folder;
+  if (slash) base.pop_back();
+  int code = WorkFolderPlaceCheck(*folder);
+  if (code == kCheckPassed) {
+    code = kCheckWorkFolderUnwritable;
+    const std::wstring parent = ParentFolder(base);
+    if (!parent.empty() && CreateFolderTree(parent)) {
+      for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+        const std::wstring candidate = attempt == 0 ? base : base + L"_" + std::to_wstring(attempt);
+        if (!WorkFolderLengthOk(candidate + L"\\")) {
+          code = kCheckWorkFolderPath;
+          break;
+        }
+        if (CreateProtectedFolder(candidate)) {
+          base = candidate;
+          code = IsWritableFolder(base) ? kCheckPassed : kCheckWorkFolderUnwritable;
+          break;
+        }
+        const DWORD error = ::GetLastError();
+        // Someone else's folder (or file) of that name: never used, next name.
+        log::Action(kLog, L"work folder name taken or refused", candidate,
+                    static_cast<long>(error));
+        if (error != ERROR_ALREADY_EXISTS) break;
+      }
+    }
   }
-  log::Action(kLog, L"work folder check", path, code);
+  if (code == kCheckPassed) *folder = slash ? base + L"\\" : base;
+  log::Action(kLog, L"work folder created anew", *folder, code);
   return code;
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/session_settings.h"
 #include "install/pre_install_checks.h"
+#include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 
 namespace lum {
@@ -35,12 +36,13 @@ bool ReadFreeBytes(const std::wstring& path, uint64_t* bytes);
 using FreeSpaceReader = bool (*)(const std::wstring& path, uint64_t* bytes);
 void SetFreeSpaceReaderForTest(FreeSpaceReader reader);
 
-// Creates the folder (all levels) when it is missing, then writes and
-// deletes "writeable_test_<tick>.dat" in it.
-bool IsWritableFolder(const std::wstring& path);
-
 // The work-folder check of the install procedure: 0, 101, 112, 111 or 108.
-int CheckWorkFolder(const std::wstring& path);
+// On 0 the folder was created anew by this call, protected for SYSTEM and
+// the Administrators (CreateProtectedFolder): `*folder` (which may end with
+// a backslash, and then still does) is never a folder that was there before;
+// when its name is taken, "<name>_1", "<name>_2", ... are tried and
+// `*folder` names the one created.
+int CreateFreshWorkFolder(std::wstring* folder);
 
 // Windows 5.1 or later, but not 5.2.
 bool IsSupportedWindows();

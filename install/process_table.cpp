@@ -19,6 +19,14 @@ void ProcessTable::Add(const std::wstring& programName, uint32_t processId) {
   byName_[ToLowerAscii(programName)].push_back(processId);
 }
 
+void ProcessTable::Replace(bool snapshotTaken, const ProcessTable& fresh) {
+  if (snapshotTaken) {
+    byName_ = fresh.byName_;
+  } else {
+    byName_.clear();
+  }
+}
+
 bool ProcessTable::Find(const std::wstring& programName, uint32_t* processId) const {
   auto it = byName_.find(ToLowerAscii(programName));
   if (it == byName_.end() || it->second.empty()) return false;

@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "base/install_log.h"
-#include "install/action_script.h"
 #include "install/process_table.h"
 #include "system/win_handle_win.h"
 #include "tray/tray_requests_win.h"
@@ -32,8 +31,7 @@ constexpr ClosedWindow kClosedWindows[] = {
 constexpr const wchar_t* kMonitorClass = L"ZLumSafeMonClass";
 constexpr UINT kMonitorIconId = 5769;
 
-// The table of the last snapshot that could be taken: a failed snapshot
-// leaves the previous answers in use.
+// The table of the last lookup; empty after a snapshot that failed.
 ProcessTable& Table() {
   static ProcessTable table;
   return table;
@@ -41,18 +39,20 @@ ProcessTable& Table() {
 
 void RefreshTable() {
   UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  ProcessTable fresh;
   if (!snapshot) {
-    log::Action(kLog, L"process snapshot failed", L"", static_cast<long>(GetLastError()));
+    log::Action(kLog, L"process snapshot failed; nothing counts as running", L"",
+                static_cast<long>(GetLastError()));
+    Table().Replace(false, fresh);
     return;
   }
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  ProcessTable fresh;
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
        more = Process32NextW(snapshot.Get(), &entry)) {
     fresh.Add(entry.szExeFile, entry.th32ProcessID);
   }
-  Table() = fresh;
+  Table().Replace(true, fresh);
 }
 
 bool EndIfRunning(const wchar_t* name) {
@@ -120,16 +120,6 @@ void CloseProductPrograms() {
   }
   ended |= EndIfRunning(L"ZVSafeTray.exe");
   if (ended) Sleep(2000);
-}
-
-bool RunProcessCommand(const std::vector<std::wstring>& fields) {
-  const ProcessCommand command = ParseProcessCommand(fields);
-  if (!command.valid || !EndAllProcesses(command.program)) return false;
-  if (command.wait) {
-    log::Note(kLog, L"wait " + std::to_wstring(command.waitMs) + L" ms after " + command.program);
-    Sleep(command.waitMs);
-  }
-  return true;
 }
 
 int EndProcessesUnder(const std::wstring& folder, DWORD waitMs) {

@@ -1,7 +1,8 @@
 // Ending the product's programs before its files are replaced: process
 // lookup by program file name, the termination primitive, the fixed sequence
-// for the product's own programs and windows, the script's [process] entries
-// and every process whose program lies in the install folder.
+// for the product's own programs and windows, and every process whose program
+// lies in the install folder. (The script's [process] entries are read by
+// install/action_script and carried out through these.)
 //
 // Threading: the install worker only. Every lookup takes a fresh snapshot, so
 // a program started after a lookup is not seen by it.
@@ -27,10 +28,6 @@ bool EndAllProcesses(const std::wstring& name);
 // broadcast, patcher, the product family's windows, main program, tray icon,
 // tray program, with their waits.
 void CloseProductPrograms();
-
-// One already split [process] entry of the action script; false when it is
-// invalid or no process of that name ran.
-bool RunProcessCommand(const std::vector<std::wstring>& fields);
 
 // Ends every process (the installer excepted) whose main module lies in
 // `folder` and waits for all of them at most `waitMs`. 0, or -1 for an empty

@@ -33,8 +33,8 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderFacts& facts) {
   if (!facts.tempPath.empty()) {
     std::wstring temp = facts.tempPath;
     if (temp.back() != L'\\') temp += L'\\';
-    const std::wstring candidate = temp + tail;
-    choice.code = facts.check(candidate);
+    std::wstring candidate = temp + tail;
+    choice.code = facts.check(&candidate);
     if (choice.code == 0) {
       choice.folder = candidate;
       return choice;
@@ -42,8 +42,8 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderFacts& facts) {
   }
   if (facts.silent && facts.installDirExplicit) {
     if (!facts.installDir.empty()) {
-      const std::wstring candidate = std::wstring(1, facts.installDir[0]) + L":\\" + tail;
-      if (facts.check(candidate) == 0) {
+      std::wstring candidate = std::wstring(1, facts.installDir[0]) + L":\\" + tail;
+      if (facts.check(&candidate) == 0) {
         choice.code = 0;
         choice.folder = candidate;
       }
@@ -51,8 +51,8 @@ WorkFolderChoice ChooseWorkFolder(const WorkFolderFacts& facts) {
     return choice;
   }
   for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
-    const std::wstring candidate = std::wstring(1, letter) + L":\\" + tail;
-    if (facts.check(candidate) != 0) continue;
+    std::wstring candidate = std::wstring(1, letter) + L":\\" + tail;
+    if (facts.check(&candidate) != 0) continue;
     choice.code = 0;
     choice.folder = candidate;
     if (facts.silent && !facts.installDir.empty()) {

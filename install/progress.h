@@ -33,14 +33,15 @@ int PlacementPosition(uint64_t index, uint64_t count);
 std::wstring WorkFolderName(const std::wstring& timestamp, uint32_t ticks);
 
 // Inputs of the work-folder choice; `check` answers the temp-folder check
-// (0 or a procedure code) for a candidate folder ending with a backslash.
+// (0 or a procedure code) for a candidate folder ending with a backslash,
+// and on 0 may have changed the candidate to the name it really created.
 struct WorkFolderFacts {
   std::wstring tempPath;  // empty when the system temporary path cannot be read
   std::wstring name;      // WorkFolderName(...)
   bool silent = false;
   bool installDirExplicit = false;
   std::wstring installDir;
-  std::function<int(const std::wstring& candidate)> check;
+  std::function<int(std::wstring* candidate)> check;
 };
 struct WorkFolderChoice {
   int code = 101;          // 0 when `folder` was chosen

@@ -7,8 +7,10 @@
 //    them back when the fresh copy does not have them, then deletes the
 //    backup folder;
 //  - [reinstallIgnored]: payload files that must not overwrite the installed
-//    copy on a reinstall; compared with archive item paths exactly
-//    (ordinal, case-sensitive).
+//    copy on a reinstall; compared with archive item paths without letter
+//    case ('/' read as '\', ShouldCopyItem): the file system does not tell
+//    "Setting.ini" from "setting.ini", so an item spelled another way would
+//    still land on the user's file.
 #pragma once
 #include <set>
 #include <string>

@@ -3,27 +3,17 @@
 #include <shlobj.h>
 
 #include "base/install_log.h"
+#include "base/text.h"
 #include "install/settings_backup.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"
+#include "system/folder_tree_win.h"
+#include "system/link_rule.h"
 
 namespace lum {
 namespace {
 
 constexpr const char* kLog = "settings";
-
-std::wstring ParentFolder(const std::wstring& path) {
-  const size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-// Creates the folder with all missing levels; true when it exists afterwards.
-bool EnsureFolder(const std::wstring& folder) {
-  if (folder.empty() || FolderExists(folder)) return true;
-  const int result = ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-  log::Action(kLog, L"create folder", folder, result);
-  return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS || FolderExists(folder);
-}
 
 // The fresh install keeps its own copy when there is one, and also when the
 // copy cannot be looked at: only a target known to be absent is filled.
@@ -35,14 +25,21 @@ bool TargetMayBeFilled(const std::wstring& target) {
 
 void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
                 const std::wstring& backupFolder) {
-  const std::wstring target = installFolder + L"\\" + relative;
-  EnsureFolder(ParentFolder(target));
+  const std::wstring target = JoinPath(installFolder, relative);
+  CreateFolderTree(ParentFolder(target));
   if (!TargetMayBeFilled(target)) {
     log::Note(kLog, L"kept the installed copy of " + relative);
     return;
   }
-  const std::wstring source = backupFolder + L"\\" + relative;
+  const std::wstring source = JoinPath(backupFolder, relative);
   if (!FileExists(source)) return;
+  for (const std::wstring& step : PathsOnTheWay(backupFolder, relative)) {
+    if (IsLink(::GetFileAttributesW(step.c_str()))) {
+      log::Action(kLog, L"backed-up setting reached through a link, not restored", step,
+                  ERROR_CANT_ACCESS_FILE);
+      return;
+    }
+  }
   const bool moved = ::MoveFileExW(source.c_str(), target.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
   const long code = moved ? 0 : static_cast<long>(::GetLastError());
@@ -79,6 +76,13 @@ void RestoreBackedUpSettingsFrom(const IniTable& actionScript, const std::wstrin
   } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     log::Note(kLog, L"settings backup is a plain file, left alone: " + backupFolder);
     return;
+  } else if (IsLink(attributes)) {
+    // Anyone may create this folder, also as a link to files that are not
+    // ours: nothing is restored from it, and only the link itself goes.
+    const bool removed = RemoveLink(backupFolder, attributes);
+    log::Action(kLog, L"settings backup is a link: not restored, link removed", backupFolder,
+                removed ? 0 : static_cast<long>(::GetLastError()));
+    return;
   }
   if (!actionScript.HasSection(kBackupSettingsSection)) return;
 
@@ -112,10 +116,10 @@ int BackUpSettings(const IniTable& actionScript, const std::wstring& installFold
                    const std::wstring& backupFolder) {
   int copied = 0;
   for (const std::wstring& relative : BackupSettingsFrom(actionScript)) {
-    const std::wstring source = installFolder + L"\\" + relative;
+    const std::wstring source = JoinPath(installFolder, relative);
     if (!FileExists(source)) continue;
-    const std::wstring target = backupFolder + L"\\" + relative;
-    if (!EnsureFolder(ParentFolder(target))) continue;
+    const std::wstring target = JoinPath(backupFolder, relative);
+    if (!CreateFolderTree(ParentFolder(target))) continue;
     const bool ok = ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
     const long code = ok ? 0 : static_cast<long>(::GetLastError());
     log::Action(kLog, L"back up setting " + source, target, code);

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include <cstring>
 #include <map>
 
 #include "base/install_log.h"
@@ -11,6 +10,7 @@
 #include "system/file_ops_win.h"
 #include "system/firewall_win.h"
 #include "system/folder_tree_win.h"
+#include "system/link_rule.h"
 #include "system/multi_user_registry_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
@@ -97,38 +97,6 @@ bool RemoveItem(const std::wstring& path) {
     return RemoveDirectoryW(path.c_str()) != FALSE;
   }
   return DeleteFileW(path.c_str()) != FALSE;
-}
-
-// Compares two files in 1 MiB blocks.
-bool SameContent(const std::wstring& a, const std::wstring& b) {
-  UniqueFileHandle fa(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-  UniqueFileHandle fb(CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!fa || !fb) return false;
-  LARGE_INTEGER sa = {}, sb = {};
-  if (!GetFileSizeEx(fa.Get(), &sa) || !GetFileSizeEx(fb.Get(), &sb) ||
-      sa.QuadPart != sb.QuadPart) {
-    return false;
-  }
-  constexpr DWORD kBlock = 1 << 20;
-  std::vector<char> ba(kBlock), bb(kBlock);
-  while (true) {
-    DWORD ra = 0, rb = 0;
-    if (!ReadFile(fa.Get(), ba.data(), kBlock, &ra, nullptr) ||
-        !ReadFile(fb.Get(), bb.data(), kBlock, &rb, nullptr) || ra != rb) {
-      return false;
-    }
-    if (ra == 0) return true;
-    if (std::memcmp(ba.data(), bb.data(), ra) != 0) return false;
-  }
-}
-
-// A fresh "Lum*.tmp" name in `folder` (the empty file is created).
-std::wstring FreshTempName(const std::wstring& folder) {
-  wchar_t name[MAX_PATH + 1] = {};
-  if (!GetTempFileNameW(folder.c_str(), L"Lum", 0, name)) return L"";
-  return name;
 }
 
 template <typename Visit>
@@ -393,11 +361,20 @@ bool CShell::DeleteTree(const std::wstring& folder, bool allowRestart) {
     log::Action(kLog, L"delete tree refused", folder, ERROR_INVALID_PARAMETER);
     return false;
   }
+  const DWORD top = GetFileAttributesW(folder.c_str());
+  if (IsLink(top)) {
+    // The folder itself is a link: the link goes, what it points to is not ours.
+    const bool removed = RemoveLink(folder, top);
+    log::Action(kLog, L"remove link", folder, removed ? 0 : LastErrorCode());
+    return removed;
+  }
   ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
     const std::wstring path = folder + L"\\" + name;
-    // A junction is removed as a link; what it points to is not ours.
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    const TreeEntry kind = ClassifyTreeEntry(attributes);
+    if (kind == TreeEntry::kFolder) {
       DeleteTree(path, allowRestart);
+    } else if (kind == TreeEntry::kLink) {
+      log::Action(kLog, L"remove link", path, RemoveLink(path, attributes) ? 0 : LastErrorCode());
     } else if (ContainsNoCase(path, L"Repair.exe")) {
       // The repair tool must survive so that a broken install can be mended.
       log::Action(kLog, L"kept", path, 0);
@@ -415,50 +392,14 @@ bool CShell::DeleteFolder(const std::wstring& path, bool allowRestart) {
 
 bool CShell::CopyFileItem(const std::wstring& source, const std::wstring& target,
                           bool allowRestart) {
-  const std::wstring targetFolder = ParentFolder(target);
-  if (!targetFolder.empty()) CreateFolderTree(targetFolder);
-  if (!FileExists(source)) {
-    log::Action(kLog, L"copy: no source", source, ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  if (Exists(target) && !RemoveItem(target)) {
-    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!RemoveItem(target)) {
-      // In use: move it aside (a file in use may still be renamed) and let
-      // the restart delete it.
-      const std::wstring aside = FreshTempName(targetFolder.empty() ? L"." : targetFolder);
-      if (!aside.empty()) {
-        if (MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-          log::Action(kLog, L"moved aside", target + L" -> " + aside, 0);
-          ScheduleDelete(aside);
-        } else {
-          DeleteFileW(aside.c_str());
-        }
-      }
-    }
-  }
-  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) {
-    log::Action(kLog, L"copy", source + L" -> " + target, 0);
-    return true;
-  }
-  const long error = LastErrorCode();
-  if (SameContent(source, target)) {
-    log::Action(kLog, L"copy: target already identical", target, 0);
-    return true;
-  }
-  log::Action(kLog, L"copy failed", source + L" -> " + target, error);
-  if (allowRestart) {
-    const std::wstring staged = FreshTempName(targetFolder.empty() ? L"." : targetFolder);
-    if (!staged.empty() && CopyFileW(source.c_str(), staged.c_str(), FALSE) &&
-        MoveFileExW(staged.c_str(), target.c_str(),
-                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-      SetRebootNeeded();
-      log::Action(kLog, L"replace at restart", staged + L" -> " + target, 0);
-    } else if (!staged.empty()) {
-      DeleteFileW(staged.c_str());
-    }
-  }
-  return false;
+  PlacementOptions options;
+  options.allowRestart = allowRestart;
+  options.resetAttributes = true;
+  const FilePlacement placed = PlaceFile(source, target, options);
+  log::Action(kLog, L"copy", source + L" -> " + target,
+              placed == FilePlacement::kCopied || placed == FilePlacement::kUpToDate ? 0 : 1);
+  if (placed == FilePlacement::kScheduled) SetRebootNeeded();
+  return placed == FilePlacement::kCopied || placed == FilePlacement::kUpToDate;
 }
 
 bool CShell::CopyTree(const std::wstring& source, const std::wstring& target) {
@@ -469,8 +410,17 @@ bool CShell::CopyTree(const std::wstring& source, const std::wstring& target) {
   bool all = CreateFolderTree(target);
   ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
     const std::wstring from = source + L"\\" + name, to = target + L"\\" + name;
-    all &= (attributes & FILE_ATTRIBUTE_DIRECTORY) ? CopyTree(from, to)
-                                                   : CopyFileItem(from, to, false);
+    switch (ClassifyTreeEntry(attributes)) {
+      case TreeEntry::kFolder:
+        all &= CopyTree(from, to);
+        break;
+      case TreeEntry::kLink:
+        log::Action(kLog, L"copy tree: link not followed", from, 0);
+        break;
+      case TreeEntry::kFile:
+        all &= CopyFileItem(from, to, false);
+        break;
+    }
   });
   return all;
 }

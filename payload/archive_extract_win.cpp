@@ -2,13 +2,14 @@
 
 #include <windows.h>
 // These build on windows.h.
-#include <shlobj.h>
 
 #include "base/install_log.h"
 #include "payload/archive_interfaces_win.h"
 #include "payload/archive_streams_win.h"
 #include "payload/resource_file_win.h"
 #include "system/com_ref_win.h"
+#include "system/file_ops_win.h"
+#include "system/folder_tree_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -23,36 +24,6 @@ constexpr const wchar_t* kOutputName = L"temp_files";
 // that extracts; it stays loaded until UnloadArchiveLibrary.
 HMODULE g_library = nullptr;
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool EnsureFolder(const std::wstring& path) {
-  if (IsFolder(path)) return true;
-  const int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-  log::Action(kLog, L"create folder", path, result);
-  return IsFolder(path);
-}
-
-// Creates, writes and deletes a small file, since a folder can exist and
-// still refuse files.
-bool CanWriteInto(const std::wstring& folder) {
-  const std::wstring probe =
-      folder + L"\\writeable_test_" + std::to_wstring(::GetTickCount()) + L".dat";
-  bool written = false;
-  {
-    UniqueFileHandle file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    const char bytes[2] = {'o', 'k'};
-    DWORD count = 0;
-    written = ::WriteFile(file.Get(), bytes, sizeof(bytes), &count, nullptr) && count == 2;
-  }
-  ::DeleteFileW(probe.c_str());
-  return written;
-}
-
 int Fail(const wchar_t* what, const std::wstring& where, long code) {
   log::Action(kLog, what, where, code);
   return -1;
@@ -66,9 +37,11 @@ bool LoadArchiveLibrary(const std::wstring& workDir, bool& libraryReady) {
     libraryReady = true;
     return true;
   }
-  if (!IsFolder(workDir)) {
-    log::Action(kLog, L"load archive library: no work folder", workDir,
-                static_cast<long>(::GetLastError()));
+  if (!IsProtectedFolderOfThisRun(workDir)) {
+    // A folder that was there before this run, or that others may write
+    // into, could hand us their module in place of ours.
+    log::Action(kLog, L"load archive library: not a protected folder made by this run", workDir,
+                ERROR_ACCESS_DENIED);
     return false;
   }
   const std::wstring path = workDir + kLibraryName;
@@ -96,7 +69,7 @@ bool UnloadArchiveLibrary() {
 
 int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFolder,
                    IExtractCallback* sink) {
-  if (!EnsureFolder(outputFolder)) {
+  if (!CreateFolderTree(outputFolder)) {
     return Fail(L"extract archive: output folder missing", outputFolder,
                 static_cast<long>(::GetLastError()));
   }
@@ -142,7 +115,7 @@ int ExtractPayload(const std::wstring& workDir, bool& libraryReady, IExtractCall
 
   const std::wstring archivePath = workDir + kArchiveName;
   const std::wstring outputFolder = workDir + kOutputName;
-  if (!EnsureFolder(outputFolder) || !CanWriteInto(outputFolder)) {
+  if (!CreateFolderTree(outputFolder) || !IsWritableFolder(outputFolder)) {
     log::Action(kLog, L"extract payload: output folder not writable", outputFolder,
                 static_cast<long>(::GetLastError()));
     return kExtractFolderUnwritable;

@@ -20,7 +20,8 @@ enum ExtractCode : int {
 
 // Writes FILE 500 as workDir + "7z.dll" and loads it; true at once when
 // `libraryReady` is already set, which it sets on success. `workDir` ends
-// with a backslash and must exist.
+// with a backslash and must be a folder this run made with
+// CreateProtectedFolder; any other folder is refused.
 bool LoadArchiveLibrary(const std::wstring& workDir, bool& libraryReady);
 // False when nothing was loaded or FreeLibrary failed; clears `libraryReady`
 // callers keep themselves.

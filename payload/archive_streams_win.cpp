@@ -1,9 +1,8 @@
 #include "payload/archive_streams_win.h"
 
-#include <shlobj.h>
-
 #include "base/install_log.h"
 #include "payload/item_path.h"
+#include "system/folder_tree_win.h"
 
 namespace lum {
 namespace {
@@ -24,14 +23,6 @@ HRESULT SeekFile(HANDLE file, INT64 offset, UINT32 origin, UINT64* newPosition) 
   if (!::SetFilePointerEx(file, distance, &position, origin)) return LastErrorResult();
   if (newPosition != nullptr) *newPosition = static_cast<UINT64>(position.QuadPart);
   return S_OK;
-}
-
-// Creates `path` and every missing parent; true when it exists afterwards.
-bool CreateFolderTree(const std::wstring& path) {
-  const int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-  if (result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS) return true;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Both callbacks refuse the question unless a password was set.

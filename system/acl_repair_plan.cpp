@@ -5,22 +5,24 @@ namespace {
 
 const wchar_t kProductFolderName[] = L"\\LumBastion";
 
-void AddKeyChain(RegRoot root, const std::wstring& path, const AclRepairFacts& facts,
-                 AclRepairPlan* plan) {
-  for (const std::wstring& key : AncestorChain(path)) {
-    plan->keys.push_back({root, key, L"Administrators", kKeyFullRights, true});
-    plan->keys.push_back({root, key, L"SYSTEM", kKeyFullRights, true});
-    plan->keys.push_back({root, key, L"Users", kKeyReadRights, false});
-    if (!facts.currentUser.empty()) {
-      plan->keys.push_back({root, key, facts.currentUser,
-                            facts.userIsAdmin ? kKeyFullRights : kKeyReadRights, false});
-    }
+// Only the product's own key and folders: their parents ("Software", "Program
+// Files (x86)", the application-data folder) belong to the machine and to
+// every other program, and an inherited grant there would hand the
+// installing user's unelevated processes everything below them.
+void AddKey(RegRoot root, const std::wstring& key, const AclRepairFacts& facts,
+            AclRepairPlan* plan) {
+  plan->keys.push_back({root, key, L"Administrators", kKeyFullRights, true});
+  plan->keys.push_back({root, key, L"SYSTEM", kKeyFullRights, true});
+  plan->keys.push_back({root, key, L"Users", kKeyReadRights, false});
+  if (!facts.currentUser.empty()) {
+    plan->keys.push_back(
+        {root, key, facts.currentUser, facts.userIsAdmin ? kKeyFullRights : kKeyReadRights, false});
   }
 }
 
-void AddFolderChain(const std::wstring& folder, size_t limit, const AclRepairFacts& facts,
-                    AclRepairPlan* plan) {
-  for (const std::wstring& path : AncestorChain(folder, limit)) {
+void AddFolder(const std::wstring& folder, const AclRepairFacts& facts, AclRepairPlan* plan) {
+  // Trailing separators stripped; never a drive root.
+  for (const std::wstring& path : AncestorChain(folder, 1)) {
     if (facts.administratorsExists) plan->folders.push_back({path, L"Administrators", kFileFullRights});
     plan->folders.push_back({path, L"SYSTEM", kFileFullRights});
     if (facts.usersExists) plan->folders.push_back({path, L"Users", kFileReadRights});
@@ -35,17 +37,17 @@ void AddFolderChain(const std::wstring& folder, size_t limit, const AclRepairFac
 
 AclRepairPlan PlanProductAclRepair(const std::wstring& installFolder, const AclRepairFacts& facts) {
   AclRepairPlan plan;
-  AddKeyChain(RegRoot::kLocalMachine, L"Software\\LumBastion", facts, &plan);
-  AddKeyChain(RegRoot::kLocalMachine, L"Software\\LumSafe", facts, &plan);
-  AddKeyChain(RegRoot::kCurrentUser, L"Software\\LumBastion", facts, &plan);
-  AddKeyChain(RegRoot::kCurrentUser, L"Software\\LumSafe", facts, &plan);
+  AddKey(RegRoot::kLocalMachine, L"Software\\LumBastion", facts, &plan);
+  AddKey(RegRoot::kLocalMachine, L"Software\\LumSafe", facts, &plan);
+  AddKey(RegRoot::kCurrentUser, L"Software\\LumBastion", facts, &plan);
+  AddKey(RegRoot::kCurrentUser, L"Software\\LumSafe", facts, &plan);
 
-  AddFolderChain(installFolder, 0, facts, &plan);
+  AddFolder(installFolder, facts, &plan);
   if (!facts.commonAppData.empty() && facts.commonProductFolderExists) {
-    AddFolderChain(facts.commonAppData + kProductFolderName, 0, facts, &plan);
+    AddFolder(facts.commonAppData + kProductFolderName, facts, &plan);
   }
   if (!facts.userAppData.empty() && facts.userProductFolderExists) {
-    AddFolderChain(facts.userAppData + kProductFolderName, 2, facts, &plan);
+    AddFolder(facts.userAppData + kProductFolderName, facts, &plan);
   }
   return plan;
 }

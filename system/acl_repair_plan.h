@@ -45,9 +45,10 @@ struct AclRepairPlan {
   std::vector<FolderGrant> folders;
 };
 
-// The product keys (HKLM and HKCU "Software\LumBastion" and "Software\LumSafe")
-// with their ancestors, then the install folder with its ancestors and the
-// product's application-data folders.
+// The product keys (HKLM and HKCU "Software\LumBastion" and "Software\LumSafe"),
+// then the install folder and the product's application-data folders: each
+// of them alone, never a parent (which belongs to the machine or to other
+// programs) and never a drive root.
 AclRepairPlan PlanProductAclRepair(const std::wstring& installFolder, const AclRepairFacts& facts);
 
 }  // namespace lum

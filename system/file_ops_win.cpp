@@ -2,8 +2,13 @@
 
 #include <sddl.h>
 
+#include <mutex>
+#include <set>
 #include <vector>
 
+#include "base/install_log.h"
+#include "system/folder_tree_win.h"
+#include "system/link_rule.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -53,22 +58,41 @@ std::wstring FileNamePart(const std::wstring& path) {
 }
 
 bool DeleteFolderTree(const std::wstring& folder) {
-  if (!FolderExists(folder)) return !FileExists(folder);
+  const DWORD top = Attributes(folder);
+  if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY))
+    return !FileExists(folder);
+  if (IsLink(top)) {
+    // The folder itself is a link: only the link goes, never what it points to.
+    ::RemoveDirectoryW(folder.c_str());
+    return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
+  }
   ForEachEntry(WithTrailingSlash(folder), [](const std::wstring& path,
                                               const WIN32_FIND_DATAW& data) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
       ::SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      DeleteFolderTree(path);
-    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ::RemoveDirectoryW(path.c_str());  // a junction: remove the link, not its target
-    } else {
-      ::DeleteFileW(path.c_str());
+    switch (ClassifyTreeEntry(data.dwFileAttributes)) {
+      case TreeEntry::kFolder:
+        DeleteFolderTree(path);
+        break;
+      case TreeEntry::kLink:
+        RemoveLink(path, data.dwFileAttributes);
+        break;
+      case TreeEntry::kFile:
+        ::DeleteFileW(path.c_str());
+        break;
     }
   });
   ::RemoveDirectoryW(folder.c_str());
   return !FolderExists(folder);
+}
+
+bool RemoveLink(const std::wstring& path, uint32_t attributes) {
+  // A folder link goes with RemoveDirectory, a file link with DeleteFile;
+  // neither touches the target.
+  const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                           ? ::RemoveDirectoryW(path.c_str()) != FALSE
+                           : ::DeleteFileW(path.c_str()) != FALSE;
+  return removed;
 }
 
 int ScheduleDeleteAtReboot(const std::wstring& folder) {
@@ -80,12 +104,9 @@ int ScheduleDeleteAtReboot(const std::wstring& folder) {
   return scheduled;
 }
 
-bool CreatePrivateFolder(const std::wstring& path) {
-  const std::wstring user = CurrentUserSidString();
-  if (user.empty()) return false;
-  // P: protected (nothing inherited from %TEMP%); OICI: files and subfolders
-  // created inside get the same three entries.
-  const std::wstring sddl = L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+namespace {
+
+bool CreateFolderWithSddl(const std::wstring& path, const std::wstring& sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr))
@@ -93,6 +114,75 @@ bool CreatePrivateFolder(const std::wstring& path) {
   UniqueLocal descriptorOwner(descriptor);
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
   return ::CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+}
+
+// The folders CreateProtectedFolder made in this process (lower case, no
+// trailing backslash). Any thread may create one; the lock keeps the set whole.
+std::mutex protectedFoldersLock;
+std::set<std::wstring>& ProtectedFolders() {
+  static std::set<std::wstring> folders;
+  return folders;
+}
+
+std::wstring FolderKey(const std::wstring& path) {
+  std::wstring key = WithTrailingSlash(path);
+  key.pop_back();
+  for (wchar_t& c : key) {
+    if (c == L'/') c = L'\\';
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return key;
+}
+
+}  // namespace
+
+bool CreatePrivateFolder(const std::wstring& path) {
+  const std::wstring user = CurrentUserSidString();
+  if (user.empty()) return false;
+  // P: protected (nothing inherited from %TEMP%); OICI: files and subfolders
+  // created inside get the same three entries.
+  return CreateFolderWithSddl(path,
+                              L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+}
+
+bool CreateProtectedFolder(const std::wstring& path) {
+  std::wstring folder = WithTrailingSlash(path);
+  folder.pop_back();
+  // Not the installing user: an unelevated process of that same user is
+  // exactly who must not reach the files loaded or copied from here.
+  if (!CreateFolderWithSddl(folder, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)")) return false;
+  std::lock_guard<std::mutex> hold(protectedFoldersLock);
+  ProtectedFolders().insert(FolderKey(folder));
+  return true;
+}
+
+bool IsProtectedFolderOfThisRun(const std::wstring& path) {
+  if (path.empty()) return false;
+  std::lock_guard<std::mutex> hold(protectedFoldersLock);
+  return ProtectedFolders().count(FolderKey(path)) != 0;
+}
+
+bool IsWritableFolder(const std::wstring& path) {
+  if (path.empty()) return false;
+  if (!FolderExists(path)) CreateFolderTree(path);
+  bool written = false;
+  std::wstring file;
+  if (FolderExists(path)) {
+    file = WithTrailingSlash(path) + L"writeable_test_" +
+           std::to_wstring(static_cast<int>(::GetTickCount())) + L".dat";
+    UniqueFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle) {
+      const uint8_t bytes[2] = {0xFF, 0xFF};
+      DWORD done = 0;
+      written = ::WriteFile(handle.Get(), bytes, sizeof(bytes), &done, nullptr) && done == 2;
+    }
+    handle.Reset();
+    if (written) ::DeleteFileW(file.c_str());
+  }
+  log::Action("files", L"folder writable test", path, written ? 0 : 1);
+  return written;
 }
 
 std::wstring FileVersion::Text() const {

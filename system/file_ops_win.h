@@ -10,8 +10,13 @@ namespace lum {
 bool FileExists(const std::wstring& path);    // exists and is not a folder
 bool FolderExists(const std::wstring& path);  // exists and is a folder
 // Deletes the folder with all its content (read-only entries included).
-// True when the folder is gone afterwards.
+// Links are never followed: a link inside is removed as a link, and a
+// `folder` that is itself a link loses only the link. True when the folder
+// is gone afterwards.
 bool DeleteFolderTree(const std::wstring& folder);
+// Removes a reparse point itself (`attributes` as read for it), never its
+// target. True when removed.
+bool RemoveLink(const std::wstring& path, uint32_t attributes);
 // Schedules every entry directly inside `folder` and then the folder itself
 // for deletion at the next restart (MOVEFILE_DELAY_UNTIL_REBOOT, not
 // recursive). Returns the number of entries scheduled, the folder included.
@@ -22,6 +27,20 @@ int ScheduleDeleteAtReboot(const std::wstring& folder);
 // Administrators only, nothing inherited, so no one else can plant files in
 // it before we load from it. False (and GetLastError) when not created.
 bool CreatePrivateFolder(const std::wstring& path);
+// Creates `path` anew (an existing folder is a failure, so a folder someone
+// planted is never taken) with a protected DACL for SYSTEM and the
+// Administrators only, and remembers it for IsProtectedFolderOfThisRun.
+// False (and GetLastError, ERROR_ALREADY_EXISTS for a taken name) when not
+// created.
+bool CreateProtectedFolder(const std::wstring& path);
+// Whether this process made `path` with CreateProtectedFolder (any case, with
+// or without a trailing backslash). Code is loaded only from such a folder.
+bool IsProtectedFolderOfThisRun(const std::wstring& path);
+
+// Creates the folder (all levels) when it is missing, then writes and
+// deletes "writeable_test_<tick>.dat" in it, since a folder can exist and
+// still refuse files.
+bool IsWritableFolder(const std::wstring& path);
 
 // Path with exactly one trailing backslash.
 std::wstring WithTrailingSlash(const std::wstring& path);

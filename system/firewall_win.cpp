@@ -129,12 +129,4 @@ bool RevokeApplication(const std::wstring& imagePath) {
   return all;
 }
 
-bool ApplyFirewallEntry(const std::wstring& installFolder, const std::vector<std::wstring>& fields) {
-  FirewallEntry entry;
-  if (!ParseFirewallEntry(fields, &entry)) return false;
-  const std::wstring path = FirewallProgramPath(installFolder, entry.program);
-  return entry.verb == FirewallVerb::kAdd ? AuthorizeApplication(path, entry.displayName)
-                                          : RevokeApplication(path);
-}
-
 }  // namespace lum

@@ -18,8 +18,4 @@ bool AuthorizeApplication(const std::wstring& imagePath, const std::wstring& dis
 // only when all three removals succeeded (one failure does not stop the rest).
 bool RevokeApplication(const std::wstring& imagePath);
 
-// Carries out one already split [firewall] entry for the install folder;
-// false for an invalid entry (wrong verb or field count) or a failed call.
-bool ApplyFirewallEntry(const std::wstring& installFolder, const std::vector<std::wstring>& fields);
-
 }  // namespace lum

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/install_log.h"
 #include "system/file_ops_win.h"
 
 namespace lum {
@@ -17,7 +18,9 @@ bool CreateFolderTree(const std::wstring& path) {
       ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
   }
   ::CreateDirectoryW(path.c_str(), nullptr);
-  return FolderExists(path);
+  const bool created = FolderExists(path);
+  log::Action("files", L"create folder", path, created ? 0 : static_cast<long>(::GetLastError()));
+  return created;
 }
 
 std::wstring ParentFolder(const std::wstring& path) {

@@ -6,6 +6,7 @@
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/registry_roots.h"
+#include "system/token_privilege_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -72,24 +73,7 @@ std::wstring ExpandWithProcess(const std::wstring& text) {
   return out;
 }
 
-bool EnablePrivilege(HANDLE token, const wchar_t* name) {
-  TOKEN_PRIVILEGES privileges = {};
-  privileges.PrivilegeCount = 1;
-  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  if (!::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) return false;
-  return ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
-         ::GetLastError() == ERROR_SUCCESS;
-}
-
-void EnableHivePrivileges() {
-  UniqueHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                          token.Put())) {
-    return;
-  }
-  EnablePrivilege(token.Get(), SE_BACKUP_NAME);
-  EnablePrivilege(token.Get(), SE_RESTORE_NAME);
-}
+void EnableHivePrivileges() { EnableProcessPrivileges({SE_BACKUP_NAME, SE_RESTORE_NAME}); }
 
 std::wstring AccountNameOf(const std::wstring& sidText) {
   PSID sid = nullptr;
@@ -111,11 +95,6 @@ bool KeyOpens(HKEY root, const std::wstring& path) {
   if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
   UniqueHkey owned(opened);
   return true;
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
-  return folder + L"\\" + name;
 }
 
 std::unique_ptr<CMultiUserRegManager>& ManagerSlot() {

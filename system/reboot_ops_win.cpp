@@ -101,46 +101,83 @@ bool ReadPendingValue(HKEY key, std::vector<uint8_t>* data) {
 
 }  // namespace
 
-bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destination) {
-  CreateFolderTree(ParentFolder(destination));
-  if (!FileExists(source)) {
-    log::Action(kLog, L"replace file: source missing", source, ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  const std::wstring lower = ToLowerAscii(destination);
+FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destination,
+                        const PlacementOptions& options) {
   const std::wstring folder = ParentFolder(destination);
-  const bool guard = IsGuardModule(lower);
+  if (!folder.empty()) CreateFolderTree(folder);
+  if (!FileExists(source)) {
+    log::Action(kLog, L"place file: source missing", source, ERROR_FILE_NOT_FOUND);
+    return FilePlacement::kSourceMissing;
+  }
+  const std::wstring where = folder.empty() ? std::wstring(L".") : folder;
 
   bool inUse = false;
-  if (FileExists(destination) && !::DeleteFileW(destination.c_str())) {
-    inUse = true;
-    log::Action(kLog, L"destination in use", destination, static_cast<long>(::GetLastError()));
-    if (!guard) {
-      // A file that is only loaded (not opened for writing) can often be
-      // renamed away; the old copy then goes at the restart.
-      const std::wstring aside = TempNameIn(folder, false);
-      const bool moved = !aside.empty() && ::MoveFileW(destination.c_str(), aside.c_str()) != FALSE;
-      log::Action(kLog, L"rename in-use file aside", destination + L" -> " + aside,
-                  moved ? 0 : static_cast<long>(::GetLastError()));
-      if (moved) {
-        ScheduleAtReboot(aside, L"");
-        if (CopyOver(source, destination)) return true;
+  std::wstring aside;  // where the held destination now is, until settled
+  if (::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !::DeleteFileW(destination.c_str())) {
+    bool deleted = false;
+    if (options.resetAttributes) {
+      ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+      deleted = ::DeleteFileW(destination.c_str()) != FALSE;
+    }
+    if (!deleted) {
+      inUse = true;
+      log::Action(kLog, L"destination in use", destination, static_cast<long>(::GetLastError()));
+      if (options.renameHeld) {
+        // A file that is only loaded (not opened for writing) can often be
+        // renamed away; the old copy then goes at the restart.
+        const std::wstring name = TempNameIn(where, false);
+        const bool moved = !name.empty() && ::MoveFileW(destination.c_str(), name.c_str()) != FALSE;
+        log::Action(kLog, L"rename in-use file aside", destination + L" -> " + name,
+                    moved ? 0 : static_cast<long>(::GetLastError()));
+        if (moved) aside = name;
       }
     }
   }
-  if (!inUse && CopyOver(source, destination)) return true;
-
-  if (SameContent(source, destination)) {
-    log::Action(kLog, L"in-use file already up to date", destination, 0);
-  } else {
-    const std::wstring staged = TempNameIn(folder, true);
-    if (!staged.empty() && CopyOver(source, staged)) {
-      ScheduleAtReboot(staged, destination);
-    } else {
-      if (!staged.empty()) ::DeleteFileW(staged.c_str());
-      log::Action(kLog, L"file neither copied nor scheduled", destination, 1);
-    }
+  // The renamed original is deleted at the restart only once something has
+  // taken its place, now or then; until then it is the one good copy.
+  auto settleAside = [&]() {
+    if (!aside.empty()) ScheduleAtReboot(aside, L"");
+  };
+  if ((!inUse || !aside.empty()) && CopyOver(source, destination)) {
+    settleAside();
+    return FilePlacement::kCopied;
   }
+  if (aside.empty() && SameContent(source, destination)) {
+    log::Action(kLog, L"destination already up to date", destination, 0);
+    return FilePlacement::kUpToDate;
+  }
+  if (options.allowRestart) {
+    const std::wstring staged = TempNameIn(where, true);
+    if (!staged.empty() && CopyOver(source, staged)) {
+      if (ScheduleAtReboot(staged, destination)) {
+        settleAside();
+        return FilePlacement::kScheduled;
+      }
+    }
+    // A staged copy that nothing will move is only litter.
+    if (!staged.empty()) ::DeleteFileW(staged.c_str());
+  }
+  if (!aside.empty()) {
+    // Neither copy worked: the original goes back where it was, so the
+    // product keeps a file there now and after the restart.
+    const bool back =
+        ::MoveFileExW(aside.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    log::Action(kLog, L"put the renamed original back", aside + L" -> " + destination,
+                back ? 0 : static_cast<long>(::GetLastError()));
+  }
+  log::Action(kLog, L"file neither copied nor scheduled", destination, ERROR_CANNOT_COPY);
+  return FilePlacement::kFailed;
+}
+
+bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destination) {
+  const std::wstring lower = ToLowerAscii(destination);
+  const bool guard = IsGuardModule(lower);
+  PlacementOptions options;
+  options.renameHeld = !guard;
+  const FilePlacement placed = PlaceFile(source, destination, options);
+  if (placed == FilePlacement::kSourceMissing || placed == FilePlacement::kFailed) return false;
+  if (placed == FilePlacement::kCopied) return true;
   if (guard) return true;
   // The file in use belongs to the running product, so only a restart
   // completes the installation.

@@ -19,12 +19,35 @@ constexpr const wchar_t* kSessionManagerKey =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const wchar_t* kPendingRenamesValue = L"PendingFileRenameOperations";
 
-// Copies `source` over `destination` (creating its folder). A destination
-// that cannot be deleted is renamed away and deleted at the restart, or,
-// when that does not work, replaced at the next restart; the reboot-needed
-// flag is then set (not for the guard modules, which are expected to stay
-// in use), and for the main program also the do-not-start-product flag.
-// False only when the source does not exist.
+// The installer's one copy with restart fallback (file placement and the
+// action script's copies).
+enum class FilePlacement {
+  kCopied,         // the destination holds the source now
+  kUpToDate,       // the destination is held and already byte-identical
+  kScheduled,      // a staged copy replaces the destination at the next restart
+  kSourceMissing,  // nothing done
+  kFailed,         // neither copied nor scheduled; the destination is as it was
+};
+struct PlacementOptions {
+  bool allowRestart = true;      // stage a copy for the restart when the copy fails
+  bool renameHeld = true;        // rename a held destination aside and copy in its place
+  bool resetAttributes = false;  // clear read-only & co. before giving up on deleting
+};
+// Creates the destination's folder; deletes the destination, else (options)
+// renames it to a fresh "Lum*.tmp" beside it and copies the source in its
+// place. When that copy fails, a staged "Lum*.tmp" copy is scheduled to
+// replace the destination at the restart. The renamed original is scheduled
+// for deletion only once a copy is in place or scheduled; when neither
+// works it is put back, and a staged copy that could not be scheduled is
+// deleted. Every step is logged.
+FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destination,
+                        const PlacementOptions& options);
+
+// PlaceFile for the install run. A destination replaced at the restart sets
+// the reboot-needed flag (not for the guard modules, which are expected to
+// stay in use), and for the main program also the do-not-start-product
+// flag. False when the source does not exist or the file could be neither
+// copied nor scheduled (the install records that as an error).
 bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destination);
 
 // Reinstall cleanup: drops pending renames of ".cab"/".tmp" files inside the

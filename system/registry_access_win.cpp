@@ -6,6 +6,8 @@
 
 #include "base/install_log.h"
 #include "base/text.h"
+#include "system/key_access_rule.h"
+#include "system/token_privilege_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -73,15 +75,6 @@ bool LookupSid(const std::wstring& account, std::vector<BYTE>* sid) {
                               &domainSize, &use) != FALSE;
 }
 
-bool EnablePrivilege(HANDLE token, const wchar_t* name) {
-  TOKEN_PRIVILEGES privileges = {};
-  privileges.PrivilegeCount = 1;
-  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  if (!::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) return false;
-  return ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
-         ::GetLastError() == ERROR_SUCCESS;
-}
-
 // The DACL with its descriptor (which owns the DACL's memory).
 struct ObjectDacl {
   UniqueLocal descriptor;
@@ -128,17 +121,6 @@ DWORD WriteDacl(const std::wstring& objectName, SE_OBJECT_TYPE type, PACL dacl,
   std::wstring name = objectName;  // the call wants a writable string
   return ::SetNamedSecurityInfoW(&name[0], type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                  merged, nullptr);
-}
-
-bool IsEveryone(PSID sid) {
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
-    return false;
-  }
-  bool same = ::EqualSid(sid, everyone) != FALSE;
-  ::FreeSid(everyone);
-  return same;
 }
 
 std::wstring RegistryObjectNameFor(HKEY rootOrHandle, const std::wstring& path) {
@@ -236,13 +218,7 @@ bool CAccessPermission::GrantAccess(const std::wstring& objectName, SE_OBJECT_TY
 
 bool CAccessPermission::TakeOwnership(const std::wstring& objectName, SE_OBJECT_TYPE objectType,
                                       const std::wstring& trustee) {
-  UniqueHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                          token.Put())) {
-    return false;
-  }
-  EnablePrivilege(token.Get(), SE_TAKE_OWNERSHIP_NAME);
-  EnablePrivilege(token.Get(), SE_RESTORE_NAME);
+  EnableProcessPrivileges({SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME});
   std::vector<BYTE> sid;
   if (!LookupSid(trustee, &sid)) return false;
   std::wstring name = objectName;
@@ -275,31 +251,14 @@ KeyAccess EvaluateKeyAccess(HKEY root, const std::wstring& path, const std::wstr
   std::wstring objectName = RegistryObjectNameFor(root, path);
   std::vector<BYTE> sid;
   if (objectName.empty() || !LookupSid(trustee, &sid)) return KeyAccess::kNeither;
+  sid.resize(::GetLengthSid(sid.data()));
   ObjectDacl current;
   if (ReadDacl(objectName, SE_REGISTRY_KEY, &current) != ERROR_SUCCESS) return KeyAccess::kNeither;
   if (current.dacl == nullptr) return KeyAccess::kAllowed;  // no DACL: everyone may
-  GENERIC_MAPPING mapping = {KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
-  DWORD wanted = rights;
-  ::MapGenericMask(&wanted, &mapping);
-  DWORD allowed = 0;
-  for (DWORD i = 0; i < current.dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!::GetAce(current.dacl, i, &ace)) continue;
-    auto* header = static_cast<ACE_HEADER*>(ace);
-    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
-    // Allowed and denied entries share their layout (header, mask, SID).
-    auto* entry = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    PSID aceSid = &entry->SidStart;
-    bool forTrustee = ::EqualSid(aceSid, sid.data()) != FALSE;
-    DWORD mask = entry->Mask;
-    ::MapGenericMask(&mask, &mapping);
-    if (header->AceType == ACCESS_DENIED_ACE_TYPE && (forTrustee || IsEveryone(aceSid)) &&
-        (mask & wanted) != 0) {
-      return KeyAccess::kDenied;
-    }
-    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE && forTrustee) allowed |= mask;
-  }
-  return (allowed & wanted) == wanted ? KeyAccess::kAllowed : KeyAccess::kNeither;
+  // The walk over the entries is the portable rule; it needs the DACL's own
+  // bytes and the trustee's SID bytes.
+  const auto* bytes = reinterpret_cast<const uint8_t*>(current.dacl);
+  return JudgeKeyAccess(bytes, current.dacl->AclSize, sid, rights);
 }
 
 bool EnsureKeyAccess(HKEY root, const std::wstring& path, const std::wstring& trustee, DWORD rights,

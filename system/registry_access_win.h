@@ -5,13 +5,14 @@
 #pragma once
 #include <windows.h>
 // These build on windows.h.
-#include <aclapi.h>
 #include <accctrl.h>
+#include <aclapi.h>
 
 #include <string>
 #include <vector>
 
 #include "system/acl_repair_plan.h"
+#include "system/key_access_rule.h"
 #include "system/registry_roots.h"
 
 namespace lum {
@@ -58,11 +59,11 @@ std::wstring CurrentUserName();
 bool GrantRegistryKeyAccess(HKEY rootOrHandle, const std::wstring& path, const std::wstring& trustee,
                             DWORD rights, CAccessPermission* permission = nullptr);
 
-enum class KeyAccess { kAllowed, kDenied, kNeither };
 // The trustee's present access to the key, judged from the key's DACL: a deny
 // entry for the trustee (or a group that names everyone) covering any of
 // `rights` -> kDenied; allow entries covering all of `rights` -> kAllowed.
-// kNeither when the key cannot be read or neither holds.
+// kNeither when the key cannot be read or neither holds. Entries of other
+// types are skipped unread (JudgeKeyAccess).
 KeyAccess EvaluateKeyAccess(HKEY root, const std::wstring& path, const std::wstring& trustee,
                             DWORD rights);
 

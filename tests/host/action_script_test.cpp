@@ -165,25 +165,27 @@ TEST(ActionScriptTest, RegistryVerbsFieldCountsAndTypes) {
   EXPECT_FALSE(RunRegistrySectionOf(script, L"Reg", b));  // section names are case-sensitive
 }
 
-TEST(ActionScriptTest, CurrentUserCommandsFanOutToEveryUserOrRunAsWritten) {
+TEST(ActionScriptTest, CurrentUserCommandsFanOutByTheirRootWhateverItsSpelling) {
   RecordingBackend b;
   const IniTable script = Script(
-      L"[reg]\r\n1=deleteval|hkcu|Software\\Run|Tray\r\n2=deletekey|HKEY_CURRENT_USER|Software\\X\r\n"
-      L"3=writevalue|HKCU|Software\\Y|N|REG_DWORD|5\r\n");
-  RunRegistrySectionOf(script, L"reg", b);  // no user hive reachable: as written
-  EXPECT_EQ((Fields{L"deleteval hkcu Software\\Run Tray", L"deletekey HKEY_CURRENT_USER Software\\X",
-                    L"dword HKCU Software\\Y N 5"}),
-            b.calls);
+      L"[reg]\r\n1=deleteval|hkcu|Software\\Run|Tray\r\n2=deletekey|HKEY_CURRENT_USER|"
+      L"Software\\X\r\n"
+      L"3=writevalue|HKCU|Software\\Y|N|REG_DWORD|5\r\n4=deletekey|HKLM|Software\\M\r\n");
+  // No user's hive reachable: the installer's own hive is not written in
+  // their place; machine commands run as written.
+  RunRegistrySectionOf(script, L"reg", b);
+  EXPECT_EQ((Fields{L"deletekey HKLM Software\\M"}), b.calls);
 
   b.calls.clear();
   b.users = {{L"HKU", L"S-1-5-21-1"}, {L"HKU", L"S-1-5-21-2"}};
   RunRegistrySectionOf(script, L"reg", b);
-  EXPECT_EQ((Fields{L"deleteval HKU S-1-5-21-1\\Software\\Run Tray",
-                    L"deleteval HKU S-1-5-21-2\\Software\\Run Tray",
-                    // only the short root name fans out
-                    L"deletekey HKEY_CURRENT_USER Software\\X",
-                    L"dword HKU S-1-5-21-1\\Software\\Y N 5", L"dword HKU S-1-5-21-2\\Software\\Y N 5"}),
-            b.calls);
+  EXPECT_EQ(
+      (Fields{L"deleteval HKU S-1-5-21-1\\Software\\Run Tray",
+              L"deleteval HKU S-1-5-21-2\\Software\\Run Tray",
+              L"deletekey HKU S-1-5-21-1\\Software\\X", L"deletekey HKU S-1-5-21-2\\Software\\X",
+              L"dword HKU S-1-5-21-1\\Software\\Y N 5", L"dword HKU S-1-5-21-2\\Software\\Y N 5",
+              L"deletekey HKLM Software\\M"}),
+      b.calls);
 }
 
 TEST(ActionScriptTest, FolderTokensResolveInOrderWithRestartOnlyForTheInstallFolder) {

@@ -21,6 +21,18 @@ TEST(ProcessTableTest, NamesMatchInAnyCaseAndFindKeepsTheLastOfAName) {
   EXPECT_EQ((std::vector<uint32_t>{10, 22}), ids);  // untouched on a miss
 }
 
+TEST(ProcessTableTest, AFailedSnapshotMeansNothingRuns) {
+  ProcessTable table, fresh;
+  fresh.Add(L"ZVSafeMain.exe", 1200);
+  table.Replace(true, fresh);
+  uint32_t id = 0;
+  ASSERT_TRUE(table.Find(L"zvsafemain.exe", &id));
+  // The old id may now be an unrelated process: it must not be answered.
+  table.Replace(false, ProcessTable());
+  EXPECT_FALSE(table.Find(L"zvsafemain.exe", &id));
+  EXPECT_TRUE(table.Empty());
+}
+
 TEST(ProcessTableTest, PathLiesInFolderOnlyBelowTheWholeFolderName) {
   const std::wstring folder = L"C:\\Program Files\\Lum\\Bastion";
   EXPECT_TRUE(PathLiesInFolder(L"c:\\program files\\lum\\bastion\\safemon\\a.exe", folder));

@@ -64,9 +64,9 @@ class WorkFolderChoiceTest : public ::testing::Test {
     facts.tempPath = L"C:\\Temp\\";
     facts.name = L"Lum_install_x_1";
     facts.installDir = L"C:\\Program Files (x86)\\Lum\\Bastion";
-    facts.check = [this](const std::wstring& candidate) {
-      checked.push_back(candidate);
-      auto found = answers.find(candidate);
+    facts.check = [this](std::wstring* candidate) {
+      checked.push_back(*candidate);
+      auto found = answers.find(*candidate);
       return found == answers.end() ? 111 : found->second;
     };
     return facts;
@@ -81,6 +81,16 @@ TEST_F(WorkFolderChoiceTest, TempFolderWinsWhenItPasses) {
   EXPECT_EQ(0, choice.code);
   EXPECT_EQ(L"C:\\Temp\\Lum_install_x_1\\", choice.folder);
   EXPECT_EQ(1u, checked.size());
+}
+
+TEST_F(WorkFolderChoiceTest, TheFolderTheCheckCreatedIsTheOneChosen) {
+  WorkFolderFacts facts = Facts();
+  // The first name was taken, so the check made the next one.
+  facts.check = [](std::wstring* candidate) {
+    candidate->insert(candidate->size() - 1, L"_1");
+    return 0;
+  };
+  EXPECT_EQ(L"C:\\Temp\\Lum_install_x_1_1\\", ChooseWorkFolder(facts).folder);
 }
 
 TEST_F(WorkFolderChoiceTest, TempPathWithoutBackslashGetsOne) {

@@ -100,19 +100,23 @@ TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
   facts.userProductFolderExists = true;
   AclRepairPlan plan = PlanProductAclRepair(L"C:\\Program Files\\Lum Bastion", facts);
 
-  // Four product keys, each with "Software": 8 keys, 4 trustees each.
-  ASSERT_EQ(32u, plan.keys.size());
+  // The four product keys alone (never "Software"), 4 trustees each.
+  ASSERT_EQ(16u, plan.keys.size());
   EXPECT_EQ(RegRoot::kLocalMachine, plan.keys[0].root);
   EXPECT_EQ(L"Software\\LumBastion", plan.keys[0].path);
   EXPECT_TRUE(plan.keys[0].strict);
   EXPECT_EQ(L"Users", plan.keys[2].trustee);
   EXPECT_FALSE(plan.keys[2].strict);
   EXPECT_EQ(kKeyReadRights, plan.keys[3].rights);  // not an administrator
-  EXPECT_EQ(RegRoot::kCurrentUser, plan.keys[31].root);
-  EXPECT_EQ(L"Software", plan.keys[31].path);
+  EXPECT_EQ(RegRoot::kCurrentUser, plan.keys[15].root);
+  EXPECT_EQ(L"Software\\LumSafe", plan.keys[15].path);
+  for (const KeyGrant& g : plan.keys) {
+    EXPECT_TRUE(g.path == L"Software\\LumBastion" || g.path == L"Software\\LumSafe")
+        << "outside the product: " << std::string(g.path.begin(), g.path.end());
+  }
 
-  // Install folder chain (2), common chain (2), user chain limited to 2;
-  // "Users" is left out where that account does not exist.
+  // The install folder and the product's own application-data folders, none
+  // of their parents; "Users" is left out where that account does not exist.
   std::vector<std::wstring> folders;
   for (const FolderGrant& g : plan.folders) {
     EXPECT_NE(L"Users", g.trustee);
@@ -121,11 +125,10 @@ TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
       EXPECT_EQ(kFileReadRights, g.rights);
     }
   }
-  EXPECT_EQ((std::vector<std::wstring>{L"C:\\Program Files\\Lum Bastion", L"C:\\Program Files",
-                                       L"C:\\ProgramData\\LumBastion", L"C:\\ProgramData",
-                                       L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion",
-                                       L"C:\\Users\\alice\\AppData\\Roaming"}),
-            folders);
+  EXPECT_EQ(
+      (std::vector<std::wstring>{L"C:\\Program Files\\Lum Bastion", L"C:\\ProgramData\\LumBastion",
+                                 L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion"}),
+      folders);
 
   facts.userIsAdmin = true;
   facts.commonProductFolderExists = false;
@@ -136,19 +139,7 @@ TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
   EXPECT_EQ(kFileFullRights, plan.folders[2].rights);
 }
 
-TEST(FirewallRulesTest, EntriesNeedTheirExactShape) {
-  FirewallEntry entry;
-  ASSERT_TRUE(ParseFirewallEntry({L"Add", L"safemon\\ZVSafeTray.exe", L"Lum Bastion"}, &entry));
-  EXPECT_EQ(FirewallVerb::kAdd, entry.verb);
-  EXPECT_EQ(L"Lum Bastion", entry.displayName);
-  ASSERT_TRUE(ParseFirewallEntry({L"REMOVE", L"x.exe"}, &entry));
-  EXPECT_EQ(FirewallVerb::kRemove, entry.verb);
-  EXPECT_FALSE(ParseFirewallEntry({L"remove", L"x.exe", L"third"}, &entry));
-  EXPECT_FALSE(ParseFirewallEntry({L"add", L"x.exe"}, &entry));
-  EXPECT_FALSE(ParseFirewallEntry({L"open", L"x.exe"}, &entry));
-  EXPECT_FALSE(ParseFirewallEntry({}, &entry));
-  EXPECT_EQ(L"C:\\P\\a\\b.exe", FirewallProgramPath(L"C:\\P", L"a\\b.exe"));
-
+TEST(FirewallRulesTest, OnlyAnEnabledAuthorizationForEveryAddressAndVersionStands) {
   EXPECT_TRUE(AuthorizationIsCurrent(true, 0, 2));
   EXPECT_FALSE(AuthorizationIsCurrent(false, 0, 2));
   EXPECT_FALSE(AuthorizationIsCurrent(true, 1, 2));

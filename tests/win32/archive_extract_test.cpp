@@ -9,6 +9,7 @@
 #include "base/install_log.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
 
 namespace lum {
 namespace {
@@ -179,7 +180,7 @@ class ArchiveExtractTest : public testing::Test {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = info->name();
     dir_ = root_ + L"\\" + std::wstring(name.begin(), name.end());
-    ASSERT_TRUE(::CreateDirectoryW(dir_.c_str(), nullptr));
+    ASSERT_TRUE(CreateProtectedFolder(dir_));
     work_ = dir_ + L"\\";
     ASSERT_TRUE(LoadArchiveLibrary(work_, ready_));
   }
@@ -396,6 +397,16 @@ TEST_F(ArchiveExtractTest, LibraryThatCannotBeWrittenOrLoadedGives116) {
   EXPECT_FALSE(LoadArchiveLibrary(missing, ready_));
   EXPECT_FALSE(ready_);
   EXPECT_EQ(kExtractLibraryFailed, ExtractPayload(missing, ready_, nullptr));
+
+  // A folder this run did not make protected (someone may have planted it,
+  // module and all) is never loaded from, nor written into.
+  const std::wstring planted = dir_ + L"\\planted\\";
+  ASSERT_TRUE(::CreateDirectoryW(planted.c_str(), nullptr));
+  WriteText(planted + L"7z.dll", "planted");
+  EXPECT_FALSE(LoadArchiveLibrary(planted, ready_));
+  EXPECT_EQ(kExtractLibraryFailed, ExtractPayload(planted, ready_, nullptr));
+  EXPECT_EQ("planted", ReadFileBytes(planted + L"7z.dll"));
+  EXPECT_EQ(nullptr, ::GetModuleHandleW(L"7z.dll"));
 
   // A library file held open without sharing cannot be replaced.
   HANDLE blocker = ::CreateFileW((work_ + L"7z.dll").c_str(), GENERIC_WRITE, 0, nullptr,

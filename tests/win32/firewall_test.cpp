@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "install/shell_win.h"
+#include "payload/ini_table.h"
 #include "system/firewall_win.h"
 #include "system/win_handle_win.h"
 #include "tests/win32/fake_firewall/fake_firewall.h"
@@ -114,20 +117,30 @@ TEST_F(FirewallTest, StoppedFirewallFailsQuietly) {
   EXPECT_TRUE(Shared().calls.empty());
 }
 
+// The entries the install run applies: the action script's [firewall]
+// section through the script interpreter, against the recording firewall.
 TEST_F(FirewallTest, ScriptEntriesJoinTheInstallFolderAndCheckTheirShape) {
   const std::wstring folder = L"C:\\Program Files\\Lum";
-  EXPECT_TRUE(ApplyFirewallEntry(folder, {L"ADD", L"safemon\\ZVSafeTray.exe", L"Lum Bastion"}));
+  auto script = [](const std::wstring& text) {
+    IniTable table;
+    const std::vector<uint8_t> bytes = WideToUtf16Le(L"[firewall]\r\n" + text, true);
+    EXPECT_TRUE(table.Parse(bytes.data(), bytes.size()));
+    return table;
+  };
+  CShell shell(folder, L"C:\\unused");
+  EXPECT_TRUE(shell.ApplyFirewallTable(script(L"a=ADD|safemon\\ZVSafeTray.exe|Lum Bastion\r\n")));
   ASSERT_EQ(1u, Current().size());
   EXPECT_EQ(kTray, Current()[0].image);
 
   Shared().calls.clear();
-  EXPECT_FALSE(ApplyFirewallEntry(folder, {L"remove", L"safemon\\ZVSafeTray.exe", L"extra"}));
-  EXPECT_FALSE(ApplyFirewallEntry(folder, {L"add", L"safemon\\ZVSafeTray.exe"}));
-  EXPECT_FALSE(ApplyFirewallEntry(folder, {L"allow", L"safemon\\ZVSafeTray.exe", L"x"}));
+  shell.ApplyFirewallTable(
+      script(L"a=remove|safemon\\ZVSafeTray.exe|extra\r\n"
+             L"b=add|safemon\\ZVSafeTray.exe\r\n"
+             L"c=allow|safemon\\ZVSafeTray.exe|x\r\n"));
   EXPECT_TRUE(Shared().calls.empty());
   EXPECT_EQ(1u, Current().size());
 
-  EXPECT_TRUE(ApplyFirewallEntry(folder, {L"Remove", L"safemon\\ZVSafeTray.exe"}));
+  shell.ApplyFirewallTable(script(L"a=Remove|safemon\\ZVSafeTray.exe\r\n"));
   EXPECT_TRUE(Current().empty());
 }
 

@@ -4,7 +4,9 @@
 #include <windows.h>
 // These headers build on windows.h.
 #include <shlobj.h>
+#include <winioctl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,10 +14,12 @@
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
 #include "install/settings_backup.h"
+#include "install/shell_win.h"
 #include "payload/resource_file_win.h"
 #include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
+#include "system/win_handle_win.h"
 
 namespace lum {
 namespace {
@@ -116,6 +120,37 @@ TEST(InstallFilesTest, ManifestIntoAMissingFolderFailsQuietly) {
   EXPECT_FALSE(FileExists(parent.Sub(L"absent\\updatecfg.ini")));
 }
 
+TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
+  Scratch install(L"ManifestUnreadable");
+  const std::wstring target = install.Sub(L"updatecfg.ini");
+  // Too large for the reader: merging into "nothing" would keep only the
+  // manifest's sections and drop the updater's own.
+  WriteText(target, "[Updater]\r\nchannel=beta\r\n");
+  {
+    UniqueFileHandle file(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.Valid());
+    LARGE_INTEGER size;
+    size.QuadPart = 65ll * 1024 * 1024;
+    ASSERT_TRUE(SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.Get()));
+  }
+  IniTable manifest = LoadResourceTable(kResManifest);
+  EXPECT_FALSE(WriteComponentManifestFrom(manifest, install.Path()));
+  char head[9] = {};
+  {
+    UniqueFileHandle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    DWORD read = 0;
+    ASSERT_TRUE(file.Valid() && ReadFile(file.Get(), head, sizeof(head), &read, nullptr));
+  }
+  EXPECT_EQ("[Updater]", std::string(head, sizeof(head)));
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(65ull * 1024 * 1024,
+            (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
 // --- settings backup ------------------------------------------------------
 
 TEST(InstallFilesTest, ShippedScriptIgnoresTheInstalledMonitorSettings) {
@@ -161,6 +196,77 @@ TEST(InstallFilesTest, BackupThatIsAPlainFileIsLeftAlone) {
   RestoreBackedUpSettingsFrom(LoadResourceTable(kResActionScript), install.Path(), backup);
   EXPECT_EQ("not a folder", ReadText(backup));
   EXPECT_FALSE(FolderExists(install.Sub(L"GameBooster")));
+}
+
+// A junction `link` -> `target` (both folders, `link` created empty first);
+// false where the file system cannot store one (Wine 8 answers
+// ERROR_NOT_SUPPORTED), and the caller skips.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+  if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+  UniqueFileHandle handle(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+  if (!handle) return false;
+  const std::wstring substitute = L"\\??\\" + target;
+  std::vector<uint8_t> buffer(16 + (substitute.size() + target.size() + 2) * sizeof(wchar_t));
+  auto put16 = [&](size_t at, size_t v) {
+    buffer[at] = static_cast<uint8_t>(v);
+    buffer[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  memcpy(buffer.data(), &tag, 4);
+  put16(4, buffer.size() - 8);
+  put16(8, 0);
+  put16(10, substitute.size() * 2);
+  put16(12, (substitute.size() + 1) * 2);
+  put16(14, target.size() * 2);
+  memcpy(buffer.data() + 16, substitute.c_str(), substitute.size() * 2);
+  memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, target.c_str(), target.size() * 2);
+  DWORD returned = 0;
+  const bool made =
+      DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != FALSE;
+  handle.Reset();
+  if (!made) RemoveDirectoryW(link.c_str());
+  return made;
+}
+
+TEST(InstallFilesTest, LinksAreNeverFollowedByRestoreOrByAnyTreeDelete) {
+  Scratch install(L"LinkInstall");
+  Scratch parent(L"LinkBackup");
+  Scratch victim(L"LinkVictim");
+  WriteText(victim.Sub(L"GameBooster\\UDGame.dat"), "someone else's file");
+  const std::wstring backup = parent.Sub(L"LumBNBackup");
+  if (!MakeJunction(backup, victim.Path()))
+    GTEST_SKIP() << "junctions are not supported here (error " << GetLastError() << ")";
+
+  // The backup folder is a link: nothing is moved out of it, the link goes.
+  RestoreBackedUpSettingsFrom(LoadResourceTable(kResActionScript), install.Path(), backup);
+  EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\UDGame.dat")));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(backup.c_str()));
+  EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"GameBooster\\UDGame.dat")));
+
+  // A link on the way below a real backup folder: that entry is not restored.
+  ASSERT_TRUE(CreateDirectoryW(backup.c_str(), nullptr));
+  ASSERT_TRUE(MakeJunction(backup + L"\\GameBooster", victim.Sub(L"GameBooster")));
+  RestoreBackedUpSettingsFrom(LoadResourceTable(kResActionScript), install.Path(), backup);
+  EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\UDGame.dat")));
+  EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"GameBooster\\UDGame.dat")));
+
+  // Both recursive deletes remove a link inside as a link, and a top folder
+  // that is a link only as a link.
+  ASSERT_TRUE(CreateDirectoryW(install.Sub(L"tree").c_str(), nullptr));
+  ASSERT_TRUE(MakeJunction(install.Sub(L"tree\\inner"), victim.Path()));
+  EXPECT_TRUE(DeleteFolderTree(install.Sub(L"tree")));
+  ASSERT_TRUE(MakeJunction(install.Sub(L"top"), victim.Path()));
+  EXPECT_TRUE(DeleteFolderTree(install.Sub(L"top")));
+  ASSERT_TRUE(CreateDirectoryW(install.Sub(L"tree").c_str(), nullptr));
+  ASSERT_TRUE(MakeJunction(install.Sub(L"tree\\inner"), victim.Path()));
+  CShell shell(install.Path(), install.Path());
+  EXPECT_TRUE(shell.DeleteTree(install.Sub(L"tree"), false));
+  ASSERT_TRUE(MakeJunction(install.Sub(L"top"), victim.Path()));
+  EXPECT_TRUE(shell.DeleteTree(install.Sub(L"top"), false));
+  EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"GameBooster\\UDGame.dat")));
 }
 
 // --- font rules -----------------------------------------------------------

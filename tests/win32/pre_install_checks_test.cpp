@@ -275,19 +275,35 @@ TEST_F(PreInstallChecksTest, SilentChecksOnTheInstallFolder) {
   EXPECT_EQ(0, SilentPreCheck(session, 0));
 }
 
-TEST_F(PreInstallChecksTest, WorkFolderCheck) {
-  EXPECT_EQ(101, CheckWorkFolder(L""));
-  EXPECT_EQ(101, CheckWorkFolder(L"C:\\"));
-  EXPECT_EQ(101, CheckWorkFolder(L"C:\\" + std::wstring(257, L'a')));
+TEST_F(PreInstallChecksTest, WorkFolderIsCreatedAnewAndAPlantedOneIsNeverUsed) {
+  auto check = [](std::wstring path) { return CreateFreshWorkFolder(&path); };
+  EXPECT_EQ(101, check(L""));
+  EXPECT_EQ(101, check(L"C:\\"));
+  EXPECT_EQ(101, check(L"C:\\" + std::wstring(257, L'a')));
   SetFreeSpaceReaderForTest(&JustEnoughSpace);
-  const std::wstring work = Scratch() + L"\\a\\b\\Lum_install_1";
-  EXPECT_EQ(0, CheckWorkFolder(work));
+  const std::wstring work = Scratch() + L"\\a\\b\\Lum_install_1\\";
+  std::wstring made = work;
+  EXPECT_EQ(0, CreateFreshWorkFolder(&made));
+  EXPECT_EQ(work, made);
   EXPECT_TRUE(FolderExists(work));
-  EXPECT_EQ(108, CheckWorkFolder(uninstaller_ + L"\\work"));
+  EXPECT_TRUE(IsProtectedFolderOfThisRun(work));
+
+  // A folder of that name that someone else made first (here with a module
+  // in it) is left alone: the next name is created and used.
+  const std::wstring planted = Scratch() + L"\\a\\b\\Lum_install_2";
+  ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((planted + L"_1").c_str(), nullptr));
+  made = planted + L"\\";
+  EXPECT_EQ(0, CreateFreshWorkFolder(&made));
+  EXPECT_EQ(planted + L"_2\\", made);
+  EXPECT_FALSE(IsProtectedFolderOfThisRun(planted));
+
+  EXPECT_EQ(108, check(uninstaller_ + L"\\work"));
   SetFreeSpaceReaderForTest(&ExactlyTooLittleSpace);
-  EXPECT_EQ(111, CheckWorkFolder(work));
+  EXPECT_EQ(111, check(Scratch() + L"\\c"));
   SetDriveClassifierForTest(&FakeRamDisk);
-  EXPECT_EQ(112, CheckWorkFolder(work));
+  EXPECT_EQ(112, check(Scratch() + L"\\c"));
+  EXPECT_FALSE(FolderExists(Scratch() + L"\\c"));
 }
 
 TEST_F(PreInstallChecksTest, WritableTestLeavesNothingBehind) {

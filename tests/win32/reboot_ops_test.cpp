@@ -186,6 +186,41 @@ TEST_F(RebootOpsTest, HeldGuardModuleIsScheduledWithoutAskingForARestart) {
   EXPECT_NE(nullptr, ReplacementOf(Pending(), destination));
 }
 
+// Files named "Lum*.tmp" in `folder` (renamed originals and staged copies).
+std::vector<std::wstring> TempFilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\Lum*.tmp").c_str(), &data));
+  if (!find) return names;
+  do names.push_back(data.cFileName);
+  while (FindNextFileW(find.Get(), &data));
+  return names;
+}
+
+TEST_F(RebootOpsTest, FileThatCanBeNeitherCopiedNorScheduledKeepsTheOriginalAndFails) {
+  // A read-only destination cannot be deleted but can be renamed aside; a
+  // source held without sharing then fails both the copy and the staging.
+  const std::wstring destination = Scratch() + L"\\engine.dll";
+  WriteText(destination, "old content");
+  ASSERT_TRUE(SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
+  UniqueFileHandle lockedSource(
+      CreateFileW(source_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lockedSource.Valid());
+  const size_t before = Pending().size();
+
+  EXPECT_FALSE(ReplaceFileAtReboot(source_, destination));
+  EXPECT_EQ("old content", ReadText(destination));  // put back, not lost at the restart
+  EXPECT_TRUE(TempFilesIn(Scratch()).empty());      // no renamed original, no staged copy
+  EXPECT_EQ(before, Pending().size());              // nothing waits for the restart
+  EXPECT_FALSE(RebootNeeded());
+
+  // Nothing held: the same call places the file.
+  lockedSource.Reset();
+  SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(ReplaceFileAtReboot(source_, destination));
+  EXPECT_EQ("new content", ReadText(destination));
+}
+
 TEST_F(RebootOpsTest, HeldFileWithTheSameContentIsNotScheduled) {
   const std::wstring destination = Scratch() + L"\\same.dll";
   WriteText(destination, "new content");

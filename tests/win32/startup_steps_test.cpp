@@ -244,17 +244,21 @@ TEST(FileOpsTest, DeleteFolderTreeRemovesNestedAndReadOnlyEntries) {
   EXPECT_FALSE(DeleteFolderTree(busy.Path()));
 }
 
-TEST(RelocationTest, FolderNamingTakesTheFirstFreeCounterUpToTen) {
+TEST(RelocationTest, FolderIsCreatedFreshAndAForeignOneIsNeverTaken) {
   ScratchFolder parent(L"lum_relocate");
-  EXPECT_EQ(parent.Sub(L"1765000000_0"), ChooseRelocationFolder(parent.Path(), 1765000000ull));
-  CreateDirectoryW(parent.Sub(L"1765000000_0").c_str(), nullptr);
+  EXPECT_EQ(parent.Sub(L"1765000000_0"), CreateRelocationFolder(parent.Path(), 1765000000ull));
+  EXPECT_TRUE(FolderExists(parent.Sub(L"1765000000_0")));
   WriteTextFile(parent.Sub(L"1765000000_1"), "a file takes the name too");
-  EXPECT_EQ(parent.Sub(L"1765000000_2"), ChooseRelocationFolder(parent.Path(), 1765000000ull));
+  EXPECT_EQ(parent.Sub(L"1765000000_2"), CreateRelocationFolder(parent.Path(), 1765000000ull));
   // 64-bit seconds are printed in full.
-  EXPECT_EQ(parent.Sub(L"8589934592_0"), ChooseRelocationFolder(parent.Path(), 8589934592ull));
-  for (int i = 2; i <= 10; ++i)
+  EXPECT_EQ(parent.Sub(L"8589934592_0"), CreateRelocationFolder(parent.Path(), 8589934592ull));
+  // Every name taken, the last by someone else's folder with content: no
+  // folder for this run, and the foreign one keeps what it holds.
+  for (int i = 3; i <= 10; ++i)
     CreateDirectoryW(parent.Sub(L"1765000000_" + std::to_wstring(i)).c_str(), nullptr);
-  EXPECT_EQ(parent.Sub(L"1765000000_10"), ChooseRelocationFolder(parent.Path(), 1765000000ull));
+  WriteTextFile(parent.Sub(L"1765000000_10\\theirs.txt"), "not ours");
+  EXPECT_EQ(L"", CreateRelocationFolder(parent.Path(), 1765000000ull));
+  EXPECT_TRUE(FileExists(parent.Sub(L"1765000000_10\\theirs.txt")));
 }
 
 TEST(RelocationTest, ProductFolderTestAndCommandLine) {

@@ -18,6 +18,11 @@ cp "$build/LumBastionSetup.exe" "$prefix/drive_c/users/Public/Downloads/"
 log='C:\lum-demo.log'
 result='C:\lum-demo-result.json'
 
+# The machine's own rights before anything runs, to compare after the installs.
+sddl() { wine "$build/lum_sddl.exe" "$@" 2>/dev/null | tr -d '\r'; }
+sddl_before_hklm=$(sddl HKLM Software 32)
+sddl_before_hkcu=$(sddl HKCU Software)
+
 echo "== Lum Bastion Setup demo =="
 echo "prefix:    $prefix"
 echo "installer: C:\\users\\Public\\Downloads\\LumBastionSetup.exe ($(stat -c %s "$build/LumBastionSetup.exe") bytes)"
@@ -66,6 +71,16 @@ for where in "ProgramData/Microsoft/Windows/Start Menu/Programs/Lum Security Cen
   echo "C:\\${where//\//\\}:"
   ls "$prefix/drive_c/$where" 2>/dev/null | grep -i '\.lnk$' | sed 's/^/    /' || echo "    (none)"
 done
+echo "-- silent reinstall over it --"
+wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s '/log:C:\lum-demo-reinstall.log' 2>&1 | tr -d '\r'
+echo
+echo "-- registry rights after the install and the reinstall --"
+same() { [ "$1" = "$2" ] && echo "$1 (unchanged)" || echo "$1 (CHANGED; before: ${2#*: })"; }
+same "$(sddl HKLM Software 32)" "$sddl_before_hklm"
+same "$(sddl HKCU Software)" "$sddl_before_hkcu"
+sddl HKLM 'Software\LumBastion' 32
+sddl HKLM 'Software\LumSafe' 32
+sddl HKCU 'Software\LumBastion'
 echo
 echo "-- left behind in work folders (%TEMP%\\Lum_install_*) --"
 find "$prefix/drive_c/users" -path '*Temp/Lum_install_*' -type f 2>/dev/null | sed "s|$prefix/drive_c/|C:/|" || true
