@@ -308,11 +308,12 @@ std::string ComputeMid() {
 
 namespace {
 
+// Never destroyed: report threads that outlive the run still read it.
 const std::string& CachedMid() {
   static std::once_flag once;
-  static std::string mid;
-  std::call_once(once, [] { mid = ComputeMid(); });
-  return mid;
+  static const std::string* mid = nullptr;
+  std::call_once(once, [] { mid = new std::string(ComputeMid()); });
+  return *mid;
 }
 
 }  // namespace
@@ -337,9 +338,9 @@ std::wstring MidText() { return Utf8ToWide(CachedMid()); }
 
 std::wstring GetMachineIdentity() {
   static std::once_flag once;
-  static std::wstring identity;
-  std::call_once(once, [] { identity = MidText() + BaseIdentityText(); });
-  return identity;
+  static const std::wstring* identity = nullptr;
+  std::call_once(once, [] { identity = new std::wstring(MidText() + BaseIdentityText()); });
+  return *identity;
 }
 
 std::wstring GetProfileIdentity() {

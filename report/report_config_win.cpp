@@ -47,10 +47,12 @@ std::wstring StatsBaseFromUrlSettings(const std::wstring& resourceFile) {
 }
 
 std::wstring StatsBase() {
+  // Kept for the whole process: a report thread that outlives the run may
+  // still read it while the process ends.
   static std::once_flag once;
-  static std::wstring base;
-  std::call_once(once, [] { base = ReadStatsBase(); });
-  return base;
+  static const std::wstring* base = nullptr;
+  std::call_once(once, [] { base = new std::wstring(ReadStatsBase()); });
+  return *base;
 }
 
 std::wstring ChannelHost() { return kChannelHost; }

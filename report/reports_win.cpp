@@ -121,17 +121,20 @@ void SendResultReportNow(int code, const RunReportFacts& run) {
 }  // namespace
 
 const CommonParams& ReportCommonParams() {
+  // Never destroyed: report threads that outlive the run still read it.
   static std::once_flag once;
-  static CommonParams common;
+  static CommonParams* common = nullptr;
   std::call_once(once, [] {
-    common.mid = GetProfileIdentity();
-    common.ver = InstallerVersion();
-    common.lan = LanguageCode();
-    common.os = OsText();
-    common.ch = reportChannel.empty() ? Session().channel : reportChannel;
-    common.sch = ReportSubChannel(reportSubChannel.empty() ? Session().subChannel : reportSubChannel);
+    common = new CommonParams;
+    common->mid = GetProfileIdentity();
+    common->ver = InstallerVersion();
+    common->lan = LanguageCode();
+    common->os = OsText();
+    common->ch = reportChannel.empty() ? Session().channel : reportChannel;
+    common->sch =
+        ReportSubChannel(reportSubChannel.empty() ? Session().subChannel : reportSubChannel);
   });
-  return common;
+  return *common;
 }
 
 void SendEnvironmentReport(unsigned waitMs) {
