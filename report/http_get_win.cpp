@@ -73,7 +73,12 @@ HINTERNET OpenRequest(HINTERNET session, const std::wstring& url, DWORD timeoutM
 std::wstring Outcome(unsigned status, DWORD error) {
   if (status != 0) return L"status " + std::to_wstring(status);
   if (error == ERROR_INTERNET_TIMEOUT) return L"timed out";
-  return L"failed (error " + std::to_wstring(error) + L")";
+  const wchar_t* why = error == ERROR_INTERNET_CANNOT_CONNECT ? L"could not connect, "
+                       : error == ERROR_INTERNET_CONNECTION_ABORTED
+                           ? L"connection closed without an answer, "
+                       : error == ERROR_INTERNET_NAME_NOT_RESOLVED ? L"host name not resolved, "
+                                                                   : L"";
+  return L"failed (" + std::wstring(why) + L"error " + std::to_wstring(error) + L")";
 }
 
 DWORD WINAPI BoundedThread(void* parameter) {
@@ -135,9 +140,12 @@ bool RunBounded(std::function<void()> work, unsigned waitMs, const std::wstring&
     log::Action(kLog, L"report thread not started", what, static_cast<long>(::GetLastError()));
     return false;
   }
-  if (::WaitForSingleObject(thread.Get(), waitMs) != WAIT_OBJECT_0)
+  if (::WaitForSingleObject(thread.Get(), waitMs) != WAIT_OBJECT_0) {
     log::Note(kLog, L"report still running after the wait of " + std::to_wstring(waitMs) +
                         L" ms; it finishes on its own: " + what);
+  } else {
+    log::Note(kLog, L"report done within the wait of " + std::to_wstring(waitMs) + L" ms: " + what);
+  }
   return true;
 }
 

@@ -167,6 +167,8 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
         << r["target"].asString();
   }
   EXPECT_NE(std::wstring::npos, text.find(L"offer query: status 1 after "));
+  EXPECT_NE(std::wstring::npos, text.find(L"report done within the wait of 4000 ms: environment report"));
+  EXPECT_NE(std::wstring::npos, text.find(L"report done within the wait of 10000 ms: install report"));
 }
 
 // A copy of the installer whose payload archive is damaged (the run ends with
