@@ -13,7 +13,8 @@
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
 #include "install/restart_offer_win.h"
-#include "report/report_placeholders_win.h"
+#include "report/offer_query_win.h"
+#include "report/reports_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
@@ -51,7 +52,7 @@ void DecideSilentCloudDefault() {
   }
   if (facts.cloudValuePresent || !facts.skipUpload) {
     // Asked without applying: the silent run makes no offer.
-    const OfferAnswer answer = QueryOffer(false);
+    const OfferOutcome answer = QueryOffer(false);
     facts.offerAnswered = answer.answered;
     facts.offerMode = answer.mode;
     facts.offerLanguageMask = answer.languageMask;
@@ -119,7 +120,12 @@ int RunSilent() {
   }
   const int result = RunSilentProcedure(session);
   SendEnvironmentReport(4000);
-  if (result != 0) SendResultReport(result);
+  if (result != 0) {
+    RunReportFacts facts;
+    if (CInstallProc* procedure = InstallProcIfCreated()) facts.procedureCode = procedure->ErrorCode();
+    facts.extractionFailed = ExtractionFailed();
+    SendResultReport(result, facts);
+  }
   if (CInstallProc* procedure = InstallProcIfCreated()) {
     if (procedure->Window()) ::PostMessageW(procedure->Window(), WM_QUIT, 0, 0);
     procedure->DeleteWorkFolder();
@@ -128,7 +134,39 @@ int RunSilent() {
   return result;
 }
 
+namespace {
+
+// The partner-offer choice of the interactive start: the offer server's
+// answer, or the choice the command line made ("syncid").
+void ChooseOffer(SessionSettings& session) {
+  if (!PartnerOfferEnabled()) {
+    session.offerMode = 0;
+    session.offerChecked = false;
+    return;
+  }
+  switch (session.syncId) {
+    case 0:
+      QueryOffer(true);
+      return;
+    case 1:
+      session.offerMode = 0;
+      session.offerChecked = false;
+      return;
+    case 2:
+      session.offerMode = 1;
+      session.offerChecked = true;
+      return;
+    default:
+      session.offerMode = 1;
+      session.offerChecked = false;
+      return;
+  }
+}
+
+}  // namespace
+
 int RunInteractive(HINSTANCE, int) {
+  ChooseOffer(Session());
   Session().showProduct = true;
   log::Action("interactive", L"install procedure not available in this build", L"",
               kExitWorkerThread);

@@ -20,7 +20,7 @@
 #include "base/text.h"
 #include "browser/browser_placeholders_win.h"
 #include "install/installed_product_win.h"
-#include "report/report_placeholders_win.h"
+#include "report/reports_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"

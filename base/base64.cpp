@@ -56,4 +56,31 @@ bool DecodeBase64(const std::wstring& text, std::string& bytes) {
   return true;
 }
 
+std::string EncodeBase64(const std::string& bytes) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t at = 0;
+  for (; at + 3 <= bytes.size(); at += 3) {
+    const uint32_t bits = (static_cast<uint8_t>(bytes[at]) << 16) |
+                          (static_cast<uint8_t>(bytes[at + 1]) << 8) |
+                          static_cast<uint8_t>(bytes[at + 2]);
+    out += kAlphabet[(bits >> 18) & 63];
+    out += kAlphabet[(bits >> 12) & 63];
+    out += kAlphabet[(bits >> 6) & 63];
+    out += kAlphabet[bits & 63];
+  }
+  const size_t left = bytes.size() - at;
+  if (left != 0) {
+    uint32_t bits = static_cast<uint8_t>(bytes[at]) << 16;
+    if (left == 2) bits |= static_cast<uint8_t>(bytes[at + 1]) << 8;
+    out += kAlphabet[(bits >> 18) & 63];
+    out += kAlphabet[(bits >> 12) & 63];
+    out += left == 2 ? kAlphabet[(bits >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
 }  // namespace lum

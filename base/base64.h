@@ -10,4 +10,7 @@ namespace lum {
 // end, or a lone last sextet. A last group may omit its '=' padding.
 bool DecodeBase64(const std::wstring& text, std::string& bytes);
 
+// Encodes bytes with the standard alphabet, padded with '='.
+std::string EncodeBase64(const std::string& bytes);
+
 }  // namespace lum

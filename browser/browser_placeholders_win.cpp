@@ -23,6 +23,11 @@ int PartnerOfferMode() {
   return 0;
 }
 
+bool PartnerOfferEnabled() {
+  LogNotBuilt(L"partner offer switch", "startup");
+  return false;
+}
+
 bool RegisterBrowserHosts(const std::wstring&, bool) {
   LogNotBuilt(L"browser hosts and extension", "install");
   return false;

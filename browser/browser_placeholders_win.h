@@ -12,6 +12,8 @@ void SetIntroFlags();
 bool PartnerOfferAccepted();
 // Partner-offer mode for the session's promotion list (2: left to the installer).
 int PartnerOfferMode();
+// The promotion list switches the partner offer on ("opera_ins").
+bool PartnerOfferEnabled();
 // The browser hosts and extension (through the product's proxy module when present).
 bool RegisterBrowserHosts(const std::wstring& installDir, bool firstInstall);
 

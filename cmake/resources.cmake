@@ -4,10 +4,12 @@ set(T ${LUM_HOST_TOOLS})
 set(R ${PROJECT_SOURCE_DIR}/resources)
 
 # FILE 502 and 503: UTF-8 sources converted to UTF-16LE with validation.
+# The table names the statistics error page, whose host is build configuration.
+configure_file(${R}/language.ini ${LUM_GEN}/language.ini @ONLY)
 add_custom_command(OUTPUT ${LUM_GEN}/language.u16.ini
-  COMMAND ${T}/ini_convert --bom --require default,en ${R}/language.ini ${LUM_GEN}/language.u16.ini
-  COMMAND ${T}/lang_check ${R}/language.ini
-  DEPENDS ${R}/language.ini ${T}/ini_convert ${T}/lang_check COMMENT "Language table (FILE 502)")
+  COMMAND ${T}/ini_convert --bom --require default,en ${LUM_GEN}/language.ini ${LUM_GEN}/language.u16.ini
+  COMMAND ${T}/lang_check ${LUM_GEN}/language.ini
+  DEPENDS ${LUM_GEN}/language.ini ${T}/ini_convert ${T}/lang_check COMMENT "Language table (FILE 502)")
 add_custom_command(OUTPUT ${LUM_GEN}/actions.u16.ini
   COMMAND ${T}/ini_convert --bom ${R}/actions.ini ${LUM_GEN}/actions.u16.ini
   DEPENDS ${R}/actions.ini ${T}/ini_convert COMMENT "Action script (FILE 503)")

@@ -29,7 +29,7 @@ target_link_libraries(lumcore PUBLIC lumdeps)
 add_library(lumwin STATIC ${LUM_WIN_SOURCES})
 target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
 target_link_libraries(lumwin PUBLIC lumcore shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
-  comctl32 version imm32 userenv ntdll uuid)
+  comctl32 version imm32 userenv ntdll uuid wininet)
 
 # --- signing key: generated once per build folder; the base module pins it ---
 set(LUM_SIGN_KEY ${CMAKE_BINARY_DIR}/keys/image-signing.key)
@@ -45,6 +45,25 @@ function(lum_sign_target target)
     COMMENT "Signing ${target}")
   add_dependencies(${target} lum_trust_key)
 endfunction()
+
+# --- statistics service: endpoints and keys are build configuration ---
+# Every endpoint defaults to the loopback address, where only the project's own
+# test server (tests/report_server) listens; a build meant for the real service
+# sets these. Nothing is sent elsewhere unless a build asks for it.
+set(LUM_REPORT_PORT 18611 CACHE STRING "Port of the loopback report server of the tests and the demo")
+set(LUM_REPORT_HOST "http://127.0.0.1:${LUM_REPORT_PORT}/" CACHE STRING "Host of every statistics endpoint")
+set(LUM_STATS_BASE "${LUM_REPORT_HOST}safei18n/" CACHE STRING "Statistics base (reports, error page)")
+set(LUM_CHANNEL_HOST "${LUM_REPORT_HOST}" CACHE STRING "Channel report host")
+set(LUM_OFFER_HOST "${LUM_REPORT_HOST}" CACHE STRING "Offer server host")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/report_endpoints.h.in ${LUM_GEN}/lum_report_endpoints.h @ONLY)
+set(LUM_REPORT_KEYS ${CMAKE_BINARY_DIR}/keys/report-service.keys)
+set(LUM_REPORT_KEYS_HEADER ${LUM_GEN}/lum_report_keys.h)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/keys)
+add_custom_command(OUTPUT ${LUM_REPORT_KEYS_HEADER}
+  COMMAND ${LUM_HOST_TOOLS}/report_open keygen ${LUM_REPORT_KEYS} ${LUM_REPORT_KEYS_HEADER}
+  COMMENT "Statistics service keys")
+add_custom_target(lum_report_keys DEPENDS ${LUM_REPORT_KEYS_HEADER})
+add_dependencies(lumwin lum_report_keys)
 
 add_subdirectory(product)
 include(cmake/resources.cmake)
@@ -90,6 +109,21 @@ foreach(src ${LUM_E2E_TESTS})
   set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 endforeach()
+
+# What the installer reports, checked by the loopback statistics and offer
+# server (tests/report_server), which listens while this test runs.
+add_executable(reports_served_e2e ${PROJECT_SOURCE_DIR}/tests/e2e/reports_served_e2e.cpp)
+target_link_libraries(reports_served_e2e PRIVATE lumwin gtest gtest_main)
+target_compile_options(reports_served_e2e PRIVATE ${LUM_WARNINGS})
+target_compile_definitions(reports_served_e2e PRIVATE
+  LUM_REPORT_CONTROL=L"http://127.0.0.1:${LUM_REPORT_PORT}/__control/")
+add_dependencies(reports_served_e2e LumBastionSetup)
+add_test(NAME e2e_reports_served
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/report_server/with_server.sh ${LUM_REPORT_PORT}
+    ${LUM_REPORT_KEYS} ${LUM_HOST_TOOLS}/report_open ${CMAKE_BINARY_DIR}/report-server.jsonl --
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:reports_served_e2e>)
+set_tests_properties(e2e_reports_served PROPERTIES TIMEOUT 900 RESOURCE_LOCK lum_report_port
+  ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 
 # Runs a program under Wine and prints its full exit code (demo, benchmarks).
 add_executable(lum_exec ${PROJECT_SOURCE_DIR}/tests/wine/lum_exec.cpp)

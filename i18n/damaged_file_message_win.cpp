@@ -78,11 +78,14 @@ bool ShowDamagedFileMessage(HWND owner, const std::wstring& productFolder,
   }
 
   if (UserExperienceEnabled()) {
-    ReportCommon common;
-    common.lan = language;
-    common.ch = channel;
-    log::Note(kLog, L"statistics not available in this build: " +
-                        DamagedFileReportQuery(missingFile, yes, common));
+    if (prompt.report) {
+      prompt.report(missingFile, yes);
+    } else {
+      ReportCommon common;
+      common.lan = language;
+      common.ch = channel;
+      log::Note(kLog, L"statistics event not sent: " + DamagedFileReportQuery(missingFile, yes, common));
+    }
   }
   return yes;
 }

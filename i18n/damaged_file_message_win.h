@@ -15,6 +15,10 @@ struct DamagedFilePrompt {
   std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption)> showBox;
   // Opens the address with the shell's "open" verb; false when that failed.
   std::function<bool(const std::wstring& address)> openAddress;
+  // Sends the statistics event for the answer; the reporting folder, which
+  // this one cannot see, provides it (DamagedFilePromptWithReport). Left
+  // empty, the event is only logged.
+  std::function<void(const std::wstring& missingFile, bool answeredYes)> report;
 };
 
 // MessageBoxW with MB_YESNO | MB_ICONSTOP, and ShellExecuteW "open" SW_SHOW.

@@ -28,7 +28,7 @@
 #include "install/shell_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
-#include "report/report_placeholders_win.h"
+#include "report/reports_win.h"
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_ops_win.h"
@@ -234,6 +234,9 @@ bool CInstallProc::Extract() {
   errorCode_ = 0;
   CreateFolderTree(workDir_);
   errorCode_ = ExtractPayload(workDir_, archiveLibraryReady_, this);
+  // An archive that cannot even be opened never reaches OnEnd, yet its
+  // extraction failed all the same.
+  if (errorCode_ == kExtractArchiveFailed) extractionFailed = true;
   log::Action(kLog, L"extract payload (" + std::to_wstring(copyList_.size()) + L" files)",
               workDir_ + kExtractFolder, errorCode_);
   return errorCode_ == 0;
@@ -441,7 +444,10 @@ bool CInstallProc::InstallRun(bool withCompletion) {
 void CInstallProc::Completion() {
   const SessionSettings& session = Session();
   RegisterBrowserHosts(installDir_, !session.productInstalled);
-  SendInstallReports(10000);
+  RunReportFacts facts;
+  facts.procedureCode = errorCode_;
+  facts.extractionFailed = ExtractionFailed();
+  SendInstallReports(facts, 10000);
   if (!session.showProduct) return;
   for (int attempt = 0; attempt < 30; ++attempt) {
     UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, kReadinessMutex));

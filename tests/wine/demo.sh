@@ -2,7 +2,9 @@
 # The main job: run the built installer silently under Wine on a fresh prefix
 # and print what happened.
 #
-#   demo.sh BUILD_DIR      (BUILD_DIR holds LumBastionSetup.exe and lum_exec.exe)
+#   demo.sh BUILD_DIR [--reports]   (BUILD_DIR holds LumBastionSetup.exe and lum_exec.exe)
+#   --reports: the loopback statistics server listens during the run and what it
+#   received is shown (without it, every report is refused at once: nothing listens).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build/win32}" && pwd)
@@ -28,7 +30,16 @@ echo "prefix:    $prefix"
 echo "installer: C:\\users\\Public\\Downloads\\LumBastionSetup.exe ($(stat -c %s "$build/LumBastionSetup.exe") bytes)"
 echo "command:   LumBastionSetup.exe /s /log:$log /result:$result"
 echo
-outcome=$(wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s "/log:$log" "/result:$result" 2>&1 | tr -d '\r')
+run_installer() { wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s "/log:$log" "/result:$result" 2>&1 | tr -d '\r'; }
+reports=""
+if [ "${2:-}" = "--reports" ]; then
+  reports="$prefix/report-server.jsonl"
+  export -f run_installer; export build log result
+  outcome=$("$here/../report_server/with_server.sh" 18611 "$build/keys/report-service.keys" \
+    "$build/../host/tools/report_open" "$reports" -- bash -c run_installer)
+else
+  outcome=$(run_installer)
+fi
 echo "$outcome"
 echo "result file: $(cat "$prefix/drive_c/lum-demo-result.json" 2>/dev/null || echo '(none written)')"
 echo
@@ -88,6 +99,21 @@ echo
 echo "-- left behind under Program Files (x86) --"
 ls -la "$prefix/drive_c/Program Files (x86)" | grep -v -E ' (\.|\.\.|Common Files|Internet Explorer|Windows Media Player|Windows NT|Microsoft.NET)$' | tail -n +2
 echo
+if [ -n "$reports" ]; then
+  echo "-- received by the loopback statistics server (127.0.0.1:18611) --"
+  python3 - "$reports" <<'PY'
+import json, sys
+for line in open(sys.argv[1]):
+    r = json.loads(line)
+    print(f"{r['path']}  signature {r['signature']}")
+    env = r.get("envelope")
+    if env:
+        print(f"    v611 opened: sequence {env.get('sequence')}: {env.get('clear', env.get('refused'))}")
+    else:
+        print(f"    {r['target'][len(r['path']) + 1:][:400]}")
+PY
+  echo
+fi
 echo "-- pending restart operations --"
 wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | sed -n '3,$p' || true
 echo

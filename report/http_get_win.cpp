@@ -1,0 +1,164 @@
+#include "report/http_get_win.h"
+
+#include <windows.h>
+// wininet.h builds on windows.h.
+#include <wininet.h>
+
+#include <memory>
+#include <vector>
+
+#include "base/install_log.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kLog = "report";
+constexpr const wchar_t kAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
+
+struct InternetHandleTraits {
+  using Handle = HINTERNET;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::InternetCloseHandle(h); }
+};
+using UniqueInternet = UniqueWinHandle<InternetHandleTraits>;
+
+void SetTimeouts(HINTERNET handle, DWORD ms) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                       INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    ::InternetSetOptionW(handle, option, &ms, sizeof(ms));
+}
+
+// Opens the request: for http and https by connection and request handles,
+// so that the time-outs sit on the request itself before anything is sent.
+HINTERNET OpenRequest(HINTERNET session, const std::wstring& url, DWORD timeoutMs,
+                      UniqueInternet* connection) {
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES |
+                      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  URL_COMPONENTSW parts = {};
+  parts.dwStructSize = sizeof(parts);
+  wchar_t host[256] = {};
+  std::vector<wchar_t> path(url.size() + 2);
+  std::vector<wchar_t> extra(url.size() + 2);
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = 256;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+  if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return nullptr;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    ::SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+    return nullptr;
+  }
+  connection->Reset(::InternetConnectW(session, host, parts.nPort, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, 0, 0));
+  if (!*connection) return nullptr;
+  SetTimeouts(connection->Get(), timeoutMs);
+  const std::wstring object = std::wstring(path.data()) + extra.data();
+  HINTERNET request = ::HttpOpenRequestW(
+      connection->Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
+      flags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0), 0);
+  if (!request) return nullptr;
+  SetTimeouts(request, timeoutMs);
+  if (!::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+    const DWORD error = ::GetLastError();
+    ::InternetCloseHandle(request);
+    ::SetLastError(error);
+    return nullptr;
+  }
+  return request;
+}
+
+std::wstring Outcome(unsigned status, DWORD error) {
+  if (status != 0) return L"status " + std::to_wstring(status);
+  if (error == ERROR_INTERNET_TIMEOUT) return L"timed out";
+  const wchar_t* why = error == ERROR_INTERNET_CANNOT_CONNECT ? L"could not connect, "
+                       : error == ERROR_INTERNET_CONNECTION_ABORTED
+                           ? L"connection closed without an answer, "
+                       : error == ERROR_INTERNET_NAME_NOT_RESOLVED ? L"host name not resolved, "
+                                                                   : L"";
+  return L"failed (" + std::wstring(why) + L"error " + std::to_wstring(error) + L")";
+}
+
+DWORD WINAPI BoundedThread(void* parameter) {
+  std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
+  (*work)();
+  return 0;
+}
+
+}  // namespace
+
+int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, unsigned* statusOut,
+            unsigned long* errorOut) {
+  unsigned status = 0;
+  DWORD error = 0;
+  bool ok = false;
+  ::DeleteUrlCacheEntryW(url.c_str());
+  UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session) {
+    error = ::GetLastError();
+  } else {
+    SetTimeouts(session.Get(), timeoutMs);
+    UniqueInternet connection;
+    UniqueInternet request(OpenRequest(session.Get(), url, timeoutMs, &connection));
+    if (!request) {
+      error = ::GetLastError();
+    } else {
+      DWORD code = 0;
+      DWORD size = sizeof(code);
+      if (::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code,
+                           &size, nullptr))
+        status = code;
+      if (status >= 200 && status <= 299) {
+        char chunk[1024];
+        DWORD read = 0;
+        bool lastReadOk = true;
+        for (;;) {
+          lastReadOk = ::InternetReadFile(request.Get(), chunk, sizeof(chunk), &read) != FALSE;
+          if (!lastReadOk || read == 0) break;
+          if (body) body->append(chunk, strnlen(chunk, read));
+        }
+        if (!lastReadOk) error = ::GetLastError();
+        ok = lastReadOk;
+      }
+    }
+  }
+  log::Action(kLog, L"HTTP GET, time-out " + std::to_wstring(timeoutMs) + L" ms: " +
+                        Outcome(status, error),
+              url, ok ? 0 : (status != 0 ? static_cast<long>(status) : static_cast<long>(error)));
+  if (statusOut) *statusOut = status;
+  if (errorOut) *errorOut = error;
+  return ok ? 0 : 1;
+}
+
+bool RunBounded(std::function<void()> work, unsigned waitMs, const std::wstring& what) {
+  auto* owned = new std::function<void()>(std::move(work));
+  UniqueHandle thread(::CreateThread(nullptr, 0, BoundedThread, owned, 0, nullptr));
+  if (!thread) {
+    delete owned;
+    log::Action(kLog, L"report thread not started", what, static_cast<long>(::GetLastError()));
+    return false;
+  }
+  if (::WaitForSingleObject(thread.Get(), waitMs) != WAIT_OBJECT_0) {
+    log::Note(kLog, L"report still running after the wait of " + std::to_wstring(waitMs) +
+                        L" ms; it finishes on its own: " + what);
+  } else {
+    log::Note(kLog, L"report done within the wait of " + std::to_wstring(waitMs) + L" ms: " + what);
+  }
+  return true;
+}
+
+bool SendAsync(const std::wstring& url, unsigned waitMs) {
+  return RunBounded([url] { HttpGet(url, kRequestTimeoutMs); }, waitMs, url);
+}
+
+bool SendWithRetry(const std::wstring& url) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (HttpGet(url, kRequestTimeoutMs) == 0) return true;
+  }
+  log::Note(kLog, L"report failed three times: " + url);
+  return false;
+}
+
+}  // namespace lum

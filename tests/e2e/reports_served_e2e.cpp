@@ -1,0 +1,368 @@
+// What the installer reports, seen from the statistics and offer service: the
+// loopback server (tests/report_server) records every request, checks its
+// signature and opens every envelope; these tests ask it what arrived.
+//
+// Each test uses a channel of its own ("/c:rpt...") and reads only the
+// requests of that channel, so that installers of other test files that report
+// to the same server at the same time cannot disturb it. The server's answer
+// mode (ok, 302, 404, hang, drip) is set per channel.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/session_settings.h"
+#include "base/text.h"
+#include "i18n/damaged_file_message_win.h"
+#include "report/damaged_file_report_win.h"
+#include "report/http_get_win.h"
+#include "report/machine_id_win.h"
+#include "report/offer_query_win.h"
+#include "report/reports_win.h"
+#include "system/registry_win.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace lum {
+namespace {
+
+using e2e::InstallerPath;
+using e2e::ReadText;
+using e2e::RunProgram;
+
+const std::wstring kServer = LUM_REPORT_CONTROL;
+
+std::string Control(const std::wstring& request) {
+  std::string body;
+  EXPECT_EQ(0, HttpGet(kServer + request, 5000, &body)) << WideToUtf8(request);
+  return body;
+}
+
+void SetMode(const std::wstring& channel, const wchar_t* mode) {
+  Control(L"mode?m=" + std::wstring(mode) + L"&ch=" + channel);
+}
+
+std::wstring Encoded(const std::string& text) { return QueryValue(Utf8ToWide(text)); }
+
+Json::Value Requests(const std::wstring& channel) {
+  const std::string body = Control(L"requests?ch=" + channel);
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value root;
+  std::string errors;
+  EXPECT_TRUE(reader->parse(body.data(), body.data() + body.size(), &root, &errors)) << errors;
+  return root;
+}
+
+std::vector<Json::Value> OnPath(const Json::Value& requests, const std::string& path) {
+  std::vector<Json::Value> out;
+  for (const Json::Value& r : requests)
+    if (r["path"].asString() == path) out.push_back(r);
+  return out;
+}
+
+std::string Describe(const Json::Value& requests) {
+  std::string text;
+  for (const Json::Value& r : requests)
+    text += r["answered"].asString() + " " + r["signature"].asString() + " " +
+            r["target"].asString().substr(0, 200) + "\n";
+  return text;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+class ReportsE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(InstallerPath().empty()) << "LUM_INSTALLER is not set";
+    ASSERT_EQ("pong", Control(L"ping")) << "the loopback report server is not running";
+    CreateDirectoryW(dir_.c_str(), nullptr);
+  }
+  std::wstring dir_ = L"C:\\lum_e2e_reports";
+};
+
+TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
+  const std::wstring log = dir_ + L"\\fresh.log";
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, RunProgram(InstallerPath(), L"/s /log:" + log + L" /c:rptA /clientid:cid-7"));
+  printf("[figure] silent fresh install with the server answering: %.1f s\n", Seconds(started));
+  const Json::Value requests = Requests(L"rptA");
+  SCOPED_TRACE(Describe(requests));
+
+  // The offer query of the cloud-analysis step, unsigned, with the Part's keys.
+  const auto offers = OnPath(requests, "/promo/opera");
+  ASSERT_EQ(1u, offers.size());
+  for (const char* key : {"ch", "sch", "ver", "lan", "os", "mid", "time"})
+    EXPECT_TRUE(offers[0]["params"].isMember(key)) << key;
+  EXPECT_EQ("0", offers[0]["params"]["sch"].asString());
+
+  RegKey liveup;
+  std::wstring stored;
+  ASSERT_TRUE(liveup.Open(HKEY_LOCAL_MACHINE, kMidKey, KEY_QUERY_VALUE) &&
+              liveup.ReadString(L"mid", &stored));
+  const std::string mid = WideToUtf8(stored.substr(0, 32));
+
+  // The environment report: sealed, signed, every parameter present.
+  const auto environment = OnPath(requests, "/safei18n/query_env.htm");
+  ASSERT_EQ(1u, environment.size());
+  EXPECT_EQ("valid", environment[0]["signature"].asString());
+  const Json::Value& env = environment[0]["envelope"];
+  ASSERT_TRUE(env.isMember("params")) << env.toStyledString();
+  for (const char* key : {"mid", "ver", "lan", "os", "ch", "sch", "env", "vm", "parent", "company",
+                          "signature", "ui", "timestamp"})
+    EXPECT_TRUE(env["params"].isMember(key)) << key;
+  EXPECT_EQ("install", env["params"]["env"].asString());
+  EXPECT_EQ("rptA", env["params"]["ch"].asString());
+  EXPECT_EQ("0", env["params"]["sch"].asString());
+  EXPECT_EQ("en", env["params"]["lan"].asString());
+  EXPECT_EQ(0u, env["params"]["mid"].asString().rfind(mid, 0));
+  EXPECT_GT(env["params"]["mid"].asString().size(), 32u);  // the base module's identity follows
+  EXPECT_NE(std::string::npos, env["params"]["parent"].asString().find("LumBastionSetup.exe"));
+  EXPECT_GT(std::stoll(env["params"]["timestamp"].asString()), 1700000000LL);
+
+  // The result report (success form, with processor and memory) and the
+  // install report, both signed.
+  const auto ins = OnPath(requests, "/safei18n/ins.htm");
+  ASSERT_EQ(2u, ins.size());
+  int withCpu = 0;
+  for (const Json::Value& r : ins) {
+    EXPECT_EQ("valid", r["signature"].asString());
+    EXPECT_EQ(mid, r["params"]["mid"].asString().substr(0, 32));
+    EXPECT_EQ("1", r["params"]["ue"].asString());
+    for (const char* key : {"ver", "lan", "os", "ACP", "GEOID", "br", "promo_opr", "rule_opr",
+                            "param_opr", "tt_opr", "rr_opr"})
+      EXPECT_TRUE(r["params"].isMember(key)) << key;
+    if (r["params"].isMember("cpu")) {
+      ++withCpu;
+      EXPECT_EQ("0", r["params"]["rc"].asString());
+      EXPECT_TRUE(r["params"].isMember("ram"));
+    }
+  }
+  EXPECT_EQ(1, withCpu);
+
+  // The channel report of a run with a client identifier.
+  const auto channel = OnPath(requests, "/ins");
+  ASSERT_EQ(1u, channel.size());
+  EXPECT_EQ("valid", channel[0]["signature"].asString());
+  EXPECT_EQ("bn", channel[0]["params"]["ref"].asString());
+  EXPECT_EQ("rptA", channel[0]["params"]["ch"].asString());
+  EXPECT_EQ("0", channel[0]["params"]["sch"].asString());
+  EXPECT_EQ("cid-7", channel[0]["envelope"]["params"]["clientid"].asString());
+  EXPECT_EQ("install", channel[0]["envelope"]["params"]["env"].asString());
+  // Two envelopes of one process: sequences 1 and 2.
+  EXPECT_EQ(1, env["sequence"].asInt());
+  EXPECT_EQ(2, channel[0]["envelope"]["sequence"].asInt());
+
+  // The log names every request with its time-out and outcome.
+  const std::wstring text = ReadText(log);
+  for (const Json::Value& r : requests) {
+    const std::wstring url = L"http://127.0.0.1:18611" + Utf8ToWide(r["target"].asString());
+    EXPECT_NE(std::wstring::npos, text.find(L"HTTP GET, time-out 5000 ms: status 200 | " + url))
+        << r["target"].asString();
+  }
+  EXPECT_NE(std::wstring::npos, text.find(L"offer query: status 1 after "));
+  EXPECT_NE(std::wstring::npos, text.find(L"report done within the wait of 4000 ms: environment report"));
+  EXPECT_NE(std::wstring::npos, text.find(L"report done within the wait of 10000 ms: install report"));
+}
+
+// A copy of the installer whose payload archive is damaged (the run ends with
+// 117 after a failed extraction); with `emptyErrorLink` its language table's
+// "err_link" is emptied too. Empty when made, else what went wrong.
+std::wstring DamagedCopy(const std::wstring& copy, bool emptyErrorLink) {
+  std::wstring table;
+  if (emptyErrorLink) {
+    UniqueModule image(LoadLibraryExW(InstallerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!image) return L"no image";
+    HRSRC found = FindResourceW(image.Get(), MAKEINTRESOURCEW(502), L"FILE");
+    if (!found) return L"no table";
+    const auto* data = static_cast<const wchar_t*>(LockResource(LoadResource(image.Get(), found)));
+    table.assign(data, SizeofResource(image.Get(), found) / sizeof(wchar_t));
+    const size_t at = table.find(L"err_link=");
+    if (at == std::wstring::npos) return L"no err_link";
+    table.replace(at, table.find(L"\r\n", at) - at, L"err_link=");
+  }
+  if (!CopyFileW(InstallerPath().c_str(), copy.c_str(), FALSE)) return L"no copy";
+  HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
+  if (!update) return L"no update";
+  std::string archive("7z\xBC\xAF\x27\x1C this is not an archive", 32);
+  const WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  BOOL ok = UpdateResourceW(update, L"FILE", MAKEINTRESOURCEW(501), language, &archive[0],
+                            static_cast<DWORD>(archive.size()));
+  if (ok && emptyErrorLink)
+    ok = UpdateResourceW(update, L"FILE", MAKEINTRESOURCEW(502), language, &table[0],
+                         static_cast<DWORD>(table.size() * sizeof(wchar_t)));
+  return EndUpdateResourceW(update, !ok) && ok ? L"" : L"update failed";
+}
+
+TEST_F(ReportsE2E, FailedRunSendsTheErrorFormAndRetriesOnlyItThreeTimes) {
+  const std::wstring copy = dir_ + L"\\Damaged.exe";
+  ASSERT_EQ(L"", DamagedCopy(copy, false));
+  // 404 for one channel, 302 for another: both are failures, and the
+  // redirect is never followed.
+  SetMode(L"rptB", L"404");
+  SetMode(L"rptC", L"302");
+  for (const wchar_t* channel : {L"rptB", L"rptC"}) {
+    const std::wstring log = dir_ + L"\\" + channel + L".log";
+    EXPECT_EQ(117, RunProgram(copy, L"/s /BNinstall /log:" + log + L" /c:" + channel));
+    const Json::Value requests = Requests(channel);
+    SCOPED_TRACE(Describe(requests));
+    const auto errors = OnPath(requests, "/safei18n/ins_err.htm");
+    ASSERT_EQ(3u, errors.size());  // three attempts, each refused
+    for (const Json::Value& r : errors) {
+      EXPECT_EQ("valid", r["signature"].asString());
+      const std::string target = r["target"].asString();
+      EXPECT_EQ(0u, target.rfind("/safei18n/ins_err.htm?id=117&mid=", 0)) << target;
+      EXPECT_NE(std::string::npos, target.find("&rc=117&&uz_err=1&ref=bn&toat=v1&madt=")) << target;
+      for (const char* key : {"ver", "lan", "os", "ch", "sch", "lver", "mver", "ledition", "ri",
+                              "si", "ad"})
+        EXPECT_TRUE(r["params"].isMember(key)) << key;
+      EXPECT_EQ("0", r["params"]["sch"].asString());
+      EXPECT_EQ("10.0.0.1", r["params"]["mver"].asString());
+    }
+    // The environment report is sent once: it is not retried.
+    EXPECT_EQ(1u, OnPath(requests, "/safei18n/query_env.htm").size());
+    EXPECT_TRUE(OnPath(requests, "/safei18n/ins.htm").empty());
+    const std::wstring text = ReadText(log);
+    const std::wstring status =
+        std::wstring(L"status ") + (channel == std::wstring(L"rptB") ? L"404" : L"302");
+    // The offer query, the environment report and the three attempts.
+    EXPECT_EQ(5u, e2e::Count(text, status)) << WideToUtf8(text);
+    EXPECT_NE(std::wstring::npos, text.find(L"report failed three times"));
+  }
+}
+
+TEST_F(ReportsE2E, EmptyErrorLinkSendsNoFailureReport) {
+  const std::wstring copy = dir_ + L"\\NoErrLink.exe";
+  ASSERT_EQ(L"", DamagedCopy(copy, true));
+  const std::wstring log = dir_ + L"\\noerrlink.log";
+  EXPECT_EQ(117, RunProgram(copy, L"/s /BNinstall /log:" + log + L" /c:rptD"));
+  const Json::Value requests = Requests(L"rptD");
+  SCOPED_TRACE(Describe(requests));
+  EXPECT_EQ(1u, OnPath(requests, "/safei18n/query_env.htm").size());  // the run did report
+  EXPECT_TRUE(OnPath(requests, "/safei18n/ins_err.htm").empty());
+  EXPECT_EQ(1u, requests.size() - OnPath(requests, "/promo/opera").size());
+  EXPECT_NE(std::wstring::npos, ReadText(log).find(L"failure 117 not reported"));
+}
+
+// Runs in a child process (a death test), where the process-wide offer query
+// and report parameters are still unasked: `check` gets the outcome and
+// returns what is wrong, empty when all is right.
+template <typename Check>
+void InFreshProcess(const wchar_t* channel, const wchar_t* sessionChannel, Check check) {
+  EXPECT_EXIT(
+      {
+        reportChannel = channel;
+        Session().channel = sessionChannel;
+        const std::string wrong = check();
+        if (!wrong.empty()) fprintf(stderr, "%s\n", wrong.c_str());
+        fflush(stderr);
+        ExitProcess(wrong.empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+std::string OfferState(const OfferOutcome& o) {
+  const SessionSettings& s = Session();
+  return "status " + std::to_string(o.status) + " after " + std::to_string(o.elapsedMs) +
+         " ms, offerMode " + std::to_string(s.offerMode) + ", checked " +
+         std::to_string(s.offerChecked) + ", valueA " + std::to_string(s.offerValueA) +
+         ", valueB " + std::to_string(s.offerValueB);
+}
+
+TEST_F(ReportsE2E, OfferServerThatNeverFinishesGivesMinus3AfterTheWait) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  // A server that never finishes its answer: the 7,000 ms wait ends first.
+  SetMode(L"rptE", L"drip");
+  const auto started = std::chrono::steady_clock::now();
+  InFreshProcess(L"rptE", L"101", [] {
+    const OfferOutcome o = QueryOffer(true);
+    const SessionSettings& s = Session();
+    const bool ok = o.status == kOfferTimedOut && s.offerMode == 2 && s.offerChecked &&
+                    s.offerValueB == kOfferTimedOut && o.elapsedMs >= kOfferWaitMs - 20;
+    return ok ? std::string() : OfferState(o);
+  });
+  printf("[figure] child process asking a server that never finishes its answer: %.1f s\n",
+         Seconds(started));
+  EXPECT_EQ(1u, Requests(L"rptE").size());
+
+}
+
+TEST_F(ReportsE2E, OfferQueryStatusesAndWhatTheyMakeOfTheOffer) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  Control(L"offer?ch=rptF&body=" + Encoded("<html>not an answer</html>"));
+  InFreshProcess(L"rptF", L"7", [] {
+    const OfferOutcome o = QueryOffer(true);
+    const SessionSettings& s = Session();
+    const bool ok = o.status == kOfferUnparsable && s.offerMode == 2 && !s.offerChecked &&
+                    s.offerValueB == kOfferUnparsable;
+    return ok ? std::string() : OfferState(o);
+  });
+
+  Control(L"offer?ch=rptG&body=" + Encoded(R"({"value": 1, "checked": 1})"));
+  InFreshProcess(L"rptG", L"101", [] {
+    const OfferOutcome o = QueryOffer(true);
+    const SessionSettings& s = Session();
+    const bool ok = o.status == 1 && s.offerMode == 1 && s.offerChecked && s.offerValueB == 1 &&
+                    s.offerValueA == static_cast<int32_t>(o.elapsedMs);
+    return ok ? std::string() : OfferState(o);
+  });
+
+  Control(L"offer?ch=rptH&body=" + Encoded(R"({"value": 0, "checked": 1})"));
+  SetMode(L"rptI", L"404");
+  for (const wchar_t* channel : {L"rptH", L"rptI"}) {
+    InFreshProcess(channel, L"101", [channel] {
+      const OfferOutcome o = QueryOffer(true);
+      const SessionSettings& s = Session();
+      // "off" switches the offer off; a 404 is no answer at all.
+      const bool ok = channel == std::wstring(L"rptH")
+                          ? o.status == 0 && s.offerMode == 0 && !s.offerChecked
+                          : o.status == kOfferBadStatus && s.offerMode == 2 && s.offerChecked;
+      return ok ? std::string() : OfferState(o);
+    });
+  }
+}
+
+TEST_F(ReportsE2E, DamagedFileMessageReportsTheAnswer) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  InFreshProcess(L"rptJ", L"rptJ", [] {
+    DamagedFilePrompt prompt = DamagedFilePromptWithReport();
+    prompt.showBox = [](HWND, const std::wstring&, const std::wstring&) { return IDNO; };
+    prompt.openAddress = [](const std::wstring&) { return false; };
+    ShowDamagedFileMessage(nullptr, L"C:\\lum_e2e_reports\\nowhere", L"C:\\x\\ZVSafeMain.exe", prompt);
+    return std::string();
+  });
+  const auto events = OnPath(Requests(L"rptJ"), "/safei18n/nosign.htm");
+  ASSERT_EQ(1u, events.size());
+  EXPECT_EQ("valid", events[0]["signature"].asString());
+  EXPECT_EQ("ZVSafeMain.exe", events[0]["params"]["f"].asString());
+  EXPECT_EQ("n", events[0]["params"]["re"].asString());
+  for (const char* key : {"mid", "ver", "lan", "os"})
+    EXPECT_FALSE(events[0]["params"][key].asString().empty()) << key;
+}
+
+TEST_F(ReportsE2E, ServerThatNeverAnswersDelaysTheRunOnlyByTheBoundedWaits) {
+  // Every request of this channel is accepted and never answered.
+  SetMode(L"rptK", L"hang");
+  const std::wstring log = dir_ + L"\\hang.log";
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, RunProgram(InstallerPath(), L"/s /log:" + log + L" /c:rptK /clientid:cid-8"));
+  printf("[figure] silent reinstall against a server that never answers: %.1f s\n",
+         Seconds(started));
+  const std::wstring text = ReadText(log);
+  // Each request ended by its own 5 s time-out, or was left behind by its wait.
+  EXPECT_EQ(0u, e2e::Count(text, L"status 200"));
+  EXPECT_LE(4u, e2e::Count(text, L"HTTP GET, time-out 5000 ms: failed") +
+                    e2e::Count(text, L"HTTP GET, time-out 5000 ms: timed out"))
+      << WideToUtf8(text);
+  EXPECT_NE(std::wstring::npos, text.find(L"report still running after the wait of 4000 ms"));
+  EXPECT_NE(std::wstring::npos, text.find(L"report still running after the wait of 10000 ms"));
+}
+
+}  // namespace
+}  // namespace lum

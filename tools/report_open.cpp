@@ -1,0 +1,211 @@
+// Host tool: the statistics service's keys and the opening of what the
+// installer sends them.
+//
+//   report_open keygen <key-file> <header.h>
+//       Creates the key file when it is missing or unusable (kept otherwise,
+//       so rebuilds stay stable) and writes the header the installer is built
+//       with: the service's public key, the fixed nonce and the masked URL
+//       signature suffix. The header is rewritten only when its text changes.
+//   report_open open <key-file> <v611-value> [expected-sequence]
+//       Opens a URL-encoded envelope; prints "sequence=<n>" and the clear
+//       text on two lines. Exit 1 with the reason on stderr when refused.
+//   report_open open-link <key-file> <query-text>
+//       Opens the URL-encoded Base64 query text of a referral link (a libsodium
+//       sealed box for the service's public key) and prints it.
+//   report_open show <key-file>
+//       Prints the key file's public values (public key as Base64 for a
+//       language table's "key", the signature suffix in hex).
+//
+// The key file holds one "name=hex" line each for service_secret (32 bytes),
+// service_public (32), nonce (24) and signature_suffix (13).
+// Exit 2 for usage errors and files that cannot be read or written.
+#include <sodium.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "base/base64.h"
+#include "base/text.h"
+#include "tools/envelope_open.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitError = 2;
+constexpr size_t kSuffixBytes = 13;
+
+std::string Hex(const uint8_t* data, size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < size; ++i) {
+    out += kDigits[data[i] >> 4];
+    out += kDigits[data[i] & 15];
+  }
+  return out;
+}
+
+bool Unhex(const std::string& text, std::string* out) {
+  if (text.size() % 2 != 0) return false;
+  out->clear();
+  for (size_t i = 0; i < text.size(); i += 2) {
+    unsigned value = 0;
+    if (sscanf(text.substr(i, 2).c_str(), "%2x", &value) != 1) return false;
+    *out += static_cast<char>(value);
+  }
+  return true;
+}
+
+struct Keys {
+  uint8_t secret[32];
+  uint8_t pub[32];
+  uint8_t nonce[24];
+  uint8_t suffix[kSuffixBytes];
+};
+
+bool LoadKeys(const std::string& path, Keys* keys) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::map<std::string, std::string> values;
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+    std::string bytes;
+    if (!Unhex(line.substr(eq + 1), &bytes)) return false;
+    values[line.substr(0, eq)] = bytes;
+  }
+  auto take = [&values](const char* name, uint8_t* out, size_t size) {
+    auto it = values.find(name);
+    if (it == values.end() || it->second.size() != size) return false;
+    memcpy(out, it->second.data(), size);
+    return true;
+  };
+  if (!take("service_secret", keys->secret, 32) || !take("service_public", keys->pub, 32) ||
+      !take("nonce", keys->nonce, 24) || !take("signature_suffix", keys->suffix, kSuffixBytes))
+    return false;
+  uint8_t derived[32];
+  crypto_scalarmult_base(derived, keys->secret);
+  return memcmp(derived, keys->pub, 32) == 0;
+}
+
+bool MakeKeys(const std::string& path, Keys* keys) {
+  randombytes_buf(keys->secret, sizeof(keys->secret));
+  crypto_scalarmult_base(keys->pub, keys->secret);
+  randombytes_buf(keys->nonce, sizeof(keys->nonce));
+  // The suffix is text of letters and digits, as the service holds it.
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (size_t i = 0; i < kSuffixBytes; ++i)
+    keys->suffix[i] = static_cast<uint8_t>(kChars[randombytes_uniform(sizeof(kChars) - 1)]);
+  std::ofstream out(path, std::ios::trunc);
+  out << "# Keys of the statistics service this build reports to (test and demo build).\n"
+      << "service_secret=" << Hex(keys->secret, 32) << "\n"
+      << "service_public=" << Hex(keys->pub, 32) << "\n"
+      << "nonce=" << Hex(keys->nonce, 24) << "\n"
+      << "signature_suffix=" << Hex(keys->suffix, kSuffixBytes) << "\n";
+  return static_cast<bool>(out.flush());
+}
+
+std::string ByteList(const uint8_t* data, size_t size) {
+  std::ostringstream out;
+  for (size_t i = 0; i < size; ++i) {
+    char item[8];
+    snprintf(item, sizeof(item), "0x%02x,", data[i]);
+    out << (i % 12 == 0 ? "\n    " : " ") << item;
+  }
+  return out.str();
+}
+
+std::string HeaderText(const Keys& keys) {
+  // The suffix never appears in the image as it is: each byte is stored
+  // XORed with a mask byte and put together when a URL is signed.
+  uint8_t mask[kSuffixBytes];
+  uint8_t masked[kSuffixBytes];
+  crypto_generichash(mask, sizeof(mask), keys.pub, sizeof(keys.pub), keys.nonce,
+                     sizeof(keys.nonce));
+  for (size_t i = 0; i < kSuffixBytes; ++i) masked[i] = keys.suffix[i] ^ mask[i];
+  std::ostringstream out;
+  out << "// Generated by report_open keygen: the statistics service this build reports to.\n"
+      << "#pragma once\n#include <cstdint>\n\nnamespace lum {\n"
+      << "constexpr uint8_t kReportServicePublicKey[32] = {" << ByteList(keys.pub, 32) << "};\n"
+      << "constexpr uint8_t kReportNonce[24] = {" << ByteList(keys.nonce, 24) << "};\n"
+      << "constexpr uint8_t kSignatureSuffixMasked[13] = {" << ByteList(masked, 13) << "};\n"
+      << "constexpr uint8_t kSignatureSuffixMask[13] = {" << ByteList(mask, 13) << "};\n"
+      << "}  // namespace lum\n";
+  return out.str();
+}
+
+int Keygen(const std::string& keyPath, const std::string& headerPath) {
+  Keys keys;
+  if (!LoadKeys(keyPath, &keys) && !MakeKeys(keyPath, &keys)) {
+    fprintf(stderr, "report_open: cannot write %s\n", keyPath.c_str());
+    return kExitError;
+  }
+  const std::string header = HeaderText(keys);
+  std::ifstream existing(headerPath);
+  std::stringstream current;
+  current << existing.rdbuf();
+  if (current.str() == header) return kExitOk;
+  std::ofstream out(headerPath, std::ios::trunc);
+  out << header;
+  return out.flush() ? kExitOk : kExitError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (sodium_init() < 0) return kExitError;
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "keygen" && argc == 4) return Keygen(argv[2], argv[3]);
+  Keys keys;
+  if (argc < 3 || !LoadKeys(argv[2], &keys)) {
+    fprintf(stderr, "usage: report_open keygen|open|open-link|show <key-file> ... (key file unusable?)\n");
+    return kExitError;
+  }
+  if (command == "show" && argc == 3) {
+    const std::string pub(reinterpret_cast<const char*>(keys.pub), 32);
+    printf("public_key_base64=%s\nsignature_suffix=%s\n", lum::EncodeBase64(pub).c_str(),
+           Hex(keys.suffix, kSuffixBytes).c_str());
+    return kExitOk;
+  }
+  if (command == "open" && (argc == 4 || argc == 5)) {
+    std::string envelope;
+    const std::string base64 = lum::UrlDecodeReport(argv[3]);
+    if (base64.empty() || !lum::DecodeBase64(lum::Utf8ToWide(base64), envelope)) {
+      fprintf(stderr, "refused: encoding\n");
+      return kExitRefused;
+    }
+    const int expected = argc == 5 ? atoi(argv[4]) : -1;
+    lum::OpenedEnvelope opened;
+    std::string why;
+    if (!lum::OpenEnvelope(envelope, keys.secret, keys.nonce, expected, &opened, &why)) {
+      fprintf(stderr, "refused: %s\n", why.c_str());
+      return kExitRefused;
+    }
+    printf("sequence=%u\n%s\n", opened.sequence, opened.clear.c_str());
+    return kExitOk;
+  }
+  if (command == "open-link" && argc == 4) {
+    std::string sealed;
+    const std::string base64 = lum::UrlDecodeReport(argv[3]);
+    if (base64.empty() || !lum::DecodeBase64(lum::Utf8ToWide(base64), sealed) ||
+        sealed.size() <= crypto_box_SEALBYTES) {
+      fprintf(stderr, "refused: encoding\n");
+      return kExitRefused;
+    }
+    std::string clear(sealed.size() - crypto_box_SEALBYTES, '\0');
+    if (crypto_box_seal_open(reinterpret_cast<uint8_t*>(&clear[0]),
+                             reinterpret_cast<const uint8_t*>(sealed.data()), sealed.size(),
+                             keys.pub, keys.secret) != 0) {
+      fprintf(stderr, "refused: sealed box\n");
+      return kExitRefused;
+    }
+    printf("%s\n", clear.c_str());
+    return kExitOk;
+  }
+  fprintf(stderr, "usage: report_open keygen|open|open-link|show <key-file> ...\n");
+  return kExitError;
+}
