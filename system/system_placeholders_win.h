@@ -1,27 +1,15 @@
-// Services and drivers, shortcuts and the uninstall entry, and the restart
-// that the install run and start-up call. Not built yet: each logs so and
-// answers "not done"; none of them fails the install.
+// Shortcuts and the uninstall entry, and the restart that the install run
+// and start-up call. Not built yet: each logs so and answers "not done";
+// none of them fails the install.
 #pragma once
 #include <string>
 
 namespace lum {
 
 bool RestartWindows();
-bool IsActiveDefenseLaunchProtected();
-bool WaitActiveDefenseExit();
-// The driver pass; `afterEntry(i)` is called after entry i (0-based) ran.
-bool RunDriverPass(const std::wstring& installDir, void (*afterEntry)(int index, void* context),
-                   void* context);
 // Start-menu and desktop shortcuts with the uninstall entry: 0 or the error
 // code of the uninstall key.
 long CreateShortcuts(const std::wstring& installDir);
 bool RegisterContextMenu(const std::wstring& installDir);
-bool InstallProtectedService();
-bool BringUpActiveDefense();
-bool EnableFlightSigning();
-bool SetQualityCompatFlag();
-// Switches the product's self-protection off for the install folder; false
-// when the tool could not be started or refused.
-bool DisableSelfProtection(const std::wstring& installDir);
 
 }  // namespace lum
