@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "system/registry_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -81,6 +82,22 @@ inline size_t Count(const std::wstring& text, const std::wstring& needle) {
   size_t n = 0;
   for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
   return n;
+}
+
+// A registry value as the tests compare it: "<none>" / `missing` when absent.
+inline std::wstring RegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                              RegView view = RegView::kDefault) {
+  RegKey reg;
+  std::wstring value;
+  if (!reg.Open(root, key, KEY_QUERY_VALUE, view) || !reg.ReadString(name, &value)) return L"<none>";
+  return value;
+}
+
+inline DWORD RegDword(HKEY root, const std::wstring& key, const std::wstring& name,
+                      DWORD missing = 0xDEAD, RegView view = RegView::kDefault) {
+  RegKey reg;
+  DWORD value = 0;
+  return reg.Open(root, key, KEY_QUERY_VALUE, view) && reg.ReadDword(name, &value) ? value : missing;
 }
 
 }  // namespace e2e

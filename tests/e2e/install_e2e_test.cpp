@@ -24,6 +24,8 @@ namespace {
 
 using e2e::InstallerPath;
 using e2e::ReadBytes;
+using e2e::RegDword;
+using e2e::RegString;
 using e2e::RunProgram;
 using e2e::TempFolder;
 
@@ -40,20 +42,6 @@ std::wstring Profile(const std::wstring& file, const wchar_t* section, const wch
   wchar_t value[256] = {};
   GetPrivateProfileStringW(section, key, L"", value, 255, file.c_str());
   return value;
-}
-
-std::wstring RegString(HKEY root, const std::wstring& key, const std::wstring& name,
-                       RegView view = RegView::kDefault) {
-  RegKey reg;
-  std::wstring value;
-  if (!reg.Open(root, key, KEY_QUERY_VALUE, view) || !reg.ReadString(name, &value)) return L"<none>";
-  return value;
-}
-
-DWORD RegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD missing = 0xDEAD) {
-  RegKey reg;
-  DWORD value = 0;
-  return reg.Open(root, key, KEY_QUERY_VALUE) && reg.ReadDword(name, &value) ? value : missing;
 }
 
 // Every file left in the work folders of earlier runs ("%TEMP%\Lum_install_*").
