@@ -51,6 +51,13 @@ q 'HKLM\Software\LumBastion\UserProfile'
 q 'HKLM\Software\LumBastion\ActiveProtection' mode
 q 'HKLM\Software\LumSafe\Coop' insttime
 echo
+echo "-- services --"
+for svc in ZVActiveDefense ZVProtected LumAvFlt Lumnetmon; do
+  state=$(wine sc query "$svc" 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p')
+  printf '%-16s %s\n' "$svc" "${state:-not registered}"
+done
+wine reg query 'HKLM\System\CurrentControlSet\Services\ZVActiveDefense' 2>/dev/null | tr -d '\r' | grep -E 'REG_' || true
+echo
 echo "-- left behind in work folders (%TEMP%\\Lum_install_*) --"
 find "$prefix/drive_c/users" -path '*Temp/Lum_install_*' -type f 2>/dev/null | sed "s|$prefix/drive_c/|C:/|" || true
 echo
