@@ -1,7 +1,7 @@
 // The protected service on a prefix that reports Windows 10 1709 or later:
 // registered from its record by "safemon\WscReg.exe", started with
-// "install" and waited for through its finish event; on a reinstall the
-// running instance is let go first (its stop event) and started again.
+// "install" and waited for through its finish event, on a first install and
+// again on a reinstall.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -59,8 +59,8 @@ TEST_F(ProtectedServiceE2eTest, RegisteredStartedAndAwaitedOnWindows10AndAgainOn
   // Active defense comes up after it.
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(L"ZVActiveDefense"));
 
-  // The reinstall finds the service running: the registrar asks it to stop,
-  // and the installer starts it again once it has gone.
+  // The reinstall's action script has the registrar remove the service
+  // first; it is registered and started again.
   ForgetCalls();
   ASSERT_EQ(0, Install()) << WideToUtf8(Log());
   EXPECT_EQ(L"install;", Calls(L"safemon\\WscReg.exe!service"));
