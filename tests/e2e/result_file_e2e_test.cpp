@@ -42,11 +42,11 @@ std::set<std::string> Members(const Json::Value& root) {
   return names;
 }
 
-// Files in `folder` whose names start with `prefix` (temporary result files).
-int CountFiles(const std::wstring& folder, const std::wstring& prefix) {
+// Files in `folder` matching `pattern` (temporary result files).
+int CountFiles(const std::wstring& folder, const std::wstring& pattern) {
   int n = 0;
   WIN32_FIND_DATAW data;
-  UniqueFindHandle find(FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &data));
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\" + pattern).c_str(), &data));
   if (!find) return 0;
   do ++n;
   while (FindNextFileW(find.Get(), &data));
@@ -93,7 +93,7 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ("en", first["language"].asString());
   EXPECT_TRUE(first["durationMs"].isUInt64());
   EXPECT_GT(first["durationMs"].asUInt64(), 0u);
-  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+  EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
 
   // A reinstall while a changed product file is held open: it is replaced
   // at the next restart, and the result says a restart is required.
@@ -121,7 +121,7 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   Json::Value refused = ReadJson(result_);
   EXPECT_EQ(105, refused["exitCode"].asInt()) << ReadBytes(result_);
   EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].asString());
-  EXPECT_EQ(0, CountFiles(download_, L"result.json."));
+  EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
 }
 
 TEST_F(ResultFileE2eTest, UnwritableResultPathDoesNotChangeTheExitCode) {
