@@ -13,12 +13,13 @@
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
 #include "install/restart_offer_win.h"
+#include "install/self_protection_win.h"
 #include "report/offer_query_win.h"
 #include "report/reports_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
-#include "system/system_placeholders_win.h"
+#include "system/self_protection_device_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_placeholders_win.h"
 
@@ -27,8 +28,6 @@ namespace lum {
 namespace {
 
 constexpr const wchar_t* kDeepScanKey = L"SOFTWARE\\LumBastion\\DeepScan";
-constexpr const wchar_t* kSelfProtectionDevice = L"\\\\.\\LumSelfProtection";
-constexpr DWORD kSelfProtectionQuery = 0x22204C;
 
 const wchar_t* CloudText(CloudAnalysisDefault value) {
   switch (value) {
@@ -66,15 +65,7 @@ void DecideSilentCloudDefault() {
 // The self-protection driver vouches for this process; a driver that cannot
 // be opened (not installed) vouches, a driver that cannot answer does not.
 bool SelfProtectionVouches() {
-  UniqueFileHandle device(::CreateFileW(kSelfProtectionDevice, GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!device) return true;
-  DWORD pid = ::GetCurrentProcessId();
-  DWORD answer = 0;
-  DWORD returned = 0;
-  const bool asked = ::DeviceIoControl(device.Get(), kSelfProtectionQuery, &pid, sizeof(pid),
-                                       &answer, sizeof(answer), &returned, nullptr) != FALSE;
-  return asked && returned == sizeof(answer) && answer != 0;
+  return AskSelfProtectionDriver() != SelfProtectionAnswer::kRefused;
 }
 
 bool InstalledOlderThan10() {

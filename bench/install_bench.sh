@@ -109,9 +109,23 @@ else
 fi
 echo
 
-# --- (c) fixed waits ---
-echo "(c) fixed waits"
+# --- (c) waits the install is told to make, and the installer's own work ---
+echo "(c) prescribed waits (each named in the log) and the installer's own work"
 if [ -s "$log" ]; then
+  # "prescribed wait <ms> ms: <name>" lines; the silent run's quit delay
+  # comes after the install body, inside the installer's elapsed time too.
+  waits_ms=$(tr -d '\r' <"$log" | sed -n 's/.*prescribed wait \([0-9]*\) ms: \(.*\)$/\1\t\2/p' |
+    awk -F '\t' '{ total[$2] += $1; count[$2]++; sum += $1 }
+      END { for (n in total) printf "    %7d ms  %s (%d)\n", total[n], n, count[n] > "/dev/stderr"; print sum + 0 }' 2>"$dir.waits")
+  sort -k3 "$dir.waits"
+  echo "    prescribed waits together: $waits_ms ms"
+  if [ -n "$install_ms" ]; then
+    own_ms=$((install_ms - waits_ms))
+    echo "    installer's own work: $own_ms ms (elapsed $install_ms ms less the waits)"
+    [ "${base_ms:-0}" -gt 0 ] &&
+      echo "    own work / baseline: $(awk -v a="$own_ms" -v b="$base_ms" 'BEGIN { printf "%.2f", a / b }')" \
+           "(goal: at most 1.25)"
+  fi
   # Log lines start "YYYY-MM-DD HH:MM:SS.mmm" (no {n} in the pattern: mawk
   # lacks it); a gap of 900 ms or more between
   # two lines is time the installer spent waiting (or in one long step).

@@ -14,6 +14,11 @@ bool RemoveOldFirefoxExtension() {
   return false;
 }
 
+bool RefreshFirefoxExtension() {
+  LogNotBuilt(L"browser extension refresh", "install");
+  return false;
+}
+
 void SetIntroFlags() { LogNotBuilt(L"introduction flags", "install"); }
 
 bool PartnerOfferAccepted() { return false; }

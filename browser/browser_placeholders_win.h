@@ -8,6 +8,8 @@ namespace lum {
 // Opens `url` through the product's utility module with lowered rights.
 bool OpenLinkWithLoweredRights(const std::wstring& url);
 bool RemoveOldFirefoxExtension();
+// The Firefox extension's registration, renewed in the driver pass.
+bool RefreshFirefoxExtension();
 void SetIntroFlags();
 bool PartnerOfferAccepted();
 // Partner-offer mode for the session's promotion list (2: left to the installer).

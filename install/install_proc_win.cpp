@@ -11,11 +11,14 @@
 #include "app/session_settings.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
+#include "base/prescribed_wait.h"
 #include "base/text.h"
 #include "browser/browser_placeholders_win.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
+#include "install/active_defense_win.h"
 #include "install/config_files_win.h"
+#include "install/driver_pass_win.h"
 #include "install/install_placeholders_win.h"
 #include "install/installed_product_win.h"
 #include "install/pre_install_checks_win.h"
@@ -24,6 +27,7 @@
 #include "install/scan_engine_win.h"
 #include "install/shortcut_pass_win.h"
 #include "install/progress.h"
+#include "install/protected_service_win.h"
 #include "install/settings_backup.h"
 #include "install/shell_win.h"
 #include "payload/archive_extract_win.h"
@@ -31,10 +35,10 @@
 #include "report/reports_win.h"
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
+#include "system/product_handshake_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
-#include "system/system_placeholders_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "vendor/vendor_placeholders_win.h"
@@ -47,7 +51,6 @@ constexpr const char* kLog = "install";
 constexpr const wchar_t* kExtractFolder = L"temp_files";
 constexpr const wchar_t* kMuiCacheKey =
     L"Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
-constexpr const wchar_t* kReadinessMutex = L"Global\\080F7E03-AC50-4949-AACA-E79F82D3099F__";
 constexpr const wchar_t* kMonitorClass = L"ZLumSafeMonClass";
 constexpr UINT kMonitorMessage = 0x416;
 constexpr WPARAM kMonitorCommand = 206;
@@ -185,7 +188,10 @@ void CInstallProc::OnStartCommand(wchar_t* folder) {
 bool CInstallProc::RunSilent() {
   installDir_ = Session().installDir;
   if (installDir_.empty()) return false;
-  if (!silentHandler_.Create(false)) return false;
+  // A silent reinstall holds off log-off and shut-down until its files are
+  // in place; a first install has nothing to lose by being cut off.
+  const bool updatePrompts = Session().productInstalled && Session().silent;
+  if (!silentHandler_.Create(updatePrompts)) return false;
   UniqueHandle body(::CreateThread(nullptr, 0, &CInstallProc::SilentBody, this, 0, nullptr));
   if (!body) {
     errorCode_ = kExitWorkerThread;
@@ -330,6 +336,7 @@ void CInstallProc::CopyLanguageFiles() {
 
 void CInstallProc::WaitForActiveDefense() {
   ReportProgress(95, 100);
+  PrescribedWait wait(kLog, L"after-install wait for ZVActiveDefense.exe");
   SleepMs(1000);
   for (int i = 0; i < 5; ++i) {
     DWORD id = 0;
@@ -398,7 +405,6 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   CollectInstalledProductFacts();
   ApplyFontRules(session.table);
   RunDriverPass(p, &DriverPassProgress, this);                   // 17, 18
-  RaiseRebootNeededForRestartAtom();
   CreateShortcuts(p);
   ReportProgress(86, 100);
   RegisterContextMenu(p, session.productInstalled);              // 19
@@ -422,8 +428,8 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     log::Action(kLog, L"start with /flightsigning", saver,
                 started ? 0 : static_cast<long>(::GetLastError()));
   }
-  if (IsAtLeastBuild(L"10.0.16299")) InstallProtectedService(); // 24
-  if (!BringUpActiveDefense()) SetRebootNeeded();                // 25
+  if (IsAtLeastBuild(L"10.0.16299")) InstallProtectedService(p); // 24
+  if (!BringUpActiveDefense(p)) SetRebootNeeded();               // 25
   WaitForActiveDefense();                                        // 26
   if (notifySafeMon_) {                                          // 27
     if (HWND monitor = ::FindWindowW(kMonitorClass, nullptr)) {
@@ -449,10 +455,9 @@ void CInstallProc::Completion() {
   facts.extractionFailed = ExtractionFailed();
   SendInstallReports(facts, 10000);
   if (!session.showProduct) return;
+  PrescribedWait wait(kLog, L"active defense readiness before the product starts");
   for (int attempt = 0; attempt < 30; ++attempt) {
-    UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, kReadinessMutex));
-    const DWORD error = ::GetLastError();
-    if (mutex || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
+    if (IsActiveDefenseReady()) {
       log::Note(kLog, L"active defense ready");
       return;
     }

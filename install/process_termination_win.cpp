@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "base/install_log.h"
+#include "base/prescribed_wait.h"
 #include "install/process_table.h"
 #include "system/win_handle_win.h"
 #include "tray/tray_requests_win.h"
@@ -106,7 +107,7 @@ void CloseProductPrograms() {
                   posted ? 0 : static_cast<long>(GetLastError()));
     }
   }
-  Sleep(1000);
+  PrescribedSleep(kLog, L"product windows to close", 1000);
   bool ended = EndIfRunning(L"ZVSafeMain.exe");
   if (HWND monitor = FindWindowW(kMonitorClass, nullptr)) {
     // The monitor's icon would stay in the notification area after its
@@ -119,7 +120,7 @@ void CloseProductPrograms() {
     log::Action(kLog, L"remove monitor icon", kMonitorClass, removed ? 0 : 1);
   }
   ended |= EndIfRunning(L"ZVSafeTray.exe");
-  if (ended) Sleep(2000);
+  if (ended) PrescribedSleep(kLog, L"ended product programs to let go", 2000);
 }
 
 int EndProcessesUnder(const std::wstring& folder, DWORD waitMs) {

@@ -11,7 +11,7 @@
 #include "report/report_placeholders_win.h"
 #include "system/app_registration_win.h"
 #include "system/registry_win.h"
-#include "system/system_placeholders_win.h"
+#include "system/flight_signing_win.h"
 #include "system/windows_version_win.h"
 #include "vendor/vendor_placeholders_win.h"
 

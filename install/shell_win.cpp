@@ -5,6 +5,7 @@
 #include <map>
 
 #include "base/install_log.h"
+#include "base/prescribed_wait.h"
 #include "base/text.h"
 #include "install/process_termination_win.h"
 #include "system/file_ops_win.h"
@@ -195,7 +196,9 @@ void CShell::EndProcessesUnderInstallFolder(unsigned waitMs) {
 
 bool CShell::EndAllProcesses(const std::wstring& program) { return lum::EndAllProcesses(program); }
 
-void CShell::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+void CShell::Sleep(unsigned milliseconds) {
+  PrescribedSleep(kLog, L"action script: after ending a program", milliseconds);
+}
 
 bool CShell::RunHiddenAndWait(const std::wstring& program, const std::wstring& commandLine) {
   STARTUPINFOW startup = {};

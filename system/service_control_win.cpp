@@ -8,12 +8,12 @@ namespace {
 
 constexpr const char* kLog = "service";
 
-struct ScHandleTraits {
-  using Handle = SC_HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::CloseServiceHandle(h); }
+// Launch protection (configuration level 12); older SDK headers lack both.
+constexpr DWORD kConfigLaunchProtected = 12;
+constexpr DWORD kLaunchProtectedAntimalwareLight = 3;
+struct LaunchProtectedInfo {
+  DWORD dwLaunchProtected;
 };
-using UniqueScHandle = UniqueWinHandle<ScHandleTraits>;
 
 }  // namespace
 
@@ -39,9 +39,16 @@ void StopAndDeleteService(const std::wstring& name, bool stopFirst) {
     if (ControlService(service.Get(), SERVICE_CONTROL_STOP, &status)) {
       log::Action(kLog, L"stop service", name, 0);
       Sleep(1000);
+      DWORD waited = 1000;
       while (QueryServiceStatus(service.Get(), &status) &&
              status.dwCurrentState == SERVICE_STOP_PENDING) {
+        if (waited >= kStopPendingLimitMs) {
+          log::Action(kLog, L"service still stopping: deleting it anyway", name,
+                      ERROR_SERVICE_REQUEST_TIMEOUT);
+          break;
+        }
         Sleep(1000);
+        waited += 1000;
       }
     } else {
       log::Action(kLog, L"stop service", name, static_cast<long>(GetLastError()));
@@ -66,6 +73,30 @@ bool MarkServiceForRemoval(const std::wstring& name) {
   const bool ok = key.WriteDword(L"Start", SERVICE_DISABLED) && key.WriteDword(L"DeleteFlag", 1);
   log::Action(kLog, L"mark for removal at restart", name, ok ? 0 : 1);
   return ok;
+}
+
+bool IsServiceLaunchProtected(const std::wstring& name) {
+  UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return false;
+  UniqueScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG));
+  if (!service) return false;
+  LaunchProtectedInfo info = {};
+  DWORD needed = 0;
+  if (!QueryServiceConfig2W(service.Get(), kConfigLaunchProtected, reinterpret_cast<BYTE*>(&info),
+                            sizeof(info), &needed))
+    return false;
+  return info.dwLaunchProtected == kLaunchProtectedAntimalwareLight;
+}
+
+DWORD StartServiceWithArgument(SC_HANDLE service, const wchar_t* argument) {
+  const wchar_t* arguments[1] = {argument};
+  return StartServiceW(service, 1, arguments) ? 0 : GetLastError();
+}
+
+bool SetServiceDescription(SC_HANDLE service, const std::wstring& description) {
+  std::wstring text = description;
+  SERVICE_DESCRIPTIONW info = {&text[0]};
+  return ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &info) != FALSE;
 }
 
 }  // namespace lum

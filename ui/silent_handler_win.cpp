@@ -2,6 +2,7 @@
 
 #include "app/session_settings.h"
 #include "base/install_log.h"
+#include "base/prescribed_wait.h"
 #include "system/windows_version_win.h"
 
 namespace lum {
@@ -26,10 +27,37 @@ void CopyText(wchar_t* target, size_t capacity, const std::wstring& text) {
   target[n] = L'\0';
 }
 
+// The session-end block calls exist from Vista on only; they are looked up
+// in the system folder's User32.dll when needed, so the installer still
+// starts on older Windows and never binds to a User32.dll from elsewhere.
+FARPROC SystemUser32Entry(const char* name) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  HMODULE user32 = ::GetModuleHandleW((std::wstring(folder) + L"\\user32.dll").c_str());
+  return user32 ? ::GetProcAddress(user32, name) : nullptr;
+}
+
+void CreateShutdownBlock(HWND window, const std::wstring& reason) {
+  using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+  auto create = reinterpret_cast<Create>(
+      reinterpret_cast<void*>(SystemUser32Entry("ShutdownBlockReasonCreate")));
+  const BOOL ok = create ? create(window, reason.c_str()) : FALSE;
+  log::Action(kLog, L"block log-off and shut-down", reason, ok ? 0 : 1);
+}
+
+void DestroyShutdownBlock(HWND window) {
+  using Destroy = BOOL(WINAPI*)(HWND);
+  auto destroy = reinterpret_cast<Destroy>(
+      reinterpret_cast<void*>(SystemUser32Entry("ShutdownBlockReasonDestroy")));
+  if (destroy) destroy(window);
+}
+
 }  // namespace
 
 CSilentMsgHanlder::~CSilentMsgHanlder() {
   RemoveTrayIcon();
+  if (promptShown_ && window_) DestroyShutdownBlock(window_);
   if (window_) ::DestroyWindow(window_);
   for (HICON icon : icons_)
     if (icon) ::DestroyIcon(icon);
@@ -120,7 +148,7 @@ LRESULT CSilentMsgHanlder::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       log::Note(kLog, L"install body finished");
       ::KillTimer(window_, kBlinkTimer);
       if (promptShown_) {
-        if (GetWindowsVersion().AtLeast(6, 0)) ::ShutdownBlockReasonDestroy(window_);
+        if (GetWindowsVersion().AtLeast(6, 0)) DestroyShutdownBlock(window_);
         notify_.uFlags = NIF_INFO;
         notify_.dwInfoFlags = NIIF_INFO;
         CopyText(notify_.szInfo, ARRAYSIZE(notify_.szInfo),
@@ -140,6 +168,7 @@ LRESULT CSilentMsgHanlder::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       if (wParam == kQuitTimer) {
         ::KillTimer(window_, kQuitTimer);
+        log::Note(kLog, PrescribedWaitText(L"quit delay after the install", quitDelayMs_));
         RemoveTrayIcon();
         ::PostQuitMessage(0);
         return 0;
@@ -157,7 +186,7 @@ void CSilentMsgHanlder::ShowPrompt(bool logoff) {
     if (GetWindowsVersion().AtLeast(6, 0)) {
       const std::wstring reason =
           Session().Text(logoff ? L"ID_UPDATE_PROMPT_LOGOFF" : L"ID_UPDATE_PROMPT");
-      ::ShutdownBlockReasonCreate(window_, reason.c_str());
+      CreateShutdownBlock(window_, reason);
     }
   }
   ::PostMessageW(window_, kShowPrompt, logoff ? 1 : 0, 0);

@@ -7,10 +7,13 @@
 
 #include <cwchar>
 
+#include "handshake.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   const bool known = argv != nullptr && argc == 2 && _wcsicmp(argv[1], L"/flightsigning") == 0;
   LocalFree(argv);
+  if (known) lum::product::RecordCall(L"Utils\\PowerSaver.exe!/flightsigning", nullptr);
   return known ? 0 : 1;
 }

@@ -84,7 +84,7 @@ inline size_t Count(const std::wstring& text, const std::wstring& needle) {
   return n;
 }
 
-// A registry value as the tests compare it: "<none>" or 0xDEAD when absent.
+// A registry value as the tests compare it: "<none>" / `missing` when absent.
 inline std::wstring RegString(HKEY root, const std::wstring& key, const std::wstring& name,
                               RegView view = RegView::kDefault) {
   RegKey reg;
@@ -92,6 +92,7 @@ inline std::wstring RegString(HKEY root, const std::wstring& key, const std::wst
   if (!reg.Open(root, key, KEY_QUERY_VALUE, view) || !reg.ReadString(name, &value)) return L"<none>";
   return value;
 }
+
 inline DWORD RegDword(HKEY root, const std::wstring& key, const std::wstring& name,
                       DWORD missing = 0xDEAD, RegView view = RegView::kDefault) {
   RegKey reg;

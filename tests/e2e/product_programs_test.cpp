@@ -129,19 +129,33 @@ struct ScCloser {
   }
 };
 
-TEST(ProductPrograms, ActiveDefenseInstallChecksRegistrationAndRunsAsService) {
+TEST(ProductPrograms, ActiveDefenseInstallRegistersTheKeyTheInstallerWroteAndRunsAsService) {
   const std::wstring exe = ProductFile(L"safemon\\ZVActiveDefense.exe");
   EXPECT_EQ(RunToEnd(exe, L"/install"), static_cast<long>(ERROR_SERVICE_DOES_NOT_EXIST));
 
+  // The installer writes the key directly; the running service manager does
+  // not read keys, so "/install" must make it learn of the service.
+  const std::wstring image = L"\"" + exe + L"\"";
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                                           L"SYSTEM\\CurrentControlSet\\services\\ZVActiveDefense", 0,
+                                           nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+  const DWORD values[3] = {SERVICE_DEMAND_START, SERVICE_WIN32_OWN_PROCESS, SERVICE_ERROR_NORMAL};
+  const wchar_t* names[3] = {L"Start", L"Type", L"ErrorControl"};
+  for (int i = 0; i < 3; ++i)
+    RegSetValueExW(key, names[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&values[i]), 4);
+  RegSetValueExW(key, L"ImagePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
+                 static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t)));
+  RegSetValueExW(key, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Lum Bastion"),
+                 12 * sizeof(wchar_t));
+  RegCloseKey(key);
   ScCloser manager{OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
   ASSERT_NE(manager.h, nullptr);
-  const std::wstring image = L"\"" + exe + L"\"";
-  ScCloser service{CreateServiceW(manager.h, L"ZVActiveDefense", L"Lum Bastion", SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                  SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr, nullptr,
-                                  nullptr, nullptr)};
-  ASSERT_NE(service.h, nullptr);
+  EXPECT_EQ(OpenServiceW(manager.h, L"ZVActiveDefense", SERVICE_ALL_ACCESS), nullptr);
   EXPECT_EQ(RunToEnd(exe, L"/install"), 0);
+  ScCloser service{OpenServiceW(manager.h, L"ZVActiveDefense", SERVICE_ALL_ACCESS)};
+  ASSERT_NE(service.h, nullptr);
+  EXPECT_EQ(RunToEnd(exe, L"/install"), 0) << "a known service is brought in line, not refused";
 
   const wchar_t* args[] = {L"install"};
   ASSERT_TRUE(StartServiceW(service.h, 1, args)) << GetLastError();
@@ -207,7 +221,11 @@ TEST(ProductPrograms, VersionModuleCarriesOneVersionInBothForms) {
 TEST(ProductPrograms, EveryProgramCarriesTheBuildSignature) {
   for (const wchar_t* rel : {L"ZVSafeMain.exe", L"ZVVer.dll", L"safemon\\ZVSafeTray.exe",
                              L"safemon\\ZVActiveDefense.exe", L"Uninstall.exe", L"Repair.exe",
-                             L"Utils\\PowerSaver.exe"}) {
+                             L"Utils\\PowerSaver.exe", L"safemon\\WscReg.exe",
+                             L"safemon\\ZVWatchdog.exe", L"safemon\\LumSPTool.exe",
+                             L"ipc\\DrvUtility.dll", L"filemon\\LumAvFlt.dll",
+                             L"deepscan\\qutmload.dll", L"netmon\\Lumnetctrl.dll",
+                             L"ipc\\sbmon.dll"}) {
     UniqueFileHandle file(CreateFileW(ProductFile(rel).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file.Valid()) << rel;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
+#include "install/process_termination_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/registry_win.h"
@@ -75,6 +77,45 @@ TEST(ServiceControlTest, MarkNeedsTheServiceKeyAndItsStartType) {
   ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, ServiceKeyPath(bare), KEY_QUERY_VALUE));
   EXPECT_FALSE(key.HasValue(L"DeleteFlag"));
   RegKey::DeleteTree(HKEY_LOCAL_MACHINE, ServiceKeyPath(bare));
+}
+
+// A service that says it is stopping and never stops must not hold the
+// removal: after the bounded wait the service is deleted anyway (marked, as
+// it still runs) and the call returns.
+TEST(ServiceControlTest, HungStopPendingServiceIsDeletedAfterTheBoundedWait) {
+  const std::wstring name = L"LumHungStopSvc";
+  {
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    ASSERT_TRUE(manager.Valid());
+    const std::wstring image =
+        L"\"" + ParentFolder(OwnModulePath()) + L"\\lum_test_sleeper.exe\" --hung-service";
+    UniqueScHandle service(CreateServiceW(manager.Get(), name.c_str(), name.c_str(),
+                                          SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                          SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                          image.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                          nullptr));
+    ASSERT_TRUE(service.Valid());
+    ASSERT_TRUE(StartServiceW(service.Get(), 0, nullptr)) << GetLastError();
+    SERVICE_STATUS status = {};
+    for (int i = 0; i < 100 && QueryServiceStatus(service.Get(), &status) &&
+                    status.dwCurrentState != SERVICE_RUNNING;
+         ++i)
+      Sleep(100);
+    ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
+  }
+  const ULONGLONG started = GetTickCount64();
+  StopAndDeleteService(name, true);
+  const ULONGLONG waited = GetTickCount64() - started;
+  // Figures only (no timing assertion): how long the bounded wait took.
+  std::printf("stop-pending wait before the delete: %llu ms (limit %lu ms)\n", waited,
+              kStopPendingLimitMs);
+  UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  UniqueScHandle service(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS | DELETE));
+  if (service) {
+    EXPECT_FALSE(DeleteService(service.Get()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE), GetLastError());
+  }
+  EndAllProcesses(L"lum_test_sleeper.exe");
 }
 
 }  // namespace

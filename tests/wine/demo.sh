@@ -82,6 +82,12 @@ for where in "ProgramData/Microsoft/Windows/Start Menu/Programs/Lum Security Cen
   echo "C:\\${where//\//\\}:"
   ls "$prefix/drive_c/$where" 2>/dev/null | grep -i '\.lnk$' | sed 's/^/    /' || echo "    (none)"
 done
+echo "-- services --"
+for svc in ZVActiveDefense ZVProtected LumAvFlt Lumnetmon; do
+  state=$(wine sc query "$svc" 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p')
+  printf '%-16s %s\n' "$svc" "${state:-not registered}"
+done
+wine reg query 'HKLM\System\CurrentControlSet\Services\ZVActiveDefense' 2>/dev/null | tr -d '\r' | grep -E 'REG_' || true
 echo "-- silent reinstall over it --"
 wine "$build/lum_exec.exe" 'C:\users\Public\Downloads\LumBastionSetup.exe' /s '/log:C:\lum-demo-reinstall.log' 2>&1 | tr -d '\r'
 echo

@@ -1,0 +1,48 @@
+#include "install/self_protection_win.h"
+
+#include <windows.h>
+// shellapi.h builds on windows.h.
+#include <shellapi.h>
+
+#include "base/install_log.h"
+#include "base/prescribed_wait.h"
+#include "system/file_ops_win.h"
+#include "system/platform_support_win.h"
+#include "system/win_handle_win.h"
+
+namespace lum {
+namespace {
+constexpr const char* kLog = "self-protection";
+}  // namespace
+
+bool DisableSelfProtection(const std::wstring& productFolder) {
+  if (productFolder.empty() || !DriverPlatformSupported()) return true;
+  const std::wstring tool = WithTrailingSlash(productFolder) + L"safemon\\LumSPTool.exe";
+  if (!FileExists(tool)) {
+    log::Note(kLog, L"no self-protection tool: nothing to switch off");
+    return true;
+  }
+  const std::wstring quoted = L"\"" + tool + L"\"";
+  SHELLEXECUTEINFOW info = {sizeof(info)};
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = quoted.c_str();
+  info.lpParameters = L"/disablesp 3";
+  info.nShow = SW_SHOWNORMAL;
+  if (!::ShellExecuteExW(&info)) {
+    log::Action(kLog, L"start /disablesp 3", tool, static_cast<long>(::GetLastError()));
+    return false;
+  }
+  UniqueHandle process(info.hProcess);
+  DWORD code = 0;
+  // The tool is the product's and ends on its own; its answer is the outcome.
+  if (process) {
+    PrescribedWait wait(kLog, L"LumSPTool.exe /disablesp 3");
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    ::GetExitCodeProcess(process.Get(), &code);
+  }
+  log::Action(kLog, L"/disablesp 3 exited", tool, static_cast<long>(code));
+  return code != kSelfProtectionRefused;
+}
+
+}  // namespace lum

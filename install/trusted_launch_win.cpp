@@ -1,0 +1,73 @@
+#include "install/trusted_launch_win.h"
+
+#include <vector>
+
+#include "base/install_log.h"
+#include "install/process_table.h"
+#include "system/registry_win.h"
+#include "system/self_protection_device_win.h"
+#include "system/win_handle_win.h"
+#include "vendor/base_module_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kLog = "launch";
+
+// Read once it is known; a first install asks before the App Paths record
+// exists, and must not keep that empty answer.
+const std::wstring& ProductFolder() {
+  static std::wstring folder;
+  if (folder.empty()) {
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE,
+                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe",
+                 KEY_QUERY_VALUE))
+      key.ReadString(L"Path", &folder);
+  }
+  return folder;
+}
+
+}  // namespace
+
+bool IsTrustedImage(const std::wstring& path) {
+  if (PathLiesInFolder(path, ProductFolder()) &&
+      AskSelfProtectionDriver() == SelfProtectionAnswer::kAcknowledged)
+    return true;
+  if (!BaseModuleLoaded()) log::Note(kLog, L"base module not loaded: no file verification");
+  int kind = -1;
+  return VerifyFile(path, &kind) != 0;
+}
+
+bool LaunchTrusted(const std::wstring& application, const std::wstring& commandLine,
+                   DWORD creationFlags, PROCESS_INFORMATION* process) {
+  if (application.empty()) {
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
+  if (!IsTrustedImage(application)) {
+    log::Action(kLog, L"refused to start an untrusted image", application, ERROR_ACCESS_DENIED);
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup = {sizeof(startup)};
+  const BOOL started = ::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                        creationFlags, nullptr, nullptr, &startup, process);
+  const DWORD error = started ? 0 : ::GetLastError();
+  log::Action(kLog, L"start " + commandLine, application, static_cast<long>(error));
+  ::SetLastError(error);
+  return started != FALSE;
+}
+
+bool RunTrusted(const std::wstring& application, const std::wstring& arguments, DWORD waitMs) {
+  PROCESS_INFORMATION info = {};
+  if (!LaunchTrusted(application, L"\"" + application + L"\" " + arguments, 0, &info)) return false;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  if (::WaitForSingleObject(process.Get(), waitMs) == WAIT_TIMEOUT)
+    log::Action(kLog, L"still running after the wait", application, WAIT_TIMEOUT);
+  return true;
+}
+
+}  // namespace lum

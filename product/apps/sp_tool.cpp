@@ -1,0 +1,25 @@
+// safemon\LumSPTool.exe: the product's self-protection switch.
+//
+//   LumSPTool.exe /disablesp <level>   switches self-protection off for the
+//                                      installer; exit 0, or the refusal code
+//                                      kSelfProtectionRefused (handshake.h)
+//
+// The stand-in protects nothing, so it always agrees, unless a test sets the
+// switch "SelfProtectionToolExit" (handshake.h): then it exits with that code
+// (the refusal code makes it refuse). Any other command line exits 1.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+
+#include "handshake.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  const bool disable = argv != nullptr && argc == 3 && _wcsicmp(argv[1], L"/disablesp") == 0;
+  if (disable) lum::product::RecordCall(L"safemon\\LumSPTool.exe!/disablesp", argv[2]);
+  LocalFree(argv);
+  if (!disable) return 1;
+  return static_cast<int>(lum::product::StandInSwitch(L"SelfProtectionToolExit", 0));
+}
