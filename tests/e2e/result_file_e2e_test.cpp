@@ -85,6 +85,7 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ(0, first["exitCode"].asInt());
   EXPECT_EQ(ExitCodeMeaning(0), first["meaning"].asString());
   EXPECT_FALSE(first["wasInstalled"].asBool());
+  EXPECT_FALSE(first["rebootRequired"].asBool());
   const std::wstring installDir = DefaultInstallDir();
   EXPECT_EQ(WideToUtf8(installDir), first["installDir"].asString());
   EXPECT_EQ(WideToUtf8(InstalledProductVersion(installDir)), first["productVersion"].asString());
