@@ -135,7 +135,8 @@ LRESULT CSilentMsgHanlder::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (trayIconAdded_) ::Shell_NotifyIconW(NIM_MODIFY, &notify_);
       } else if (!messageBoxOpen_) {
         messageBoxOpen_ = true;
-        ShowMessageBox(::GetDesktopWindow(), PopLogoId(), text, MB_OK, IDOK);
+        // Owned by the desktop: no owner, since a modal box disables its owner.
+        ShowMessageBox(nullptr, PopLogoId(), text, MB_OK, IDOK);
         messageBoxOpen_ = false;
       }
       return 0;

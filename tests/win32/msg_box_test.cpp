@@ -41,11 +41,21 @@ class ProbedBox : public CMsgBoxDialog {
   void Click(int index) { ClickAt(Button(index)); }
 };
 
+int CaptionWidth(const std::wstring& text) {
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, SkinResources::Get().Font(2));
+  SIZE size = {0, 0};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  return size.cx;
+}
+
 class MsgBoxTest : public testing::Test {
  protected:
   void SetUp() override {
     SetButtonCaptions(L"Lum Bastion", {L"OK", L"Cancel", L"Abort", L"Retry", L"Ignore", L"Yes",
-                                       L"No", L"", L"", L"Try again", L"Continue"});
+                                       L"No", L"", L"", L"Try again later", L"Continue anyway"});
   }
 };
 
@@ -102,6 +112,9 @@ TEST_F(MsgBoxTest, EveryButtonSetGivesItsIdsFromLeftToRight) {
           EXPECT_EQ(expected[set][i] != 0, box.Button(i).IsVisible());
           if (!box.Button(i).IsVisible()) continue;
           EXPECT_FALSE(box.Button(i).Text().empty());
+          // The caption fits in the font it is drawn with, with room to spare.
+          EXPECT_GE(box.Button(i).Width(),
+                    CaptionWidth(box.Button(i).Text()) + dpi.Scale(20));
           if (right >= 0) {
             EXPECT_EQ(right + dpi.Scale(10), box.Button(i).Rect().left);
           }

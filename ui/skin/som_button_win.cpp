@@ -87,7 +87,9 @@ HFONT CSomButton4::TextFont() const {
 void CSomButton4::Layout() {
   const DpiScale& dpi = Dpi();
   const int iconWidth = icon_ ? icon_->FrameWidth() : 0;
-  const int textWidth = TextSize(SkinResources::Get().Font(0), text_).cx;
+  // Measured with the font it is drawn with: a caption measured in the
+  // smaller font 0 would overflow its button.
+  const int textWidth = TextSize(TextFont(), text_).cx;
   int content = iconWidth + textWidth;
   if (iconWidth && textWidth) content += dpi.Scale(5);
   if (!IsAutoSize()) {
@@ -141,12 +143,14 @@ void CSomButton4::SetTextColor(COLORREF color) {
 void CSomButton4::SetLargeFont(bool large) {
   if (large == largeFont_) return;
   largeFont_ = large;
+  Layout();
   Invalidate();
 }
 
 void CSomButton4::SetFont(HFONT font) {
   if (font == font_) return;
   font_ = font;
+  Layout();
   Invalidate();
 }
 
