@@ -10,6 +10,7 @@
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"
+#include "ui/msg_box_win.h"
 
 namespace lum {
 
@@ -37,7 +38,8 @@ bool UacEnabled() {
 }
 
 void ShowFailure(const UacTexts& texts) {
-  ::MessageBoxW(nullptr, texts.failure.c_str(), texts.title.c_str(), MB_ICONINFORMATION);
+  SetButtonCaptions(texts.title, {});
+  ShowMessageBox(nullptr, PopLogoId(), texts.failure, MB_OK, IDOK);
 }
 
 }  // namespace

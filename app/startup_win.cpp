@@ -27,6 +27,7 @@
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_placeholders_win.h"
+#include "ui/msg_box_win.h"
 
 namespace lum {
 
@@ -162,12 +163,13 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
                         session.subChannel + (session.silent ? L", silent" : L", interactive"));
   }
 
+  // The language is known from here on; every message box speaks it.
+  if (!session.silent) PrepareSkinForLanguage();
   UniqueModule gdiplus(::LoadLibraryW(L"gdiplus.dll"));
   if (!gdiplus) {
     log::Action(kLog, L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));
     if (!session.silent)
-      ::MessageBoxW(nullptr, session.Text(L"ERROR_CNNOGDIPLUS").c_str(),
-                    session.Text(L"title").c_str(), MB_OK);
+      ShowMessageBox(nullptr, PopLogoId(), session.Text(L"ERROR_CNNOGDIPLUS"), MB_OK, IDOK);
     return Finish(kExitNoGdiPlus);
   }
 

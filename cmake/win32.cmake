@@ -152,3 +152,16 @@ foreach(lum_locale_case "ru_RU.UTF-8;ru" "ja_JP.UTF-8;ja")
       $<TARGET_FILE:LumBastionSetup> ${lum_locale} ${lum_code})
   set_tests_properties(installer_language_${lum_code} PROPERTIES TIMEOUT 300)
 endforeach()
+
+# Screenshots of the skinned message box and restart prompt (six languages,
+# 96 and 144 DPI) under build/screenshots/, with the checks that can be
+# measured in them.
+add_executable(lum_skin_shots ${PROJECT_SOURCE_DIR}/tests/wine/skin_shots.cpp ${LUM_INSTALLER_RC})
+target_link_libraries(lum_skin_shots PRIVATE lumwin)
+target_link_options(lum_skin_shots PRIVATE -municode)
+target_compile_options(lum_skin_shots PRIVATE ${LUM_WARNINGS})
+add_dependencies(lum_skin_shots lum_resources)
+add_test(NAME skin_screenshots
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/skin_screenshots.sh $<TARGET_FILE:lum_skin_shots>
+    ${PROJECT_SOURCE_DIR}/build/screenshots)
+set_tests_properties(skin_screenshots PROPERTIES TIMEOUT 600)

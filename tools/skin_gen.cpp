@@ -3,9 +3,10 @@
 // Draws the installer's skin images as PNG files: every image of the skin
 // table at 96 DPI, its 240-DPI variant (identifier + 10000, 2.5 times the
 // size), and the per-language pictures (banner and message-box logo, whose
-// 240-DPI variant is identifier + 50). Writes one resource line per image,
-// `<id> PNG "<absolute path>"`, to the rc fragment. Output is the same bytes
-// on every run.
+// 240-DPI variant is identifier + 50), and the icons: 128 for the windows,
+// 509 and 510 for the two phases of the blinking tray icon. Writes one
+// resource line per image, `<id> PNG "<absolute path>"` (or ICON), to the rc
+// fragment. Output is the same bytes on every run.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -297,6 +298,83 @@ bool WritePng(const std::filesystem::path& path, int w, int h, const std::vector
   return static_cast<bool>(out);
 }
 
+// An icon file of BMP-format images (16, 24, 32 and 48 pixels: 32-bit BGRA
+// plus the AND mask), which every Windows version reads.
+std::vector<uint8_t> EncodeIcon(const std::function<void(Canvas&, double, double)>& paint) {
+  const int sizes[] = {16, 24, 32, 48};
+  std::vector<std::vector<uint8_t>> images;
+  for (int size : sizes) {
+    Canvas canvas(size, size, 32, 32);
+    paint(canvas, 32, 32);
+    const std::vector<uint8_t> rgba = canvas.ToRgba8();
+    std::vector<uint8_t> img;
+    const auto put32 = [&img](uint32_t v) {
+      for (int i = 0; i < 4; ++i) img.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    const auto put16 = [&img](uint16_t v) {
+      img.push_back(static_cast<uint8_t>(v));
+      img.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    const int maskRow = ((size + 31) / 32) * 4;
+    put32(40);
+    put32(static_cast<uint32_t>(size));
+    put32(static_cast<uint32_t>(size * 2));
+    put16(1);
+    put16(32);
+    put32(0);
+    put32(static_cast<uint32_t>(size * size * 4 + maskRow * size));
+    put32(0);
+    put32(0);
+    put32(0);
+    put32(0);
+    for (int y = size - 1; y >= 0; --y)
+      for (int x = 0; x < size; ++x) {
+        const uint8_t* p = &rgba[(static_cast<size_t>(y) * size + x) * 4];
+        img.push_back(p[2]);
+        img.push_back(p[1]);
+        img.push_back(p[0]);
+        img.push_back(p[3]);
+      }
+    for (int y = size - 1; y >= 0; --y) {
+      std::vector<uint8_t> row(static_cast<size_t>(maskRow), 0);
+      for (int x = 0; x < size; ++x)
+        if (rgba[(static_cast<size_t>(y) * size + x) * 4 + 3] == 0)
+          row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      img.insert(img.end(), row.begin(), row.end());
+    }
+    images.push_back(std::move(img));
+  }
+  std::vector<uint8_t> out = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
+  uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+  for (size_t i = 0; i < images.size(); ++i) {
+    const int size = sizes[i];
+    const uint32_t bytes = static_cast<uint32_t>(images[i].size());
+    const uint8_t entry[16] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size), 0, 0, 1, 0, 32, 0,
+                               static_cast<uint8_t>(bytes), static_cast<uint8_t>(bytes >> 8),
+                               static_cast<uint8_t>(bytes >> 16), static_cast<uint8_t>(bytes >> 24),
+                               static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
+                               static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24)};
+    out.insert(out.end(), entry, entry + 16);
+    offset += bytes;
+  }
+  for (const auto& img : images) out.insert(out.end(), img.begin(), img.end());
+  return out;
+}
+
+struct Icon {
+  int id;
+  std::function<void(Canvas&, double, double)> paint;
+};
+
+std::vector<Icon> Icons() {
+  return {
+      {128, [](Canvas& c, double w, double h) { DrawShield(c, 3, 1, w - 6, h - 2, kBrand[0], kWhite); }},
+      {509, [](Canvas& c, double w, double h) { DrawShield(c, 3, 1, w - 6, h - 2, kBrand[0], kWhite); }},
+      // The second phase of the blink: the same shield, lit.
+      {510, [](Canvas& c, double w, double h) { DrawShield(c, 3, 1, w - 6, h - 2, Hex(0x2DBE60), kWhite); }},
+  };
+}
+
 int Run(const std::filesystem::path& folder, const std::filesystem::path& rcFile) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -327,6 +405,17 @@ int Run(const std::filesystem::path& folder, const std::filesystem::path& rcFile
                   file.string().c_str());
       rc += std::to_string(variant.id) + " PNG \"" + file.string() + "\"\n";
     }
+  }
+  for (const Icon& icon : Icons()) {
+    const std::vector<uint8_t> ico = EncodeIcon(icon.paint);
+    const std::filesystem::path file = absFolder / (std::to_string(icon.id) + ".ico");
+    std::ofstream iconOut(file, std::ios::binary | std::ios::trunc);
+    iconOut.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
+    if (!iconOut) {
+      std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
+      return 1;
+    }
+    rc += std::to_string(icon.id) + " ICON \"" + file.string() + "\"\n";
   }
   std::ofstream out(rcFile, std::ios::binary | std::ios::trunc);
   out << rc;

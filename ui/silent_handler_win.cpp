@@ -3,7 +3,12 @@
 #include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/prescribed_wait.h"
+#include "system/file_ops_win.h"
+#include "system/product_location_win.h"
+#include "system/registry_win.h"
 #include "system/windows_version_win.h"
+#include "ui/msg_box_win.h"
+#include "ui/skin/dpi_scale_win.h"
 
 namespace lum {
 
@@ -19,6 +24,24 @@ std::wstring WithoutLineMarks(std::wstring text, size_t maxChars) {
     text.erase(at, 2);
   if (text.size() > maxChars) text.resize(maxChars);
   return text;
+}
+
+// An installed 5.2 product shows its own update tips unless told otherwise.
+void MarkTipsShownForOldProduct() {
+  FileVersion version;
+  const std::wstring folder = ReadProductFolder();
+  if (folder.empty() || !ReadFileVersion(WithTrailingSlash(folder) + L"ZVVer.dll", &version) ||
+      version.major != 5 || version.minor != 2)
+    return;
+  RegKey key;
+  DWORD value = 0;
+  const bool opened = key.Create(HKEY_LOCAL_MACHINE, L"Software\\LumBastion\\Experience",
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (opened) key.ReadDword(L"ShowTipsValue", &value);
+  const bool written = opened && key.WriteDword(L"ShowTipsValue", value | 0x8);
+  log::Action(kLog, L"set tips bit 0x8 for the installed 5.2 product",
+              L"HKLM\\Software\\LumBastion\\Experience\\ShowTipsValue",
+              written ? 0 : static_cast<long>(key.LastError()));
 }
 
 void CopyText(wchar_t* target, size_t capacity, const std::wstring& text) {
@@ -99,6 +122,7 @@ bool CSilentMsgHanlder::Create(bool updatePrompts) {
 
 int CSilentMsgHanlder::Run() {
   if (updatePrompts_) {
+    MarkTipsShownForOldProduct();
     AddTrayIcon();
     ::SetTimer(window_, kBlinkTimer, kBlinkMs, nullptr);
   }
@@ -139,7 +163,8 @@ LRESULT CSilentMsgHanlder::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (trayIconAdded_) ::Shell_NotifyIconW(NIM_MODIFY, &notify_);
       } else if (!messageBoxOpen_) {
         messageBoxOpen_ = true;
-        ::MessageBoxW(nullptr, text.c_str(), Session().Text(L"title").c_str(), MB_OK);
+        // Owned by the desktop: no owner, since a modal box disables its owner.
+        ShowMessageBox(nullptr, PopLogoId(), text, MB_OK, IDOK);
         messageBoxOpen_ = false;
       }
       return 0;
@@ -194,7 +219,8 @@ void CSilentMsgHanlder::ShowPrompt(bool logoff) {
 
 void CSilentMsgHanlder::AddTrayIcon() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  const int size = ::GetSystemMetrics(SM_CXSMICON);
+  // Scaled displays get the 48-pixel image rather than a blurred small one.
+  const int size = Dpi().Active() ? 48 : ::GetSystemMetrics(SM_CXSMICON);
   for (int i = 0; i < 2; ++i)
     icons_[i] = static_cast<HICON>(
         ::LoadImageW(instance, MAKEINTRESOURCEW(509 + i), IMAGE_ICON, size, size, 0));

@@ -36,6 +36,9 @@ class CSilentMsgHanlder {
   HWND Window() const { return window_; }
   // How long the loop waits after kSilentDone before it quits (tests shorten it).
   void SetQuitDelay(UINT ms) { quitDelayMs_ = ms; }
+  // What the tray shows now, and the two images of the blinking icon.
+  const NOTIFYICONDATAW& TrayData() const { return notify_; }
+  HICON TrayIcon(int phase) const { return icons_[phase & 1]; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -177,20 +177,26 @@ const SkinImage kSkin[] = {
     {10105, 220, 36, 1, 10155, 550, 90},
 };
 
-// id -> path from the rc fragment (lines `<id> PNG "<absolute path>"`); a
-// malformed line fails the test.
-std::map<int, fs::path> ReadRcFragment(const fs::path& rc) {
+// id -> path from the rc fragment (lines `<id> PNG "<absolute path>"`, or
+// ICON for `type` "ICON"); a malformed line fails the test.
+std::map<int, fs::path> ReadRcFragment(const fs::path& rc, const std::string& type = "PNG") {
   std::map<int, fs::path> out;
   std::istringstream in(ReadText(rc));
   std::string line;
   while (std::getline(in, line)) {
     const size_t digits = line.find_first_not_of("0123456789");
+    const std::string png = " PNG \"", icon = " ICON \"";
+    const std::string& kind = line.compare(digits == std::string::npos ? 0 : digits, icon.size(),
+                                           icon) == 0
+                                  ? icon
+                                  : png;
     const bool wellFormed = digits != std::string::npos && digits > 0 &&
-                            line.compare(digits, 6, " PNG \"") == 0 && line.size() > digits + 7 &&
-                            line.back() == '"';
+                            line.compare(digits, kind.size(), kind) == 0 &&
+                            line.size() > digits + kind.size() + 1 && line.back() == '"';
     EXPECT_TRUE(wellFormed) << line;
-    if (!wellFormed) continue;
-    const fs::path path = line.substr(digits + 6, line.size() - digits - 7);
+    if (!wellFormed || kind != " " + type + " \"") continue;
+    const fs::path path =
+        line.substr(digits + kind.size(), line.size() - digits - kind.size() - 1);
     EXPECT_TRUE(path.is_absolute()) << line;
     EXPECT_TRUE(out.emplace(std::stoi(line.substr(0, digits)), path).second) << "twice: " << line;
   }
@@ -236,6 +242,24 @@ TEST(SkinGenTest, DrawsEveryImageAtBothResolutionsAsValidPngs) {
       EXPECT_EQ(distinct.size(), size_t(img.frames));
     }
   }
+
+  // The window icon and the two phases of the tray icon: icon files with the
+  // small, large and 48-pixel images.
+  const std::map<int, fs::path> icons = ReadRcFragment(dir.path() / "skin.rc", "ICON");
+  ASSERT_EQ(3u, icons.size());
+  for (int id : {128, 509, 510}) {
+    SCOPED_TRACE("icon " + std::to_string(id));
+    ASSERT_EQ(1u, icons.count(id));
+    const std::vector<uint8_t> ico = ReadBytes(icons.at(id));
+    ASSERT_GE(ico.size(), 6u + 4 * 16);
+    EXPECT_EQ(0, ico[0] | ico[1]);
+    EXPECT_EQ(1, ico[2]);
+    ASSERT_EQ(4, ico[4]);
+    std::set<int> sizes;
+    for (int i = 0; i < 4; ++i) sizes.insert(ico[6 + 16 * i]);
+    EXPECT_EQ((std::set<int>{16, 24, 32, 48}), sizes);
+  }
+  EXPECT_NE(ReadBytes(icons.at(509)), ReadBytes(icons.at(510)));
 }
 
 TEST(SkinGenTest, SameBytesOnEveryRun) {
@@ -248,7 +272,7 @@ TEST(SkinGenTest, SameBytesOnEveryRun) {
         << entry.path().filename();
     ++compared;
   }
-  EXPECT_EQ(compared, 2 * std::size(kSkin));
+  EXPECT_EQ(compared, 2 * std::size(kSkin) + 3);  // and the three icons
 }
 
 TEST(SkinGenTest, RefusesWrongArguments) {

@@ -15,6 +15,7 @@ if [ ! -f "$template/.booted" ]; then
   WINEPREFIX="$template" WINEARCH=win64 WINEDEBUG=-all \
   WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" HOME="$cache/home" \
     wineboot -i >/dev/null 2>&1
+  WINEPREFIX="$template" WINEDEBUG=-all HOME="$cache/home" "$(dirname "$0")/wine-fonts.sh"
   WINEPREFIX="$template" timeout 60 wineserver -w || WINEPREFIX="$template" wineserver -k
   touch "$template/.booted"
   echo "wine: template booted in $((SECONDS - t0)) s" >&2

@@ -1,0 +1,72 @@
+// Rich text: one line of runs parsed from the language table's markup, with
+// links that send a command ("button:" targets) or open an address.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "i18n/rich_text_markup.h"
+#include "ui/skin/som_wnd_win.h"
+
+namespace lum {
+
+class CSomTextWnd : public CSomWnd {
+ public:
+  struct Run {
+    std::wstring text;
+    RECT rect;
+    HFONT font;         // null = the window's font
+    int32_t color;      // negative = the window's colour
+    std::wstring link;  // empty = not a link
+    bool underline;
+  };
+  static constexpr COLORREF kHoverColor = 0xFFBC5D;
+  static constexpr COLORREF kLinkColor = 0xE59422;
+  static constexpr COLORREF kDisabledColor = 0xC7C7C7;
+
+  CSomTextWnd();
+  ~CSomTextWnd() override;
+  void OnCreate() override;
+  void OnPaint(HDC dc, int limit, int part) override;
+  void OnCaptureLost() override;
+  bool OnSetCursor(POINT point) override;
+  bool OnLButtonDown(POINT point) override;
+  bool OnLButtonUp(POINT point) override;
+  bool OnMouseMove(POINT point) override;
+  void OnMouseLeave() override;
+
+  // Parses, lays out and repaints; the same text again changes nothing.
+  void SetText(const std::wstring& markup);
+  void SetTextFormat(const wchar_t* format, ...);
+  void SetFont(HFONT font);
+  void SetTextColor(COLORREF color);
+  void SetMaxWidth(int width);
+  void SetAlignment(UINT flags);
+  void SetMultiLine(bool multiLine) { multiLine_ = multiLine; }
+
+  const std::wstring& Markup() const { return markup_; }
+  const std::vector<Run>& Runs() const { return runs_; }
+  int HoverRun() const { return hoverRun_; }
+  int PressedRun() const { return pressedRun_; }
+  // Width and height the runs need on one line.
+  SIZE ContentSize() const { return content_; }
+
+ private:
+  void Layout();
+  int LinkRunAt(POINT point) const;
+  HFONT UnderlinedFont(HFONT font);
+
+  std::wstring markup_;
+  std::vector<Run> runs_;
+  HFONT font_;
+  COLORREF color_ = 0;
+  int maxWidth_ = -1;
+  int hoverRun_ = -1;
+  int pressedRun_ = -1;
+  UINT align_ = DT_VCENTER;
+  bool multiLine_ = false;
+  SIZE content_ = {0, 0};
+  HFONT underlineSource_ = nullptr;
+  HFONT underlined_ = nullptr;
+};
+
+}  // namespace lum
