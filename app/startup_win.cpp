@@ -25,7 +25,7 @@
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
 #include "system/windows_version_win.h"
-#include "tray/tray_placeholders_win.h"
+#include "tray/tray_link_win.h"
 
 namespace lum {
 
