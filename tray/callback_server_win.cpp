@@ -23,7 +23,6 @@ namespace tray {
 
 namespace {
 
-using apache::thrift::TException;
 using apache::thrift::concurrency::ThreadFactory;
 using apache::thrift::concurrency::ThreadManager;
 using apache::thrift::protocol::TBinaryProtocolFactory;
@@ -94,9 +93,6 @@ DWORD WINAPI ServeThread(void* param) {
   auto* server = static_cast<TThreadPoolServer*>(param);
   try {
     server->serve();
-  } catch (const TException& e) {
-    log::Action(kLog, L"callback server ended: " + Utf8ToWide(e.what()), L"", -4);
-    return 1;
   } catch (const std::exception& e) {
     log::Action(kLog, L"callback server ended: " + Utf8ToWide(e.what()), L"", -4);
     return 1;
@@ -134,7 +130,7 @@ bool StartCallbackServer() {
         NewCallbackProcessor(), pipe, std::make_shared<TBufferedTransportFactory>(), protocol,
         workers);
     state->server->setServerEventHandler(std::make_shared<PipeHandleHook>(pipe));
-  } catch (const TException& e) {
+  } catch (const std::exception& e) {
     log::Action(kLog, L"callback server not set up: " + Utf8ToWide(e.what()), state->pipeName, -4);
     return false;
   }
@@ -154,7 +150,7 @@ void StopCallbackServer() {
   if (g_state == nullptr) return;
   try {
     g_state->server->stop();
-  } catch (const TException&) {
+  } catch (const std::exception&) {
     // The wait below decides what happens to a server that did not hear it.
   }
   const DWORD waited = ::WaitForSingleObject(g_state->thread.Get(), kStopWaitMs);

@@ -20,7 +20,6 @@ namespace tray {
 
 namespace {
 
-using apache::thrift::TException;
 using apache::thrift::protocol::TBinaryProtocol;
 using apache::thrift::transport::TBufferedTransport;
 using apache::thrift::transport::TPipe;
@@ -64,7 +63,7 @@ void Drop(Link& link) {
   if (link.transport) {
     try {
       link.transport->close();
-    } catch (const TException&) {
+    } catch (const std::exception&) {
     }
   }
   link.client.reset();
@@ -99,7 +98,7 @@ int Register(Link& link) {
     log::Action(kLog, L"register with the tray service", link.servicePipe,
                 result == kTraySuccess ? 0 : result);
     return result;
-  } catch (const TException& e) {
+  } catch (const std::exception& e) {
     log::Action(kLog, L"tray service not reached: " + Utf8ToWide(e.what()), link.servicePipe,
                 kTrayTransportError);
     Drop(link);
@@ -122,7 +121,7 @@ int CallService(const wchar_t* what,
   if (!LinkConnected() || !g_link->client) return kTrayLinkNotConnected;
   try {
     return call(*g_link->client);
-  } catch (const TException& e) {
+  } catch (const std::exception& e) {
     log::Action(kLog, std::wstring(what) + L": " + Utf8ToWide(e.what()), g_link->servicePipe,
                 kTrayTransportError);
     Drop(*g_link);

@@ -2,7 +2,7 @@
 // first use, registered with the tray service over the service pipe and kept
 // until StopTrayLink. Results: 1 success, -2 registration refused, -3 no
 // process id, -4 a transport or protocol error (every exception of the
-// protocol library ends here), -6 not connected.
+// protocol library, and any other it lets through, ends here), -6 not connected.
 //
 // Threads: the interface thread and the install worker use the link one call
 // at a time, in the caller's order; the link has no lock of its own.
