@@ -21,7 +21,7 @@
 #include "system/registry_win.h"
 #include "system/self_protection_device_win.h"
 #include "system/windows_version_win.h"
-#include "tray/tray_placeholders_win.h"
+#include "tray/product_start_win.h"
 
 namespace lum {
 

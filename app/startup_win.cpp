@@ -26,7 +26,7 @@
 #include "system/reboot_flags.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
-#include "tray/tray_placeholders_win.h"
+#include "tray/tray_link_win.h"
 #include "ui/msg_box_win.h"
 
 namespace lum {

@@ -21,6 +21,14 @@ target_link_libraries(lumdeps INTERFACE
   ${LUM_DEPS_PREFIX}/lib/libsodium.a ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a
   /usr/i686-w64-mingw32/lib/libz.a ws2_32 crypt32 bcrypt)
 
+# Thrift for the tray link: static, with the prefix's folder of case-fixing
+# header links and Boost headers that its installed headers need.
+include(cmake/ztray.cmake)
+target_include_directories(lum_ztray SYSTEM PUBLIC ${LUM_DEPS_PREFIX}/include
+  ${LUM_DEPS_PREFIX}/include/compat)
+target_compile_definitions(lum_ztray PUBLIC THRIFT_STATIC_DEFINE)
+target_link_libraries(lum_ztray PUBLIC ${LUM_DEPS_PREFIX}/lib/libthrift.a ws2_32 shlwapi advapi32)
+
 add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES})
 target_include_directories(lumcore PUBLIC ${PROJECT_SOURCE_DIR} ${LUM_GEN})
 target_compile_options(lumcore PRIVATE ${LUM_WARNINGS})
@@ -28,7 +36,7 @@ target_link_libraries(lumcore PUBLIC lumdeps)
 
 add_library(lumwin STATIC ${LUM_WIN_SOURCES})
 target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
-target_link_libraries(lumwin PUBLIC lumcore shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
+target_link_libraries(lumwin PUBLIC lumcore lum_ztray shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
   comctl32 version imm32 userenv ntdll uuid wininet)
 
 # --- signing key: generated once per build folder; the base module pins it ---
@@ -109,6 +117,14 @@ foreach(src ${LUM_E2E_TESTS})
   set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 endforeach()
+# Both ends of the tray link derive their pipe names from this serial.
+set_tests_properties(e2e_tray_link_e2e_test PROPERTIES ENVIRONMENT
+  "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_WINE_SERIAL=1234abcd")
+
+# Figures of the tray link against the stand-in tray service (bench/).
+add_executable(tray_link_bench ${PROJECT_SOURCE_DIR}/bench/tray_link_bench.cpp)
+target_link_libraries(tray_link_bench PRIVATE lumwin)
+target_link_options(tray_link_bench PRIVATE -municode)
 
 # What the installer reports, checked by the loopback statistics and offer
 # server (tests/report_server), which listens while this test runs.

@@ -1,13 +1,13 @@
-// Requests the install engine makes of the product's tray service link. The
-// link itself is a later component; until it lands these answer what the link
-// answers when the tray service is absent: "not connected" (-6), logged.
+// Requests the install engine makes of the product's tray service over the
+// link (tray_link_win.h): results 1 success, -4 transport or protocol error,
+// -6 not connected (no tray service: the install goes on without it).
 #pragma once
 
 namespace lum {
 
 constexpr int kTrayNotConnected = -6;
 
-// Asks the real-time monitor windows to exit (copy-data code 'EXIT').
+// Asks the real-time monitor windows of every session to exit (copy-data code 'EXIT').
 int BroadcastMonitorExit();
 // Asks the product's tray service to stop its protection service.
 int StopService();

@@ -6,12 +6,15 @@
 # that need full 32-bit codes read them inside Wine.
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]
-# Environment: LUM_WINE_KEEP=1 keeps the prefix (its path is printed).
+# Environment: LUM_WINE_KEEP=1 keeps the prefix (its path is printed);
+# LUM_WINE_SERIAL=<8 hex digits> sets the volume serial of drive C:.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 template=$("$here/wine-template.sh")
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-wine.XXXXXX")
 cp -a --reflink=auto "$template/." "$prefix/"
+# Wine reads drive C:'s volume serial from this file when the prefix starts.
+if [ -n "${LUM_WINE_SERIAL:-}" ]; then printf '%s\n' "$LUM_WINE_SERIAL" > "$prefix/drive_c/.windows-serial"; fi
 export WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME="$prefix/home"; mkdir -p "$HOME"
 cleanup() {

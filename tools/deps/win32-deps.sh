@@ -151,12 +151,56 @@ MAKEFILE
   fi
 }
 
+# Apache Thrift's C++ library, static. Its Windows sources spell system
+# headers with capitals (<Windows.h>, <Shlwapi.h>, <AccCtrl.h>, <Aclapi.h>,
+# <WS2tcpip.h>) that mingw ships in lower case, and it wants Boost headers:
+# both come from a folder of symlinks that stays in the prefix, because the
+# installed Thrift headers need them too.
+build_thrift() {
+  local src; src=$(fetch thrift) || return 1
+  # A server-side pipe whose client left before the next read was armed
+  # throws, and its destructor then waits for that read, which never started:
+  # the pool worker hangs for good (four such peers stop a default server).
+  (cd "$src" && patch -p1 --forward) <<'PATCH'
+--- a/lib/cpp/src/thrift/transport/TPipe.cpp
++++ b/lib/cpp/src/thrift/transport/TPipe.cpp
+@@ -144,6 +144,8 @@
+   readOverlap_.reset(buf, len, ready_event_.h);
+   thread_->addWorkItem(&readOverlap_);
+   if (readOverlap_.success == FALSE && readOverlap_.last_error != ERROR_IO_PENDING) {
++    // No read is outstanding: the destructor must not wait for one.
++    end_unread_idx_ = 1;
+     GlobalOutput.perror("TPipe ::ReadFile errored GLE=", readOverlap_.last_error);
+     throw TTransportException(TTransportException::UNKNOWN, "TPipe: ReadFile failed");
+   }
+PATCH
+  local fix="$prefix/include/compat"
+  mkdir -p "$fix"
+  local h
+  for h in Windows:windows Shlwapi:shlwapi AccCtrl:accctrl Aclapi:aclapi WS2tcpip:ws2tcpip; do
+    ln -sfn "/usr/$host/include/${h#*:}.h" "$fix/${h%%:*}.h"
+  done
+  [ -d /usr/include/boost ] || { echo "Boost headers missing (libboost-dev)" >&2; return 1; }
+  ln -sfn /usr/include/boost "$fix/boost"
+  cmake -S "$src" -B "$src/b" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER=$CC -DCMAKE_CXX_COMPILER=$CXX -DCMAKE_RC_COMPILER=$RC \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_CXX_FLAGS="-isystem $fix" -DBoost_INCLUDE_DIR="$fix" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_COMPILER=OFF -DBUILD_TESTING=OFF -DBUILD_TUTORIALS=OFF \
+    -DWITH_AS3=OFF -DWITH_C_GLIB=OFF -DWITH_JAVA=OFF -DWITH_JAVASCRIPT=OFF -DWITH_NODEJS=OFF \
+    -DWITH_PYTHON=OFF -DWITH_OPENSSL=OFF -DWITH_ZLIB=OFF -DWITH_LIBEVENT=OFF -DWITH_QT5=OFF
+  cmake --build "$src/b"
+  cmake --install "$src/b"
+  [ -f "$prefix/lib/libthrift.a" ]
+}
+
 t_all=$SECONDS
 step liblzma build_xz
 step libcrypto build_openssl
 step libsodium build_sodium
 step jsoncpp build_jsoncpp
 step 7zip build_7zip
+step thrift build_thrift
 touch "$prefix/.complete"
 echo "deps: all built in $((SECONDS - t_all)) s into $prefix" >&2
 echo "$prefix"

@@ -1,0 +1,174 @@
+#include "tray/tray_link_win.h"
+
+#include <ztray/ZTrayService.h>
+
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+#include <thrift/transport/TPipe.h>
+
+#include "base/install_log.h"
+#include "base/text.h"
+#include "tray/callback_server_win.h"
+#include "tray/launch_rules.h"
+#include "tray/pipe_names.h"
+#include "tray/session_processes_win.h"
+#include "tray/volume_serial_win.h"
+
+namespace lum {
+
+namespace tray {
+
+namespace {
+
+using apache::thrift::protocol::TBinaryProtocol;
+using apache::thrift::transport::TBufferedTransport;
+using apache::thrift::transport::TPipe;
+using apache::thrift::transport::TTransport;
+
+constexpr const char* kLog = "tray";
+constexpr int kClientType = 1;
+constexpr int kHandleTries = 10;
+constexpr DWORD kHandleSleepMs = 200;
+constexpr int kLaunchCommand = 7;
+constexpr int kLaunchTries = 3;
+constexpr DWORD kLaunchPauseMs = 100;
+
+struct Link {
+  DWORD processId = 0;
+  std::wstring servicePipe;
+  HANDLE portHandle = nullptr;
+  std::shared_ptr<TTransport> transport;
+  std::shared_ptr<ztray::ZTrayServiceClient> client;
+  bool connected = false;
+  bool registered = false;
+};
+
+Link* g_link = nullptr;
+
+bool UsableHandle(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+
+// The port handle appears once the callback server listens; registration
+// goes ahead with whatever it has after about two seconds.
+HANDLE WaitForPortHandle() {
+  if (CallbackPipeName().empty()) return nullptr;
+  HANDLE handle = CallbackPipeHandle();
+  for (int n = 0; n < kHandleTries && !UsableHandle(handle); ++n) {
+    ::Sleep(kHandleSleepMs);
+    handle = CallbackPipeHandle();
+  }
+  return handle;
+}
+
+void Drop(Link& link) {
+  if (link.transport) {
+    try {
+      link.transport->close();
+    } catch (const std::exception&) {
+    }
+  }
+  link.client.reset();
+  link.transport.reset();
+  link.connected = false;
+  link.registered = false;
+}
+
+int Register(Link& link) {
+  link.processId = ::GetCurrentProcessId();
+  if (link.processId == 0) return kTrayNoProcessId;
+  link.servicePipe = ServicePipeName(SystemVolumeSerial());
+  link.portHandle = WaitForPortHandle();
+  auto pipe = std::make_shared<TPipe>(WideToUtf8(link.servicePipe));
+  link.transport = std::make_shared<TBufferedTransport>(pipe);
+  link.client = std::make_shared<ztray::ZTrayServiceClient>(
+      std::make_shared<TBinaryProtocol>(link.transport));
+  const std::wstring ownPipe = CallbackPipeName();
+  try {
+    link.transport->open();
+    link.connected = link.transport->isOpen();
+    if (!link.connected) {
+      log::Action(kLog, L"tray service pipe did not open", link.servicePipe, kTrayLinkNotConnected);
+      return kTrayLinkNotConnected;
+    }
+    ztray::ZRegResult answer;
+    link.client->RegisterClient(answer, WideToUtf8(ownPipe), static_cast<int32_t>(link.processId),
+                                static_cast<int32_t>(reinterpret_cast<intptr_t>(link.portHandle)),
+                                kClientType);
+    link.registered = true;
+    const int result = answer.bSuccess ? kTraySuccess : kTrayRegistrationRefused;
+    log::Action(kLog, L"register with the tray service", link.servicePipe,
+                result == kTraySuccess ? 0 : result);
+    return result;
+  } catch (const std::exception& e) {
+    log::Action(kLog, L"tray service not reached: " + Utf8ToWide(e.what()), link.servicePipe,
+                kTrayTransportError);
+    Drop(link);
+    return kTrayTransportError;
+  }
+}
+
+}  // namespace
+
+int Connect() {
+  if (g_link == nullptr) g_link = new Link;
+  if (g_link->registered) return kTraySuccess;
+  return Register(*g_link);
+}
+
+bool LinkConnected() { return g_link != nullptr && g_link->connected; }
+
+int CallService(const wchar_t* what,
+                const std::function<int(ztray::ZTrayServiceClient&)>& call) {
+  if (!LinkConnected() || !g_link->client) return kTrayLinkNotConnected;
+  try {
+    return call(*g_link->client);
+  } catch (const std::exception& e) {
+    log::Action(kLog, std::wstring(what) + L": " + Utf8ToWide(e.what()), g_link->servicePipe,
+                kTrayTransportError);
+    Drop(*g_link);
+    return kTrayTransportError;
+  }
+}
+
+int LaunchInUserSession(DWORD session, const std::wstring& file, const std::wstring& arguments) {
+  Connect();
+  const std::wstring command = LaunchCommandLine(file, arguments);
+  bool shellFound = false;
+  const bool admin = ShellHoldsAdministrators(session, &shellFound);
+  ztray::ZLaunchProcCopyData data;
+  data.Pid = static_cast<int32_t>(::GetCurrentProcessId());
+  data.Integrity_Level = LaunchIntegrityLevel(shellFound, admin);
+  data.bSrvSession = false;
+  data.u8StrFile = "";
+  data.u8StrCmd = WideToUtf8(command);
+  const int result = RetryUntilSuccess(
+      [&] {
+        return CallService(L"start program through the tray service",
+                           [&](ztray::ZTrayServiceClient& client) {
+                             return client.sendLaunchProcData2Srv(kLaunchCommand, data);
+                           });
+      },
+      kLaunchTries, [] { ::Sleep(kLaunchPauseMs); });
+  log::Action(kLog,
+              L"start program in session " + std::to_wstring(session) + L" (integrity " +
+                  std::to_wstring(data.Integrity_Level) + L")",
+              command, result == kTraySuccess ? 0 : result);
+  return result;
+}
+
+}  // namespace tray
+
+bool StartTrayLink() { return tray::StartCallbackServer(); }
+
+void ReleaseTrayLink() {
+  if (tray::g_link == nullptr) return;
+  if (tray::g_link->registered) tray::Drop(*tray::g_link);
+  delete tray::g_link;
+  tray::g_link = nullptr;
+}
+
+void StopTrayLink() {
+  ReleaseTrayLink();
+  tray::StopCallbackServer();
+}
+
+}  // namespace lum
