@@ -4,7 +4,7 @@
 #include "base/install_log.h"
 #include "install/install_placeholders_win.h"
 #include "system/reboot_flags.h"
-#include "tray/tray_placeholders_win.h"
+#include "tray/product_start_win.h"
 
 namespace lum {
 
