@@ -6,8 +6,11 @@
 #include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TPipe.h>
 
+#include <memory>
+
 #include "base/install_log.h"
 #include "base/text.h"
+#include "tray/call_deadline_win.h"
 #include "tray/callback_server_win.h"
 #include "tray/launch_rules.h"
 #include "tray/pipe_names.h"
@@ -37,6 +40,7 @@ struct Link {
   DWORD processId = 0;
   std::wstring servicePipe;
   HANDLE portHandle = nullptr;
+  std::shared_ptr<TPipe> pipe;
   std::shared_ptr<TTransport> transport;
   std::shared_ptr<ztray::ZTrayServiceClient> client;
   bool connected = false;
@@ -68,6 +72,7 @@ void Drop(Link& link) {
   }
   link.client.reset();
   link.transport.reset();
+  link.pipe.reset();
   link.connected = false;
   link.registered = false;
 }
@@ -77,11 +82,12 @@ int Register(Link& link) {
   if (link.processId == 0) return kTrayNoProcessId;
   link.servicePipe = ServicePipeName(SystemVolumeSerial());
   link.portHandle = WaitForPortHandle();
-  auto pipe = std::make_shared<TPipe>(WideToUtf8(link.servicePipe));
-  link.transport = std::make_shared<TBufferedTransport>(pipe);
+  link.pipe = std::make_shared<TPipe>(WideToUtf8(link.servicePipe));
+  link.transport = std::make_shared<TBufferedTransport>(link.pipe);
   link.client = std::make_shared<ztray::ZTrayServiceClient>(
       std::make_shared<TBinaryProtocol>(link.transport));
   const std::wstring ownPipe = CallbackPipeName();
+  std::unique_ptr<CallDeadline> deadline;
   try {
     link.transport->open();
     link.connected = link.transport->isOpen();
@@ -89,18 +95,28 @@ int Register(Link& link) {
       log::Action(kLog, L"tray service pipe did not open", link.servicePipe, kTrayLinkNotConnected);
       return kTrayLinkNotConnected;
     }
+    deadline = std::make_unique<CallDeadline>(link.pipe->getPipeHandle());
     ztray::ZRegResult answer;
     link.client->RegisterClient(answer, WideToUtf8(ownPipe), static_cast<int32_t>(link.processId),
                                 static_cast<int32_t>(reinterpret_cast<intptr_t>(link.portHandle)),
                                 kClientType);
+    deadline->Finish();
     link.registered = true;
     const int result = answer.bSuccess ? kTraySuccess : kTrayRegistrationRefused;
     log::Action(kLog, L"register with the tray service", link.servicePipe,
                 result == kTraySuccess ? 0 : result);
     return result;
   } catch (const std::exception& e) {
-    log::Action(kLog, L"tray service not reached: " + Utf8ToWide(e.what()), link.servicePipe,
-                kTrayTransportError);
+    bool late = false;
+    if (deadline) {
+      deadline->Finish();
+      late = deadline->Expired();
+    }
+    log::Action(kLog,
+                (late ? L"tray service did not answer the registration in time: "
+                      : L"tray service not reached: ") +
+                    Utf8ToWide(e.what()),
+                link.servicePipe, kTrayTransportError);
     Drop(link);
     return kTrayTransportError;
   }
@@ -119,11 +135,15 @@ bool LinkConnected() { return g_link != nullptr && g_link->connected; }
 int CallService(const wchar_t* what,
                 const std::function<int(ztray::ZTrayServiceClient&)>& call) {
   if (!LinkConnected() || !g_link->client) return kTrayLinkNotConnected;
+  CallDeadline deadline(g_link->pipe ? g_link->pipe->getPipeHandle() : nullptr);
   try {
     return call(*g_link->client);
   } catch (const std::exception& e) {
-    log::Action(kLog, std::wstring(what) + L": " + Utf8ToWide(e.what()), g_link->servicePipe,
-                kTrayTransportError);
+    deadline.Finish();
+    log::Action(kLog,
+                std::wstring(what) + (deadline.Expired() ? L": no answer in time: " : L": ") +
+                    Utf8ToWide(e.what()),
+                g_link->servicePipe, kTrayTransportError);
     Drop(*g_link);
     return kTrayTransportError;
   }

@@ -38,8 +38,9 @@ int Connect();
 bool LinkConnected();
 
 // Runs `call` on the registered link's client; answers what `call` answers,
-// -6 when the link is not connected, -4 when the protocol library throws (the
-// link is then dropped, so that the next call reconnects).
+// -6 when the link is not connected, -4 when the protocol library throws or
+// the service gives no answer within kTrayCallLimitMs (the link is then
+// dropped, so that the next call reconnects). Registration has the same limit.
 int CallService(const wchar_t* what, const std::function<int(ztray::ZTrayServiceClient&)>& call);
 
 // Starts `file` with `arguments` in `session` through the service: 1 on
