@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "system/win_handle_win.h"
 #include "tray/launch_rules.h"
@@ -17,8 +18,9 @@ namespace lum {
 namespace tray {
 namespace {
 
-// Serves the service pipe: accepts each client and reads what it sends, but
-// never writes a byte back.
+// Serves the service pipe: accepts each client and never reads or writes a
+// byte (the request waits in the pipe's buffer). The next instance is made
+// as soon as a client is accepted, so a reconnecting client always finds one.
 class SilentService {
  public:
   SilentService() {
@@ -33,6 +35,7 @@ class SilentService {
     HANDLE poke = CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (poke != INVALID_HANDLE_VALUE) CloseHandle(poke);
     WaitForSingleObject(thread_.Get(), 5000);
+    for (HANDLE pipe : accepted_) CloseHandle(pipe);
   }
   int clients() const { return clients_.load(); }
 
@@ -46,13 +49,11 @@ class SilentService {
       if (pipe == INVALID_HANDLE_VALUE) return 1;
       SetEvent(service->listening_.Get());
       if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
-        ++service->clients_;
-        char buffer[512];
-        DWORD read = 0;
-        while (!service->stop_ && ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr)) {
-        }
+        if (!service->stop_) ++service->clients_;
+        service->accepted_.push_back(pipe);  // read by the destructor after the join
+      } else {
+        CloseHandle(pipe);
       }
-      CloseHandle(pipe);
     }
     return 0;
   }
@@ -60,6 +61,7 @@ class SilentService {
   std::wstring name_;
   UniqueHandle listening_;
   UniqueHandle thread_;
+  std::vector<HANDLE> accepted_;
   std::atomic<bool> stop_{false};
   std::atomic<int> clients_{0};
 };
