@@ -6,13 +6,13 @@
 
 #include <cstdio>
 #include <ctime>
-#include <vector>
 
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/file_ops_win.h"
+#include "system/process_start_win.h"
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
@@ -25,15 +25,8 @@ constexpr int kLastRelocationCounter = 10;
 
 // Starts `commandLine` in `folder`, waits for it and reads its exit code.
 bool RunAndWait(const std::wstring& commandLine, const std::wstring& folder, DWORD* exitCode) {
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info)) {
+  if (!StartProcess(L"", commandLine, folder, SW_SHOWNORMAL, 0, &info)) {
     log::Action("startup", L"relocate: start copy", commandLine,
                 static_cast<long>(::GetLastError()));
     return false;

@@ -13,6 +13,7 @@
 #include "system/folder_tree_win.h"
 #include "system/link_rule.h"
 #include "system/multi_user_registry_win.h"
+#include "system/process_start_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
@@ -201,15 +202,8 @@ void CShell::Sleep(unsigned milliseconds) {
 }
 
 bool CShell::RunHiddenAndWait(const std::wstring& program, const std::wstring& commandLine) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info = {};
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!StartProcess(program, commandLine, L"", SW_HIDE, 0, &info)) {
     log::Action(kLog, L"uninstall program not started", commandLine, LastErrorCode());
     return false;
   }

@@ -1,9 +1,9 @@
 #include "install/trusted_launch_win.h"
 
-#include <vector>
 
 #include "base/install_log.h"
 #include "install/process_table.h"
+#include "system/process_start_win.h"
 #include "system/registry_win.h"
 #include "system/self_protection_device_win.h"
 #include "system/win_handle_win.h"
@@ -50,15 +50,12 @@ bool LaunchTrusted(const std::wstring& application, const std::wstring& commandL
     ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  STARTUPINFOW startup = {sizeof(startup)};
-  const BOOL started = ::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
-                                        creationFlags, nullptr, nullptr, &startup, process);
+  const bool started =
+      StartProcess(application, commandLine, L"", kDefaultShow, creationFlags, process);
   const DWORD error = started ? 0 : ::GetLastError();
   log::Action(kLog, L"start " + commandLine, application, static_cast<long>(error));
   ::SetLastError(error);
-  return started != FALSE;
+  return started;
 }
 
 bool RunTrusted(const std::wstring& application, const std::wstring& arguments, DWORD waitMs) {

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <vector>
 
 #include "base/install_log.h"
+#include "system/process_start_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -27,15 +27,8 @@ bool StartRegsvr32(const std::wstring& modulePath, bool registerIt) {
   if (regsvr32.empty()) return false;
   std::wstring line =
       L"\"" + regsvr32 + (registerIt ? L"\" /s \"" : L"\" /s /u \"") + modulePath + L"\"";
-  std::vector<wchar_t> buffer(line.begin(), line.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info = {};
-  const bool started = ::CreateProcessW(regsvr32.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &startup, &info) != FALSE;
+  const bool started = StartProcess(regsvr32, line, L"", SW_HIDE, 0, &info);
   log::Action(kLog,
               std::wstring(registerIt ? L"start registration: " : L"start unregistration: ") + line,
               modulePath, started ? 0 : static_cast<long>(::GetLastError()));
