@@ -37,7 +37,9 @@ std::string SendRaw(const std::wstring& pipe, const std::string& bytes, bool clo
   for (int n = 0; n < 50 && !client; ++n) {
     client.Reset(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr));
-    if (!client) WaitNamedPipeW(pipe.c_str(), 200);
+    // Between two instances the pipe name does not exist and WaitNamedPipe
+    // fails at once: pause so the 50 tries span the server's next instance.
+    if (!client && !WaitNamedPipeW(pipe.c_str(), 200)) Sleep(50);
   }
   if (!client) return "not connected";
   UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
