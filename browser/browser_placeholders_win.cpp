@@ -1,6 +1,11 @@
 #include "browser/browser_placeholders_win.h"
 
+#include <windows.h>
+#include <shellapi.h>
+
+#include "base/install_log.h"
 #include "base/not_built.h"
+#include "browser/open_link_win.h"
 
 namespace lum {
 
@@ -36,6 +41,16 @@ bool PartnerOfferEnabled() {
 bool RegisterBrowserHosts(const std::wstring&, bool) {
   LogNotBuilt(L"browser hosts and extension", "install");
   return false;
+}
+
+// Until the browser choice is built, the shell's association decides.
+bool OpenLink(const std::wstring& url, int) {
+  LogNotBuilt(L"browser choice for links", "ui");
+  if (url.empty()) return false;
+  const INT_PTR opened = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  log::Action("ui", L"open link", url, opened > 32 ? 0 : static_cast<long>(opened));
+  return opened > 32;
 }
 
 }  // namespace lum
