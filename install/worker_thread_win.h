@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "system/win_handle_win.h"
+#include "system/window_object_win.h"
 
 namespace lum {
 
@@ -65,25 +66,17 @@ class CSomWorkerThread {
   static constexpr const wchar_t* kClassName = L"LumSomWorkerThreadWnd";
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    CSomWorkerThread* self = nullptr;
-    if (message == WM_NCCREATE) {
-      self = static_cast<CSomWorkerThread*>(
-          reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-      self->window_ = window;
-      ::SetEvent(self->windowCreated_.Get());
-    } else {
-      self = reinterpret_cast<CSomWorkerThread*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    const bool handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
-    if (message == WM_NCDESTROY) {
-      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      self->window_ = nullptr;
-      self->OnFinalMessage(window);
-    }
-    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
+    return RouteToWindowObject<CSomWorkerThread>(window, message, wParam, lParam);
+  }
+
+ public:
+  void OnWindowBound(HWND window) {
+    window_ = window;
+    ::SetEvent(windowCreated_.Get());
+  }
+  void OnWindowUnbound(HWND window) {
+    window_ = nullptr;
+    OnFinalMessage(window);
   }
 
  private:

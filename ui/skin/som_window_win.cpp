@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/install_log.h"
+#include "system/window_object_win.h"
 
 namespace lum {
 
@@ -77,24 +78,14 @@ void CSomWindow::DestroySomWindow() {
 }
 
 LRESULT CALLBACK CSomWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  CSomWindow* self;
-  if (message == WM_NCCREATE) {
-    self = static_cast<CSomWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_ = window;
-  } else {
-    self = reinterpret_cast<CSomWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  }
-  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-  LRESULT result = 0;
-  const bool handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-    self->OnFinalMessage(window);
-    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
+  return RouteToWindowObject<CSomWindow>(window, message, wParam, lParam);
+}
+
+void CSomWindow::OnWindowBound(HWND window) { window_ = window; }
+
+void CSomWindow::OnWindowUnbound(HWND window) {
+  window_ = nullptr;
+  OnFinalMessage(window);
 }
 
 }  // namespace lum

@@ -60,6 +60,10 @@ class CSomWindow {
   virtual void OnFinalMessage(HWND window) {}
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T>
+  friend LRESULT RouteToWindowObject(HWND, UINT, WPARAM, LPARAM);
+  void OnWindowBound(HWND window);
+  void OnWindowUnbound(HWND window);
 
   HWND window_ = nullptr;
 };
