@@ -152,10 +152,26 @@ bool LaunchAtMediumIntegrity(const std::wstring& commandLine) {
                 static_cast<long>(::GetLastError()));
     return false;
   }
-  UniqueHandle token;
+  UniqueHandle duplicate;
   if (!::DuplicateTokenEx(own.Get(), 0, nullptr, SecurityImpersonation, TokenPrimary,
-                          token.Put())) {
+                          duplicate.Put())) {
     log::Action(kLog, L"medium-integrity start: duplicate token", commandLine,
+                static_cast<long>(::GetLastError()));
+    return false;
+  }
+  // The integrity level alone leaves the Administrators group enabled, and
+  // objects without a label (most files and keys) would still be open to the
+  // browser: the group is made deny-only and the privileges dropped, so a
+  // default browser that the user's registry names gets no more than the
+  // user's rights.
+  BYTE adminsBuffer[SECURITY_MAX_SID_SIZE] = {};
+  DWORD adminsSize = sizeof(adminsBuffer);
+  UniqueHandle token;
+  SID_AND_ATTRIBUTES deny = {adminsBuffer, 0};
+  if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, adminsBuffer, &adminsSize) ||
+      !::CreateRestrictedToken(duplicate.Get(), DISABLE_MAX_PRIVILEGE, 1, &deny, 0, nullptr, 0,
+                               nullptr, token.Put())) {
+    log::Action(kLog, L"medium-integrity start: restrict token", commandLine,
                 static_cast<long>(::GetLastError()));
     return false;
   }

@@ -12,7 +12,8 @@ namespace lum {
 bool LaunchUrlWithBrowser(const std::wstring& executable, const std::wstring& url);
 
 // The installer's token duplicated as a primary token at integrity
-// "S-1-16-8192", and `commandLine` started with it.
+// "S-1-16-8192", with the Administrators group deny-only and no privileges
+// beyond the change-notify one, and `commandLine` started with it.
 bool LaunchAtMediumIntegrity(const std::wstring& commandLine);
 
 }  // namespace lum

@@ -275,7 +275,10 @@ TEST_F(BrowserTest, StartsOnlyBrowsersSignedByTheirPublisher) {
   SetUserChoice(L"MyBrowserURL", L"\"" + mine + L"\" \"%1\"");
   EXPECT_FALSE(OpenLink(L"", kOpenLinkDefaultBrowser));
   ASSERT_TRUE(OpenLink(url, kOpenLinkDefaultBrowser));
-  EXPECT_NE(WaitForLaunch(mine).find(L"\"" + url + L"\""), std::wstring::npos);
+  const std::wstring started = WaitForLaunch(mine);
+  EXPECT_NE(started.find(L"\"" + url + L"\""), std::wstring::npos);
+  // Without the installer's administrator rights.
+  EXPECT_NE(started.find(L"|admin=0"), std::wstring::npos) << WideToUtf8(started);
 }
 
 class BrowserHostsTest : public BrowserTest {
