@@ -37,6 +37,7 @@ constexpr const wchar_t* kEdgePackage =
     L"Repository\\Packages\\Microsoft.MicrosoftEdge_44.19041.1.0_neutral__8wekyb3d8bbwe";
 constexpr const wchar_t* kUserChoice =
     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+constexpr const wchar_t* kHttpBackup = L"Software\\LumBrowserTest\\http";
 constexpr const wchar_t* kProductAppPaths =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe";
 
@@ -101,7 +102,12 @@ class BrowserTest : public ::testing::Test {
     root_ = std::wstring(temp) + L"lum_browsers_" + std::to_wstring(GetCurrentProcessId());
     DeleteFolderTree(root_);
     ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
-    httpCommand_ = GetString(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", L"");
+    // The prefix's own "http" association, whole, for the test that removes it.
+    RegKey::DeleteTree(HKEY_CURRENT_USER, kHttpBackup);
+    RegKey backup, http;
+    if (http.Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http", KEY_READ) &&
+        backup.Create(HKEY_CURRENT_USER, kHttpBackup, KEY_ALL_ACCESS))
+      httpSaved_ = RegCopyTreeW(http.Get(), nullptr, backup.Get()) == ERROR_SUCCESS;
     ieAppPath_ = GetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"IEXPLORE.EXE", L"");
     RegKey::DeleteTree(HKEY_CURRENT_USER, kUserChoice);
   }
@@ -119,10 +125,12 @@ class BrowserTest : public ::testing::Test {
     RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes\\MyBrowserURL");
     RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes\\FirefoxURL");
     RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kProductAppPaths);
-    if (httpCommand_ != L"<none>" &&
-        GetString(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", L"") == L"<none>")
-      SetString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"",
-                httpCommand_);
+    RegKey backup, http;
+    if (httpSaved_ && !RegKey::Exists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http") &&
+        backup.Open(HKEY_CURRENT_USER, kHttpBackup, KEY_READ) &&
+        http.Create(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http", KEY_ALL_ACCESS))
+      RegCopyTreeW(backup.Get(), nullptr, http.Get());
+    RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumBrowserTest");
     DeleteFolderTree(root_);
   }
 
@@ -152,7 +160,7 @@ class BrowserTest : public ::testing::Test {
   }
 
   std::wstring root_;
-  std::wstring httpCommand_;
+  bool httpSaved_ = false;
   std::wstring ieAppPath_;
 };
 
