@@ -8,7 +8,8 @@
 #include "app/startup_win.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
-#include "browser/browser_placeholders_win.h"
+#include "browser/browser_detect_win.h"
+#include "browser/partner_offer_win.h"
 #include "install/install_proc_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
@@ -77,7 +78,7 @@ bool InstalledOlderThan10() {
 // the procedure; returns the run's result code.
 int RunSilentProcedure(SessionSettings& session) {
   if (!session.productInstalled) {
-    if (PartnerOfferMode() == 2) session.showProduct = true;
+    if (SessionPromoSettings(session).fullCheck == 2) session.showProduct = true;
   } else if (GetWindowsVersion().IsXp() || !SelfProtectionVouches()) {
     const bool off = DisableSelfProtection(session.installDir);
     log::Action("silent", L"switch self-protection off", session.installDir,
@@ -113,6 +114,7 @@ int RunSilent() {
   SendEnvironmentReport(4000);
   if (result != 0) {
     RunReportFacts facts;
+    facts.browser = DefaultBrowserShortName();
     if (CInstallProc* procedure = InstallProcIfCreated()) facts.procedureCode = procedure->ErrorCode();
     facts.extractionFailed = ExtractionFailed();
     SendResultReport(result, facts);
@@ -130,7 +132,7 @@ namespace {
 // The partner-offer choice of the interactive start: the offer server's
 // answer, or the choice the command line made ("syncid").
 void ChooseOffer(SessionSettings& session) {
-  if (!PartnerOfferEnabled()) {
+  if (!SessionPromoSettings(session).operaOffer) {
     session.offerMode = 0;
     session.offerChecked = false;
     return;

@@ -18,7 +18,6 @@
 #include "base/exit_codes.h"
 #include "base/install_log.h"
 #include "base/text.h"
-#include "browser/browser_placeholders_win.h"
 #include "install/installed_product_win.h"
 #include "report/reports_win.h"
 #include "system/file_ops_win.h"
@@ -28,6 +27,7 @@
 #include "system/windows_version_win.h"
 #include "tray/tray_link_win.h"
 #include "ui/msg_box_win.h"
+#include "vendor/vendor_placeholders_win.h"
 
 namespace lum {
 

@@ -37,7 +37,7 @@ target_link_libraries(lumcore PUBLIC lumdeps)
 add_library(lumwin STATIC ${LUM_WIN_SOURCES})
 target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
 target_link_libraries(lumwin PUBLIC lumcore lum_ztray shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
-  comctl32 version imm32 userenv ntdll uuid wininet)
+  comctl32 version imm32 userenv ntdll uuid wininet wintrust crypt32)
 
 # --- signing key: generated once per build folder; the base module pins it ---
 set(LUM_SIGN_KEY ${CMAKE_BINARY_DIR}/keys/image-signing.key)
@@ -156,6 +156,44 @@ target_link_options(lum_test_sleeper PRIVATE -municode)
 set_target_properties(lum_test_sleeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 if(TARGET lum_win_tests)
   add_dependencies(lum_win_tests lum_test_sleeper)
+endif()
+
+# Stand-in browsers of the detection and launch tests, each under its
+# browser's file name and version description, in build/browsers; firefox.exe
+# also signed for "Mozilla Corporation" (signed/) and for another publisher
+# (other/) with certificates made for the tests.
+set(lum_browser_dir ${CMAKE_BINARY_DIR}/browsers)
+set(lum_browser_stamps "")
+foreach(entry "chrome|Google Chrome" "firefox|Firefox" "launcher|Opera Internet Browser"
+    "browser|Yandex" "iexplore|Internet Explorer" "MicrosoftEdge|Microsoft Edge" "amigo|Amigo"
+    "Lumse6|Lum Secure Browser 6" "Lumchrome|Lum Chrome" "MyBrowser|My Browser")
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 0 lum_browser_name)
+  list(GET parts 1 LUM_BROWSER_DESCRIPTION)
+  set(LUM_BROWSER_FILE ${lum_browser_name}.exe)
+  set(rc ${CMAKE_BINARY_DIR}/stand_in_browser_${lum_browser_name}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/tests/win32/stand_in_browser/version.rc.in ${rc} @ONLY)
+  add_executable(lum_browser_${lum_browser_name} WIN32
+    ${PROJECT_SOURCE_DIR}/tests/win32/stand_in_browser/stand_in_browser.cpp ${rc})
+  target_link_options(lum_browser_${lum_browser_name} PRIVATE -municode -s)
+  set_target_properties(lum_browser_${lum_browser_name} PROPERTIES OUTPUT_NAME ${lum_browser_name}
+    RUNTIME_OUTPUT_DIRECTORY ${lum_browser_dir})
+  if(TARGET lum_win_tests)
+    add_dependencies(lum_win_tests lum_browser_${lum_browser_name})
+  endif()
+endforeach()
+set(lum_sign_browser ${PROJECT_SOURCE_DIR}/tests/win32/stand_in_browser/sign_test_browser.sh)
+add_custom_command(OUTPUT ${lum_browser_dir}/signed/firefox.exe ${lum_browser_dir}/other/firefox.exe
+  COMMAND ${lum_sign_browser} ${CMAKE_BINARY_DIR}/keys/browsers "Mozilla Corporation"
+    $<TARGET_FILE:lum_browser_firefox> ${lum_browser_dir}/signed/firefox.exe
+  COMMAND ${lum_sign_browser} ${CMAKE_BINARY_DIR}/keys/browsers "Mozzarella Corporation"
+    $<TARGET_FILE:lum_browser_firefox> ${lum_browser_dir}/other/firefox.exe
+  DEPENDS lum_browser_firefox ${lum_sign_browser}
+  COMMENT "Signing the stand-in firefox.exe")
+add_custom_target(lum_signed_browsers DEPENDS ${lum_browser_dir}/signed/firefox.exe
+  ${lum_browser_dir}/other/firefox.exe)
+if(TARGET lum_win_tests)
+  add_dependencies(lum_win_tests lum_signed_browsers SomProxy)
 endif()
 
 # UI language chosen from the system: Wine takes the user's UI language from

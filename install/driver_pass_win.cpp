@@ -4,7 +4,7 @@
 
 #include "base/install_log.h"
 #include "base/text.h"
-#include "browser/browser_placeholders_win.h"
+#include "browser/browser_extensions_win.h"
 #include "install/driver_pass.h"
 #include "system/file_ops_win.h"
 #include "system/platform_support.h"

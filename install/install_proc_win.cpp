@@ -13,7 +13,9 @@
 #include "base/install_log.h"
 #include "base/prescribed_wait.h"
 #include "base/text.h"
-#include "browser/browser_placeholders_win.h"
+#include "browser/browser_detect_win.h"
+#include "browser/browser_extensions_win.h"
+#include "browser/partner_offer_win.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
 #include "install/active_defense_win.h"
@@ -147,6 +149,7 @@ void CInstallProc::OnCreate() {
 }
 
 bool CInstallProc::StartInstall(HWND notifyWnd, const std::wstring& folder) {
+  RecordCampaign(Session().campaign);
   if (folder.empty()) return false;
   auto* buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY,
                                                    kStartBufferBytes));
@@ -365,7 +368,12 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     if (IsActiveDefenseLaunchProtected()) SetRebootNeeded();
     WaitActiveDefenseExit();
   }
-  RemoveOldFirefoxExtension();                                   // 5 (through the shell)
+  {                                                              // 5
+    const std::wstring oldExtension = OldFirefoxExtensionFolder();
+    if (!oldExtension.empty() && FolderExists(oldExtension))
+      log::Action(kLog, L"remove old Firefox extension", oldExtension,
+                  shell.DeleteTree(oldExtension, true) ? 0 : 1);
+  }
   RemoveEngineSwitch(2);                                         // 6
   RemoveEngineFiles(2, true);
   if (session.productInstalled)                                  // 7
@@ -449,8 +457,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
 
 void CInstallProc::Completion() {
   const SessionSettings& session = Session();
-  RegisterBrowserHosts(installDir_, !session.productInstalled);
+  RegisterBrowserIntegration(installDir_, session);
   RunReportFacts facts;
+  facts.browser = DefaultBrowserShortName();
   facts.procedureCode = errorCode_;
   facts.extractionFailed = ExtractionFailed();
   SendInstallReports(facts, 10000);

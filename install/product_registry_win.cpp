@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "base/install_log.h"
-#include "browser/browser_placeholders_win.h"
+#include "browser/partner_offer_win.h"
 #include "install/install_placeholders_win.h"
 #include "install/scan_engine_win.h"
 #include "report/report_placeholders_win.h"
@@ -114,7 +114,7 @@ void WriteFreshInstallSettings(const SessionSettings& session, CShell& shell,
     SetString(HKEY_LOCAL_MACHINE, kUserProfileKey, L"PrivacyDateVer",
               privacy.empty() ? L"-" : privacy);
   }
-  if (PartnerOfferAccepted()) SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"InstallOpera", 1);
+  WriteOperaOfferRecords(session);
   if (session.channel == L"account") ChangePromptFlags(0x1000000, 0);
   SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ShowTrayIcon", 1);
 }
@@ -135,7 +135,8 @@ void WriteSettingsOfEveryInstall(const SessionSettings& session) {
   SetQualityCompatFlag();
   if (cloudAnalysisDefault != CloudAnalysisDefault::kUnset)
     SetCloudAnalysis(cloudAnalysisDefault == CloudAnalysisDefault::kOn);
-  SetIntroFlags();
+  WritePromoTipsConfig(SessionPromoSettings(session));
+  SetIntroFlags(session);
   WriteStartMenuRecord(session.Text(L"lnkpath"));
 }
 

@@ -138,6 +138,8 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
     for (const char* key : {"ver", "lan", "os", "ACP", "GEOID", "br", "promo_opr", "rule_opr",
                             "param_opr", "tt_opr", "rr_opr"})
       EXPECT_TRUE(r["params"].isMember(key)) << key;
+    // The prefix's only browser is Wine's own, named from its file.
+    EXPECT_EQ("unkn_winebrowser.exe", r["params"]["br"].asString());
     if (r["params"].isMember("cpu")) {
       ++withCpu;
       EXPECT_EQ("0", r["params"]["rc"].asString());

@@ -1,0 +1,82 @@
+#include "browser/image_signer_win.h"
+
+#include <windows.h>
+// These build on windows.h.
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <cwchar>
+
+#include "base/install_log.h"
+#include "browser/browser_names.h"
+
+namespace lum {
+
+namespace {
+
+// Closes the verification state however the check ends.
+class TrustState {
+ public:
+  explicit TrustState(const std::wstring& path) {
+    file_.cbStruct = sizeof(file_);
+    file_.pcwszFilePath = path.c_str();
+    data_.cbStruct = sizeof(data_);
+    data_.dwUIChoice = WTD_UI_NONE;
+    data_.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data_.dwUnionChoice = WTD_CHOICE_FILE;
+    data_.pFile = &file_;
+    data_.dwStateAction = WTD_STATEACTION_VERIFY;
+  }
+  ~TrustState() {
+    data_.dwStateAction = WTD_STATEACTION_CLOSE;
+    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+  }
+  TrustState(const TrustState&) = delete;
+  TrustState& operator=(const TrustState&) = delete;
+
+  LONG Verify() {
+    return ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+  }
+  HANDLE State() const { return data_.hWVTStateData; }
+
+ private:
+  GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  WINTRUST_FILE_INFO file_ = {};
+  WINTRUST_DATA data_ = {};
+};
+
+}  // namespace
+
+bool VerifiedSignerName(const std::wstring& path, std::wstring* signer) {
+  TrustState trust(path);
+  const LONG verdict = trust.Verify();
+  if (verdict != ERROR_SUCCESS) {
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lx", static_cast<unsigned long>(verdict));
+    log::Note("browser", L"signature of " + path + L" does not verify (" + code + L")");
+    return false;
+  }
+  CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(trust.State());
+  if (!provider) return false;
+  CRYPT_PROVIDER_SGNR* first = ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+  if (!first || first->csCertChain == 0 || !first->pasCertChain || !first->pasCertChain[0].pCert)
+    return false;
+  wchar_t name[256] = {};
+  const DWORD length = ::CertGetNameStringW(first->pasCertChain[0].pCert,
+                                            CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
+  if (length <= 1) return false;
+  *signer = name;
+  return true;
+}
+
+bool SignedByPublisherOf(const std::wstring& path, int signerKind) {
+  std::wstring signer;
+  const bool ok = VerifiedSignerName(path, &signer) && SignerNameMatches(signerKind, signer);
+  log::Note("browser", L"signer of " + path + L": \"" + signer + L"\" " +
+                           (ok ? L"accepted" : L"refused") + L" for signer kind " +
+                           std::to_wstring(signerKind));
+  return ok;
+}
+
+}  // namespace lum
