@@ -155,7 +155,7 @@ add_executable(lum_test_sleeper ${PROJECT_SOURCE_DIR}/tests/win32/sleeper/sleepe
 target_link_options(lum_test_sleeper PRIVATE -municode)
 set_target_properties(lum_test_sleeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 if(TARGET lum_win_tests)
-  add_dependencies(lum_win_tests lum_test_sleeper)
+  add_dependencies(lum_win_tests lum_test_sleeper ProductRepair)
 endif()
 
 # UI language chosen from the system: Wine takes the user's UI language from
