@@ -1,7 +1,8 @@
 // The window's pending-restart check against the real RunOnce key: the
 // "NEED_REBOOT" prompt answered by a helper thread, the "Lumts" entry, the
 // restart observed through the test hook, and the "post" relaunch through the
-// guarded launcher (a signed stand-in program, an unsigned one refused).
+// guarded launcher (a signed stand-in program, an unsigned one refused); and
+// the end-of-install restart prompt with its answers.
 #include "ui/startup_checks_win.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,15 @@
 #include <string>
 
 #include "app/session_settings.h"
+#include "install/restart_offer_win.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_restart_win.h"
+#include "system/reboot_flags.h"
 #include "tests/win32/box_answerer.h"
+#include "ui/msg_box_win.h"
 #include "ui/skin/gdiplus_win.h"
 #include "vendor/base_module_win.h"
 
@@ -143,6 +147,40 @@ TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShow
   }
   EXPECT_EQ(0, g_restarts);
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
+}
+
+TEST_F(PendingRestartTest, EndOfInstallPromptRestartsOnExitOnlyWhenRestartNowIsChosen) {
+  SessionSettings& session = Session();
+  session.silent = false;
+  session.showProduct = false;
+  session.texts[L"ID_RESTART_LATER"] = L"Later";
+  session.texts[L"ID_RESTART_NOW"] = L"Restart now";
+  PrepareSkinForLanguage();  // registers the skinned prompt with the install engine
+  SetRebootNeeded(true);
+  struct Case {
+    WORD answer;  // posted with no control: Enter (the default button) or Escape
+    bool restart;
+  };
+  for (const Case& c : {Case{IDOK, true}, Case{IDCANCEL, false}}) {
+    SetRestartOnExit(false);
+    BoxAnswerer boxes(c.answer, nullptr);
+    OfferRestart(nullptr, 0);
+    EXPECT_EQ(1, boxes.Answered()) << c.answer;
+    EXPECT_EQ(c.restart, RestartOnExit()) << c.answer;
+  }
+  // Silent: never a prompt.
+  session.silent = true;
+  SetRestartOnExit(false);
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    OfferRestart(nullptr, 0);
+    EXPECT_EQ(0, boxes.Answered());
+    EXPECT_FALSE(RestartOnExit());
+  }
+  session.silent = false;
+  SetRebootNeeded(false);
+  SetRestartPrompt(nullptr);
+  EXPECT_EQ(0, g_restarts);
 }
 
 }  // namespace

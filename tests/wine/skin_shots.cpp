@@ -1,5 +1,6 @@
 // lum_skin_shots <exchange folder> — shows a message box and the restart
-// prompt in en, ru, ja, zh-CN, ar and hi at the display's DPI and checks what can be
+// prompt in en, ru, ja, zh-CN, ar and hi, and the options strip with its free
+// space in en, ru, ja and ar, at the display's DPI and checks what can be
 // measured: the window size for the DPI, the header picture and the icon at
 // their places, text pixels in every line, and no character drawn as the
 // missing-glyph box. Screenshots are taken of what the X server shows by
@@ -17,6 +18,7 @@
 #include "base/text.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
+#include "ui/config_dlg_win.h"
 #include "ui/msg_box_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"
@@ -251,6 +253,66 @@ int Shoot(const std::wstring& folder, const std::wstring& lang, const std::wstri
   return 0;
 }
 
+// The options strip under a stand-in main window, with the free space of
+// the default folder's drive: its size, the disk text and the path drawn.
+void ShootStrip(const std::wstring& folder, const std::wstring& lang) {
+  const DpiScale& dpi = Dpi();
+  const std::wstring tag = L"strip_" + lang + L"_" + std::to_wstring(dpi.Dpi());
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ::DefWindowProcW;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = L"LumShotsMain";
+  ::RegisterClassW(&wc);
+  HWND main = ::CreateWindowExW(0, L"LumShotsMain", L"", WS_POPUP | WS_VISIBLE, 40, 40,
+                                dpi.Scale(552), dpi.Scale(200), nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  CConfigDlg strip;
+  if (!main || !strip.Create(main, false, L"")) {
+    Check(false, tag + L": strip created");
+    if (main) ::DestroyWindow(main);
+    return;
+  }
+  strip.ApplyLanguage();
+  ::ShowWindow(strip.Window(), SW_SHOWNOACTIVATE);
+  ::RedrawWindow(strip.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT wr;
+  ::GetWindowRect(strip.Window(), &wr);
+  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+  Pixels shot;
+  const bool taken = ScreenShot(folder, tag, wr, &shot);
+  Check(taken && shot.width == w && shot.height == h, tag + L": screenshot taken");
+  if (taken && shot.width == w && shot.height == h) {
+    Check(w == dpi.Scale(552) && h == dpi.Scale(CConfigDlg::kHeight),
+          tag + L": strip " + std::to_wstring(w) + L"x" + std::to_wstring(h));
+    auto darkIn = [&](const RECT& r) {
+      int dark = 0;
+      for (int y = std::max(0, int(r.top)); y < r.bottom && y < h; ++y)
+        for (int x = std::max(0, int(r.left)); x < r.right && x < w; ++x) dark += Dark(shot.At(x, y));
+      return dark;
+    };
+    const CSomTextWnd& disk = strip.DiskLabel();
+    const int diskDark = darkIn(disk.Rect());
+    Check(disk.Width() > 0 && diskDark > disk.Width() / 4,
+          tag + L": free space \"" + disk.Markup() + L"\" has " + std::to_wstring(diskDark) +
+              L" text pixels");
+    for (const CSomTextWnd::Run& run : disk.Runs()) {
+      const std::wstring missing =
+          MissingGlyphs(run.font ? run.font : SkinResources::Get().Font(0), run.text);
+      Check(missing.empty(), tag + L": no missing-glyph box in \"" + run.text + L"\"" +
+                                   (missing.empty() ? L"" : L" (missing: " + missing + L")"));
+    }
+    const RECT& button = strip.PathButton().Rect();
+    RECT text = {button.left + dpi.Scale(6), button.top, button.right - dpi.Scale(34), button.bottom};
+    Check(darkIn(text) > dpi.Scale(40), tag + L": folder drawn on the path button");
+    Check(button.right == w - dpi.Scale(26) && button.bottom <= h &&
+              button.top >= disk.Rect().bottom,
+          tag + L": path button 26 from the right, below the free space");
+  }
+  strip.DestroySomWindow();
+  ::DestroyWindow(main);
+}
+
 int Run(const std::wstring& folder) {
   IniTable table;
   if (!table.LoadFromResource(kFileResourceType, kResLanguageTable)) {
@@ -272,6 +334,7 @@ int Run(const std::wstring& folder) {
     SetButtonCaptions(session.Text(L"title"),
                       {session.Text(L"ID_RESTART_LATER"), session.Text(L"ID_RESTART_NOW")});
     Shoot(folder, lang, L"restart", session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL);
+    if (std::wstring(L"en ru ja ar").find(lang) != std::wstring::npos) ShootStrip(folder, lang);
   }
   return failures;
 }
