@@ -180,6 +180,8 @@ void CInstallProc::OnStartCommand(wchar_t* folder) {
     log::Action(kLog, L"remove install folder after failure (Repair.exe kept)",
                 Session().installDir, shell.DeleteTree(Session().installDir, false) ? 0 : 1);
   }
+  // Set before the failure's 100 is posted, so the window never waits for it.
+  runFinished_ = true;
   if (errorCode_ != 0) ReportProgress(100, 100);
 }
 
