@@ -181,3 +181,16 @@ add_test(NAME skin_screenshots
   COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/skin_screenshots.sh $<TARGET_FILE:lum_skin_shots>
     ${PROJECT_SOURCE_DIR}/build/screenshots)
 set_tests_properties(skin_screenshots PROPERTIES TIMEOUT 600)
+
+# The interactive install driven by clicks and keys on a display of its own,
+# compared with a silent install of a second prefix.
+add_executable(lum_interactive_driver ${PROJECT_SOURCE_DIR}/tests/e2e/interactive_driver.cpp)
+target_link_libraries(lum_interactive_driver PRIVATE lumwin)
+target_link_options(lum_interactive_driver PRIVATE -municode)
+target_compile_options(lum_interactive_driver PRIVATE ${LUM_WARNINGS})
+add_dependencies(lum_interactive_driver LumBastionSetup)
+add_test(NAME e2e_interactive_install
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/interactive_install.sh $<TARGET_FILE:LumBastionSetup>
+    $<TARGET_FILE:lum_interactive_driver> ${PROJECT_SOURCE_DIR}/build/screenshots)
+set_tests_properties(e2e_interactive_install PROPERTIES TIMEOUT 1500
+  ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe")
