@@ -92,6 +92,9 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   BOOL PreTranslateMessage(MSG* msg) override;
   void EraseBackground(HDC dc, const RECT* rect) override;
   void OnLayoutChanged(const RECT& area) override;
+  // Turns the window into the progress page (Install does this once the
+  // worker has the folder).
+  void ShowProgressPage();
 
   // What a test of the window measures.
   bool UpdateMode() const { return updateMode_; }
@@ -128,7 +131,6 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   void ShowLanguageMenu();
   void SwitchLanguage(size_t index);
   void OnInstall();
-  void ShowProgressPage();
   void OnProgress(int position, int maximum);
   void OnEndOfInstall();
   void OnFinish();

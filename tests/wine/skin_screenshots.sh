@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the skinned message box and the restart prompt in six
-# languages and of the options strip in four, at 96 and 144 DPI, each in a
+# languages, and of the options strip, the main window's pages, the notice
+# page and the folder-not-writable box in four, at 96 and 144 DPI, each in a
 # fresh prefix copied from the template, saved as PNG under build/screenshots/
 # for a person to look at;
 # lum_skin_shots checks what can be measured in them.
