@@ -194,3 +194,10 @@ add_test(NAME e2e_interactive_install
     $<TARGET_FILE:lum_interactive_driver> ${PROJECT_SOURCE_DIR}/build/screenshots)
 set_tests_properties(e2e_interactive_install PROPERTIES TIMEOUT 1500
   ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe")
+
+# Figures of the time to the welcome page's first paint under Wine (bench/).
+add_executable(first_paint_bench ${PROJECT_SOURCE_DIR}/bench/first_paint_bench.cpp ${LUM_INSTALLER_RC})
+target_link_libraries(first_paint_bench PRIVATE lumwin)
+target_link_options(first_paint_bench PRIVATE -municode)
+target_compile_options(first_paint_bench PRIVATE ${LUM_WARNINGS})
+add_dependencies(first_paint_bench lum_resources LumBastionSetup)

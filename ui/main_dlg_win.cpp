@@ -391,6 +391,10 @@ void CMainDlg::LayoutUpdate(int width) {
 
 void CMainDlg::EraseBackground(HDC dc, const RECT*) {
   if (!window_) return;
+  if (!painted_) {
+    painted_ = true;
+    log::Note(kLog, L"first paint of the welcome page");
+  }
   RECT client;
   ::GetClientRect(window_, &client);
   ::FillRect(dc, &client, whiteBrush_);

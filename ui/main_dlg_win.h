@@ -170,7 +170,7 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   bool uninstallPending_ = false;
   bool finished_ = false;
   bool inCreate_ = false;
-  bool laidOut_ = false;
+  bool painted_ = false;
   int percent_ = 0;
   int exitCode_ = 0;
 };
