@@ -295,6 +295,11 @@ int FreshInstall() {
   ClickAt(notice, shot.width / 2, Scale(376));
   const int code = installer.Wait(300000);
   Check(code == 0, L"installer exits with " + std::to_wstring(code));
+  // The page changed only after the worker's run had really ended.
+  const std::wstring text = LogText(log);
+  const size_t finished = text.find(L"install run finished"), end = text.find(L"end of install");
+  Check(finished != std::wstring::npos && end != std::wstring::npos && finished < end,
+        L"the end of the install was taken after the worker's run finished");
   return failures;
 }
 

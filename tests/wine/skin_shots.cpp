@@ -344,6 +344,12 @@ int WhiteIn(const Pixels& shot, const RECT& r) {
 
 std::wstring Num(int n) { return std::to_wstring(n); }
 
+SIZE WindowSize(HWND window) {
+  RECT r = {0, 0, 0, 0};
+  ::GetWindowRect(window, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
 // "Installed": App Paths names a folder whose ZVVer.dll is a copy of this
 // program with its version patched to `version` ("0.0.0.0" = unchanged).
 void PretendInstalled(const std::wstring& version) {
@@ -424,14 +430,11 @@ void ShootMain(const std::wstring& folder, const std::wstring& lang) {
     Check(dlg.InstallButton().Text() == session.Text(page.buttonKey),
           tag + L": install button reads \"" + session.Text(page.buttonKey) + L"\"");
     std::vector<std::pair<const wchar_t*, CSomTextWnd*>> texts;
-    if (page.installed) {
-      texts.push_back({L"acceptance label", nullptr});
-    } else {
+    if (!page.installed) {
       texts.push_back({L"licence text", &dlg.LicenceText()});
       texts.push_back({L"licence link", &dlg.LicenceLink()});
     }
     for (const auto& text : texts) {
-      if (!text.second) continue;
       const int ink = InkIn(shot, text.second->Rect());
       Check(text.second->Width() > 0 && ink > text.second->Width() / 4,
             tag + L": " + text.first + L" has " + Num(ink) + L" text pixels");
@@ -442,6 +445,32 @@ void ShootMain(const std::wstring& folder, const std::wstring& lang) {
             tag + L": acceptance box checked, 18 below the button");
     }
     if (page.installed) continue;
+    for (CSomWnd* control : std::initializer_list<CSomWnd*>{&dlg.LanguageButton(), &dlg.OptionsButton()})
+      Check(control->IsVisible() && WhiteIn(shot, control->Rect()) < control->Width() * control->Height(),
+            tag + L": " + (control == &dlg.OptionsButton() ? L"options" : L"language") +
+                L" button drawn at (" + Num(control->Rect().left) + L", " + Num(control->Rect().top) + L")");
+    Check(dlg.OptionsButton().Rect().right == w - dpi.Scale(12) &&
+              dlg.OptionsButton().Rect().bottom == h - dpi.Scale(8),
+          tag + L": options button 12 from the right, 8 from the bottom");
+
+    // The language menu's commands: the current language again changes
+    // nothing; another one and back gives the same texts again.
+    const std::vector<std::wstring>& offered = session.offeredLanguages;
+    const auto current = std::find(offered.begin(), offered.end(), lang);
+    if (current != offered.end()) {
+      const WPARAM same = CMainDlg::kLanguageMenuBase + (current - offered.begin());
+      const std::wstring caption = dlg.InstallButton().Text(), licence = dlg.LicenceText().Markup();
+      ::SendMessageW(dlg.Window(), WM_COMMAND, same, 0);
+      Check(dlg.InstallButton().Text() == caption && dlg.LicenceText().Markup() == licence &&
+                WindowSize(dlg.Window()).cy == h,
+            tag + L": choosing the current language again keeps its texts and height");
+      const WPARAM other = CMainDlg::kLanguageMenuBase + (current == offered.begin() ? 1 : 0);
+      ::SendMessageW(dlg.Window(), WM_COMMAND, other, 0);
+      const bool changed = dlg.InstallButton().Text() != caption;
+      ::SendMessageW(dlg.Window(), WM_COMMAND, same, 0);
+      Check(changed && dlg.InstallButton().Text() == caption && dlg.LicenceText().Markup() == licence,
+            tag + L": another language and back gives the same texts");
+    }
 
     // The options strip, opened by its button's command.
     ::SendMessageW(dlg.Window(), WM_COMMAND, MAKEWPARAM(CMainDlg::kOptions, 0), 0);
@@ -514,6 +543,15 @@ int Run(const std::wstring& folder) {
   if (!table.LoadFromResource(kFileResourceType, kResLanguageTable)) {
     Check(false, L"language table");
     return 1;
+  }
+  // The main window's language menu switches within the session's table.
+  Session().table = table;
+  Session().offeredLanguages.clear();
+  const std::wstring list = table.Value(L"default", L"languages");
+  for (size_t at = 0; at < list.size();) {
+    const size_t end = std::min(list.find(L';', at), list.size());
+    if (end > at) Session().offeredLanguages.push_back(list.substr(at, end - at));
+    at = end + 1;
   }
   for (const wchar_t* lang : {L"en", L"ru", L"ja", L"zh-CN", L"ar", L"hi"}) {
     SessionSettings& session = Session();
