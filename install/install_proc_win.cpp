@@ -147,7 +147,9 @@ void CInstallProc::OnCreate() {
 }
 
 bool CInstallProc::StartInstall(HWND notifyWnd, const std::wstring& folder) {
-  if (folder.empty()) return false;
+  // Without its window the worker never signals the start event: waiting
+  // for it would hang the interface.
+  if (folder.empty() || !Window()) return false;
   auto* buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY,
                                                    kStartBufferBytes));
   if (!buffer) return false;
