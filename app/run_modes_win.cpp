@@ -1,6 +1,6 @@
 // The two branches after start-up: silent (outcome only in the exit code) and
-// interactive. The interactive branch needs the main window, which this build
-// does not carry yet; it stops where the window would be created.
+// interactive (the main window and its message loop), and the interactive
+// branch's part of the shutdown.
 #include <windows.h>
 
 #include "app/session_environment_win.h"
@@ -10,11 +10,13 @@
 #include "base/install_log.h"
 #include "browser/browser_detect_win.h"
 #include "browser/partner_offer_win.h"
+#include "install/cloud_policy_win.h"
 #include "install/install_proc_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/product_registry_win.h"
 #include "install/restart_offer_win.h"
 #include "install/self_protection_win.h"
+#include "payload/archive_extract_win.h"
 #include "report/offer_query_win.h"
 #include "report/reports_win.h"
 #include "system/product_location_win.h"
@@ -23,12 +25,14 @@
 #include "system/self_protection_device_win.h"
 #include "system/windows_version_win.h"
 #include "tray/product_start_win.h"
+#include "ui/main_dlg_win.h"
+#include "ui/msg_box_win.h"
+#include "ui/skin/gdiplus_win.h"
+#include "ui/skin/som_window_win.h"
 
 namespace lum {
 
 namespace {
-
-constexpr const wchar_t* kDeepScanKey = L"SOFTWARE\\LumBastion\\DeepScan";
 
 const wchar_t* CloudText(CloudAnalysisDefault value) {
   switch (value) {
@@ -43,13 +47,7 @@ const wchar_t* CloudText(CloudAnalysisDefault value) {
 
 void DecideSilentCloudDefault() {
   SessionSettings& session = Session();
-  CloudFacts facts;
-  RegKey key;
-  if (key.Open(HKEY_LOCAL_MACHINE, kDeepScanKey, KEY_QUERY_VALUE)) {
-    facts.cloudValuePresent = key.HasValue(L"CloudAnalysis");
-    DWORD skip = 0;
-    facts.skipUpload = key.ReadDword(L"SkipUpload", &skip) && skip == 1;
-  }
+  CloudFacts facts = ReadDeepScanPolicy();
   if (facts.cloudValuePresent || !facts.skipUpload) {
     // Asked without applying: the silent run makes no offer.
     const OfferOutcome answer = QueryOffer(false);
@@ -158,12 +156,56 @@ void ChooseOffer(SessionSettings& session) {
 
 }  // namespace
 
-int RunInteractive(HINSTANCE, int) {
-  ChooseOffer(Session());
-  Session().showProduct = true;
-  log::Action("interactive", L"install procedure not available in this build", L"",
-              kExitWorkerThread);
-  return kExitWorkerThread;
+int RunInteractive(HINSTANCE, int showCommand) {
+  SessionSettings& session = Session();
+  ChooseOffer(session);
+  if (!StartGdiPlus()) {
+    // Loaded a moment ago at start-up; a GDI+ that will not start leaves the
+    // skin without images, which the message boxes survive but the window not.
+    log::Action("interactive", L"start GDI+", L"gdiplus.dll", kExitNoGdiPlus);
+    ShowMessageBox(nullptr, PopLogoId(), session.Text(L"ERROR_CNNOGDIPLUS"), MB_OK, IDOK);
+    return kExitNoGdiPlus;
+  }
+  // DPI awareness (not on XP), the skin's face for the language and the
+  // message-box texts.
+  PrepareSkinForLanguage();
+  session.showProduct = true;
+  if (session.installDir.empty()) session.SetInstallDir(DefaultInstallDir(), false);
+
+  // The worker starts extracting at once, while the user reads the page; a
+  // worker that cannot be started ends the process with 333 here.
+  GetInstallProc();
+  session.olderThan10 = session.productInstalled && InstalledOlderThan10();
+
+  int result = 0;
+  {
+    CMainDlg window;
+    if (window.Create(showCommand)) {
+      result = MessageLoop().Run();
+    } else if (window.Finished()) {
+      result = window.ExitCode();
+    } else {
+      // No window, no way to install: a code outside the table, and the log
+      // line says what happened.
+      result = -1;
+      log::Action("interactive", L"create the main window", kMainWindowClass,
+                  static_cast<long>(::GetLastError()));
+    }
+    log::Note("interactive", L"main window closed with " + std::to_wstring(result));
+  }
+  StopGdiPlus();
+  return result;
+}
+
+void ShutDownInteractiveWorker() {
+  CInstallProc* procedure = InstallProcIfCreated();
+  if (!procedure) return;
+  procedure->Stop();
+  // A window closed before Install leaves the archive library loaded from
+  // the work folder; the worker is gone, so it can go too.
+  UnloadArchiveLibrary();
+  procedure->DeleteWorkFolder();
+  DestroyInstallProc();
 }
 
 }  // namespace lum

@@ -211,6 +211,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
 
   StopTrayLink();
   instanceMutex.Reset();
+  if (!session.silent) ShutDownInteractiveWorker();
   return Finish(result);
 }
 

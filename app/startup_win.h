@@ -97,5 +97,9 @@ bool RelaunchElevated(const UacTexts& texts);
 // --- run modes ---
 int RunSilent();
 int RunInteractive(HINSTANCE instance, int showCommand);
+// Interactive shutdown: stops the install worker (WM_QUIT, once more after
+// 100 ms if posting failed, then waits), deletes its work folder and
+// destroys the procedure.
+void ShutDownInteractiveWorker();
 
 }  // namespace lum

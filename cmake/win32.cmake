@@ -155,7 +155,7 @@ add_executable(lum_test_sleeper ${PROJECT_SOURCE_DIR}/tests/win32/sleeper/sleepe
 target_link_options(lum_test_sleeper PRIVATE -municode)
 set_target_properties(lum_test_sleeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 if(TARGET lum_win_tests)
-  add_dependencies(lum_win_tests lum_test_sleeper)
+  add_dependencies(lum_win_tests lum_test_sleeper ProductRepair)
 endif()
 
 # Stand-in browsers of the detection and launch tests, each under its
@@ -219,3 +219,23 @@ add_test(NAME skin_screenshots
   COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/skin_screenshots.sh $<TARGET_FILE:lum_skin_shots>
     ${PROJECT_SOURCE_DIR}/build/screenshots)
 set_tests_properties(skin_screenshots PROPERTIES TIMEOUT 600)
+
+# The interactive install driven by clicks and keys on a display of its own,
+# compared with a silent install of a second prefix.
+add_executable(lum_interactive_driver ${PROJECT_SOURCE_DIR}/tests/e2e/interactive_driver.cpp)
+target_link_libraries(lum_interactive_driver PRIVATE lumwin)
+target_link_options(lum_interactive_driver PRIVATE -municode)
+target_compile_options(lum_interactive_driver PRIVATE ${LUM_WARNINGS})
+add_dependencies(lum_interactive_driver LumBastionSetup)
+add_test(NAME e2e_interactive_install
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/interactive_install.sh $<TARGET_FILE:LumBastionSetup>
+    $<TARGET_FILE:lum_interactive_driver> ${PROJECT_SOURCE_DIR}/build/screenshots)
+set_tests_properties(e2e_interactive_install PROPERTIES TIMEOUT 1500
+  ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe")
+
+# Figures of the time to the welcome page's first paint under Wine (bench/).
+add_executable(first_paint_bench ${PROJECT_SOURCE_DIR}/bench/first_paint_bench.cpp ${LUM_INSTALLER_RC})
+target_link_libraries(first_paint_bench PRIVATE lumwin)
+target_link_options(first_paint_bench PRIVATE -municode)
+target_compile_options(first_paint_bench PRIVATE ${LUM_WARNINGS})
+add_dependencies(first_paint_bench lum_resources LumBastionSetup)

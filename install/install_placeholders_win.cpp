@@ -24,10 +24,5 @@ bool AccountLinkMatches() {
   // Without the account component nothing can be compared: keep what is there.
   return true;
 }
-bool AskRestartNow(HWND) {
-  // Without the prompt nobody chose to restart now: the restart is later.
-  LogNotBuilt(L"restart prompt", kInstall);
-  return false;
-}
 
 }  // namespace lum

@@ -1,5 +1,5 @@
 // Steps of the install run not built yet: the component scan, the product's
-// scrambled records, the account link and the restart prompt. Each logs so and
+// scrambled records and the account link. Each logs so and
 // answers "not done"; none of them fails the install.
 #pragma once
 #include <windows.h>
@@ -16,8 +16,5 @@ bool StoreThemeRecord(const std::wstring& themeName);
 bool StoreBusinessHash(const std::wstring& hash);
 // Whether the installed product's account link still matches this run.
 bool AccountLinkMatches();
-// The "NEED_REBOOT" prompt of the main window; true when "restart now" was
-// chosen.
-bool AskRestartNow(HWND window);
 
 }  // namespace lum

@@ -150,7 +150,9 @@ void CInstallProc::OnCreate() {
 
 bool CInstallProc::StartInstall(HWND notifyWnd, const std::wstring& folder) {
   RecordCampaign(Session().campaign);
-  if (folder.empty()) return false;
+  // Without its window the worker never signals the start event: waiting
+  // for it would hang the interface.
+  if (folder.empty() || !Window()) return false;
   auto* buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY,
                                                    kStartBufferBytes));
   if (!buffer) return false;
@@ -183,6 +185,8 @@ void CInstallProc::OnStartCommand(wchar_t* folder) {
     log::Action(kLog, L"remove install folder after failure (Repair.exe kept)",
                 Session().installDir, shell.DeleteTree(Session().installDir, false) ? 0 : 1);
   }
+  // Set before the failure's 100 is posted, so the window never waits for it.
+  runFinished_ = true;
   if (errorCode_ != 0) ReportProgress(100, 100);
 }
 

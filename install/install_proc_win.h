@@ -8,11 +8,13 @@
 // constructs it and calls StartInstall, RequestCancel and RunSilent. The
 // extraction and the install run happen on the worker thread (interactive)
 // or on the silent body thread (silent), never on both. The cancel flag is
-// the only field shared while a run is active and is guarded by `lock_`.
-// Progress reaches the main window only as posted messages.
+// guarded by `lock_`. The error code is written by the worker and read by
+// the main window, and whether the worker's run has ended is read there too:
+// both are atomic. Progress reaches the main window only as posted messages.
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,7 +50,11 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   CInstallProc();  // chooses the work folder; its result is ErrorCode()
   ~CInstallProc() override;
 
-  int ErrorCode() const { return errorCode_; }
+  int ErrorCode() const { return errorCode_.load(); }
+  // Interactive: the worker has come back from the install run, its last
+  // steps (firewall, completion) included. Progress 100 can be posted
+  // before that, so the window ends the install only once this is true.
+  bool RunFinished() const { return runFinished_.load(); }
   const std::wstring& WorkDir() const { return workDir_; }
   const std::wstring& InstallDir() const { return installDir_; }
   const std::vector<std::wstring>& CopyList() const { return copyList_; }
@@ -100,7 +106,8 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   HWND notifyWnd_ = nullptr;
   std::wstring workDir_;
   std::wstring installDir_;
-  int errorCode_ = 0;
+  std::atomic<int> errorCode_{0};
+  std::atomic<bool> runFinished_{false};
   CSilentMsgHanlder silentHandler_;
   UniqueHandle startEvent_;
   bool cancelRequested_ = false;

@@ -40,16 +40,22 @@ int Logged(const wchar_t* check, const std::wstring& where, int code) {
 
 std::wstring WorkFolderMessageKey(int code) {
   switch (code) {
-    case kCheckWorkFolderPath:
-      return kKeyTempNotAvailable;
+    case kCheckPassed:
+      return std::wstring();
     case kCheckWorkFolderUnwritable:
       return kKeyTempUnwritable;
+    case kCheckExtractedFileMissing:
+    case kCheckArchiveLibrary:
+    case kCheckArchiveExtraction:
+    case kCheckArchiveWrite:
+      return kKeyTempNoFile;
     case kCheckNoDiskSpace:
       return kKeyTempNoDiskSpace;
     case kCheckUnsuitableDrive:
       return kKeyTempNoUDisk;
     default:
-      return std::wstring();
+      // Every failure needs words: an empty key would read as "already shown".
+      return kKeyTempNotAvailable;
   }
 }
 

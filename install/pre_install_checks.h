@@ -18,11 +18,15 @@ enum PreCheckCode : int {
   kCheckWorkFolderPath = 101,  // work folder missing or of unusable length
   kCheckUnsupportedWindows = 107,
   kCheckWorkFolderUnwritable = 108,
+  kCheckExtractedFileMissing = 110,  // 110 and 116-118: the payload extraction's codes
   kCheckInstallDirUnwritable = 109,  // silent only
   kCheckNoDiskSpace = 111,
   kCheckUnsuitableDrive = 112,
   kCheckInstallDirEmpty = 113,  // silent only
   kCheckNewerInstalled = 115,
+  kCheckArchiveLibrary = 116,
+  kCheckArchiveExtraction = 117,
+  kCheckArchiveWrite = 118,
 };
 
 // Language keys of the check messages.
@@ -31,13 +35,16 @@ constexpr const wchar_t* kKeyUnsupportedWindows = L"ERROR_NOSUPPORTWIN2K";
 constexpr const wchar_t* kKeyTempUnwritable = L"ERROR_TEMPUNWRITEABLE";
 constexpr const wchar_t* kKeyTempNoDiskSpace = L"ERROR_TEMPNODISKSPACE";
 constexpr const wchar_t* kKeyTempNoUDisk = L"ERROR_TEMPNOUDISK";
+constexpr const wchar_t* kKeyTempNoFile = L"ERROR_TEMPNOFILE";
 constexpr const wchar_t* kKeyNewerInstalled = L"ERROR_NEWER_VERSION_INSTALLED";
 constexpr const wchar_t* kKeyNotWritable = L"ERROR_NOTWRITEABLE";
 constexpr const wchar_t* kKeyTooLong = L"ERROR_TOO_LANG";
 constexpr const wchar_t* kKeyNoUDisk = L"ERROR_NOUDISK";
 constexpr const wchar_t* kKeyNoDiskSpace = L"ERROR_NODISKSPACE";
 
-// Language key of a work-folder result (101, 108, 111, 112); empty for others.
+// Language key of a work-folder or extraction result: 108, 110/116-118, 111
+// and 112 have their own; any other non-zero code "ERROR_TEMPNOTAVAILABLE";
+// empty only for 0.
 std::wstring WorkFolderMessageKey(int code);
 
 // Drive classes of ClassifyDrive.

@@ -1,8 +1,9 @@
 #include "install/restart_offer_win.h"
 
+#include <atomic>
+
 #include "app/session_settings.h"
 #include "base/install_log.h"
-#include "install/install_placeholders_win.h"
 #include "system/reboot_flags.h"
 #include "tray/product_start_win.h"
 
@@ -10,13 +11,18 @@ namespace lum {
 
 namespace {
 constexpr const char* kLog = "restart";
+std::atomic<RestartPrompt> g_prompt{nullptr};
 }  // namespace
+
+void SetRestartPrompt(RestartPrompt prompt) { g_prompt.store(prompt); }
 
 void OfferRestart(HWND window, int) {
   const SessionSettings& session = Session();
   if (RebootNeeded()) {
     if (!session.silent) {
-      if (AskRestartNow(window)) {
+      const RestartPrompt prompt = g_prompt.load();
+      if (!prompt) log::Note(kLog, L"no restart prompt registered: the restart is left for later");
+      if (prompt && prompt(window)) {
         SetRestartOnExit();
         log::Note(kLog, L"restart chosen: Windows restarts when the installer exits");
         return;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "base/install_log.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
@@ -17,6 +19,8 @@ namespace {
 constexpr const char* kLog = "restart";
 // Planned, operating system, hotfix.
 constexpr DWORD kRestartReason = 0x80020011;
+
+std::atomic<RestartHook> g_restartHook{nullptr};
 
 bool EnableShutdownPrivilege() {
   UniqueHandle token;
@@ -45,8 +49,15 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
+void SetRestartHookForTest(RestartHook hook) { g_restartHook.store(hook); }
+
 bool RestartWindows() {
   if (!EnableShutdownPrivilege()) return false;
+  if (RestartHook hook = g_restartHook.load()) {
+    log::Action(kLog, L"restart Windows (test hook, machine not restarted)", L"", 0);
+    hook();
+    return true;
+  }
   const bool asked = ::ExitWindowsEx(EWX_REBOOT, kRestartReason) != FALSE;
   log::Action(kLog, L"restart Windows", L"", asked ? 0 : static_cast<long>(::GetLastError()));
   return asked;

@@ -13,6 +13,13 @@ constexpr const wchar_t* kRestartAtom = L"{A7B202AB-A508-4235-9c97-C25799782590}
 // had; true when Windows accepted the request.
 bool RestartWindows();
 
+// Test programs only: with a hook set, RestartWindows still enables the
+// privilege but calls the hook instead of restarting the machine (Wine would
+// end the test's prefix). nullptr restores the real restart. The installer
+// never sets it.
+using RestartHook = void (*)();
+void SetRestartHookForTest(RestartHook hook);
+
 // HKLM RunOnce "Lumts" = "\"<installer>\" /post" (see restart_rerun.h).
 bool WriteRestartRerunEntry(const std::wstring& installerPath);
 

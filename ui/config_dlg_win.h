@@ -22,6 +22,8 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   enum DriveState : int { kDriveUsable = 0, kDriveTooLittleSpace = 1, kDriveNotLocalDisk = 2 };
   static constexpr int kPathButtonId = 5005;
   static constexpr int kHeight = 98;  // 96-DPI pixels
+  // Posted (no parameters) to the main window after a folder was chosen.
+  static constexpr UINT kFolderChangedMessage = WM_USER + 501;
 
   class CPathButton : public CSomWndTipImpl<CSomButton4> {
    public:
@@ -51,12 +53,19 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
 
   CPathButton& PathButton() { return pathButton_; }
   CSomTextWnd& DiskLabel() { return diskLabel_; }
+  CSomTextWnd& AnchorLabel() { return anchorLabel_; }
+  // The key of the last message the strip showed (empty = none yet).
+  const std::wstring& LastMessageKey() const { return lastMessageKey_; }
 
  protected:
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
+  void OnCreate();
   void Layout();
   void Browse();
+  void RefreshDiskText();
+  // Shows `key`'s text (owner = the main window) with the strip disabled.
+  void ShowStripMessage(const std::wstring& key);
 
   HWND mainWindow_ = nullptr;
   CSomTextWnd anchorLabel_;
@@ -67,6 +76,9 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   uint64_t totalBytes_ = 0;
   int driveState_ = kDriveUsable;
   CPathButton pathButton_;
+  bool updateMode_ = false;
+  std::wstring initialFolder_;
+  std::wstring lastMessageKey_;
 };
 
 }  // namespace lum

@@ -4,6 +4,7 @@
 
 #include "app/session_settings.h"
 #include "base/install_log.h"
+#include "install/restart_offer_win.h"
 #include "system/windows_version_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/gdiplus_win.h"
@@ -205,6 +206,12 @@ BOOL CMsgBoxDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wPara
       return handled;
     }
     case WM_COMMAND:
+      if (HIWORD(wParam) == 0 && LOWORD(wParam) == IDCANCEL &&
+          (lParam == 0 || lParam == reinterpret_cast<LPARAM>(&CloseButton()))) {
+        // The close button, Escape or Alt+F4: not one of the buttons.
+        ::EndDialog(window, closeAnswer_);
+        return TRUE;
+      }
       if (HIWORD(wParam) == 0 && lParam == 0 && LOWORD(wParam) == IDOK) {
         // Enter: the default button when it is shown, else the rightmost one.
         int ids[3];
@@ -228,7 +235,10 @@ BOOL CMsgBoxDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wPara
   return CLFDialog::ProcessWindowMessage(window, message, wParam, lParam, result);
 }
 
-int ShowMessageBox(HWND owner, int pictureId, const std::wstring& text, UINT flags, int defaultId) {
+namespace {
+
+int RunMessageBox(HWND owner, int pictureId, const std::wstring& text, UINT flags, int defaultId,
+                  int closeAnswer) {
   if (!StartGdiPlus()) {
     // Without GDI+ the skin has no images (and its buttons no faces).
     std::wstring plain;
@@ -236,9 +246,16 @@ int ShowMessageBox(HWND owner, int pictureId, const std::wstring& text, UINT fla
     return ::MessageBoxW(owner, plain.c_str(), MessageBoxTitle().c_str(), SystemFlags(flags));
   }
   CMsgBoxDialog box(pictureId, text, flags, defaultId);
+  box.SetCloseAnswer(closeAnswer);
   const INT_PTR answer = box.DoModal(owner);
   log::Note("ui", L"message box answered " + std::to_wstring(static_cast<long long>(answer)));
-  return answer < 0 ? IDCANCEL : static_cast<int>(answer);
+  return answer < 0 ? closeAnswer : static_cast<int>(answer);
+}
+
+}  // namespace
+
+int ShowMessageBox(HWND owner, int pictureId, const std::wstring& text, UINT flags, int defaultId) {
+  return RunMessageBox(owner, pictureId, text, flags, defaultId, IDCANCEL);
 }
 
 int PopLogoId() {
@@ -254,6 +271,8 @@ void PrepareSkinForLanguage() {
   const std::wstring face = ChooseInstalledFace(session.Text(L"font"));
   if (face != skin.FontFace()) skin.SetFontFace(face);
   SetButtonCaptions(session.Text(L"title"), {session.Text(L"IDOK"), session.Text(L"IDCANCEL")});
+  // The end of an install asks through the skinned box from now on.
+  SetRestartPrompt(&ShowRestartPrompt);
   log::Note("ui", L"skin font face " + face + L" for language " + skin.Language());
 }
 
@@ -270,8 +289,9 @@ bool ShowRestartPrompt(HWND owner) {
   SessionSettings& session = Session();
   SetButtonCaptions(session.Text(L"title"),
                     {session.Text(L"ID_RESTART_LATER"), session.Text(L"ID_RESTART_NOW")});
-  return ShowMessageBox(owner, PopLogoId(), session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL) ==
-         IDCANCEL;
+  // Button 2 is "restart now"; closing the box must not restart the machine.
+  return RunMessageBox(owner, PopLogoId(), session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL,
+                       IDOK) == IDCANCEL;
 }
 
 }  // namespace lum

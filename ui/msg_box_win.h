@@ -45,6 +45,8 @@ class CMsgBoxDialog : public CLFDialog {
 
   // The single button of the OK set shows this instead of the table's caption.
   void SetCustomOkCaption(const std::wstring& caption) { okCaption_ = caption; }
+  // The answer of the close button, Escape and Alt+F4 (2 unless set).
+  void SetCloseAnswer(int id) { closeAnswer_ = id; }
 
   // Button ids of a set from left to right, 0 for a hidden button.
   static void ButtonIds(UINT flags, int ids[3]);
@@ -67,6 +69,7 @@ class CMsgBoxDialog : public CLFDialog {
   int defaultId_;
   std::unique_ptr<CSomBitmap> picture_;
   std::wstring okCaption_;
+  int closeAnswer_ = IDCANCEL;
   std::vector<std::wstring> pieces_;
 };
 
@@ -78,11 +81,13 @@ int ShowMessageBox(HWND owner, int pictureId, const std::wstring& text, UINT fla
 // The language's "poplogo" picture id (0 when the table has none).
 int PopLogoId();
 // Before the first window: declares DPI awareness, gives the skin the chosen
-// language's installed face and fills button captions 1 and 2 and the title.
+// language's installed face, fills button captions 1 and 2 and the title, and
+// registers ShowRestartPrompt as the end-of-install restart prompt.
 void PrepareSkinForLanguage();
 // The damaged-file message shown through the skinned box (Yes/No).
 DamagedFilePrompt SkinnedDamagedFilePrompt();
-// The restart prompt at the end of an install: true for "restart now".
+// The restart prompt at the end of an install: true for "restart now" (its
+// button 2); closing the box counts as "later".
 bool ShowRestartPrompt(HWND owner);
 
 }  // namespace lum

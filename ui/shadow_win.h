@@ -24,6 +24,11 @@ class CTransparentWnd {
   }
   virtual ~CTransparentWnd() { ReleasePicture(); }
 
+  // The rendered picture (premultiplied BGRA, top row first through Pixel).
+  SIZE PictureSize() const { return pictureSize_; }
+  // 0 outside the picture.
+  DWORD Pixel(int x, int y) const;
+
  protected:
   // Re-renders `changed` (window coordinates; null = everything) and pushes
   // the whole picture with per-pixel alpha.
@@ -45,7 +50,9 @@ class CShadow : public CSomWindow,
   static constexpr int kImage = 10015;
   static constexpr int kSpread = 20;  // 96-DPI pixels beyond each edge
 
-  // Creates the shadow window (hidden when `visible` is false) owned by `owner`.
+  // Creates the shadow window of `owner` (hidden when `visible` is false),
+  // placed around it and just behind it. The shadow window itself has no
+  // owner: an owned window always lies above its owner, the shadow below.
   bool Create(HWND owner, bool visible);
   // Around one window's rectangle, or around a given screen rectangle.
   void FitTo(HWND target);

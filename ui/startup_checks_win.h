@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace lum {
 
 // Creation checks in their order: Windows version (107), product conflict,
@@ -16,5 +18,19 @@ int RunWindowStartupChecks(HWND window);
 // The two checks when Install is pressed; 0 = go on, else the code that ends
 // the window (its message shown).
 int RunInstallTimeChecks(HWND window);
+
+// What the pending-restart check decided.
+struct PendingRestartResult {
+  bool goOn = true;         // false: the run ends with `exitCode`
+  int exitCode = 0;         // the pending-uninstall record's code (0 = none)
+  bool relaunched = false;  // a "post" run handed over to its "post:wait" copy
+  bool restartRequested = false;  // the user confirmed; "Lumts" written, restart asked
+};
+// With "post": a run without "wait" relaunches `installerPath` " /post:wait"
+// through the guarded launcher and ends; a pending uninstall shows its
+// message and ends. Without "post": a pending uninstall asks "NEED_REBOOT";
+// confirming writes RunOnce "Lumts" = "\"<installerPath>\" /post" and
+// restarts Windows; the run ends either way. Messages are owned by `window`.
+PendingRestartResult CheckPendingRestart(HWND window, const std::wstring& installerPath);
 
 }  // namespace lum

@@ -198,6 +198,11 @@ TEST(WorkFolderRulesTest, LengthAndSpaceBoundaries) {
   EXPECT_EQ(L"ERROR_TEMPNOTAVAILABLE", WorkFolderMessageKey(101));
   EXPECT_EQ(L"ERROR_TEMPUNWRITEABLE", WorkFolderMessageKey(108));
   EXPECT_EQ(L"ERROR_TEMPNODISKSPACE", WorkFolderMessageKey(111));
+  EXPECT_EQ(L"ERROR_TEMPNOUDISK", WorkFolderMessageKey(112));
+  // Extraction failures and unknown codes must never read as "already shown".
+  for (int code : {110, 116, 117, 118}) EXPECT_EQ(L"ERROR_TEMPNOFILE", WorkFolderMessageKey(code));
+  for (int code : {1, 102, 109, 119, 333, -1})
+    EXPECT_EQ(L"ERROR_TEMPNOTAVAILABLE", WorkFolderMessageKey(code)) << code;
   EXPECT_TRUE(WorkFolderMessageKey(0).empty());
 }
 

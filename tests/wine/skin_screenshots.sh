@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the skinned message box and the restart prompt in six
-# languages at 96 and 144 DPI, each in a fresh prefix copied from the
-# template, saved as PNG under build/screenshots/ for a person to look at;
+# languages, and of the options strip, the main window's pages, the notice
+# page and the folder-not-writable box in four, at 96 and 144 DPI, each in a
+# fresh prefix copied from the template, saved as PNG under build/screenshots/
+# for a person to look at;
 # lum_skin_shots checks what can be measured in them.
 #
 #   skin_screenshots.sh PATH/lum_skin_shots.exe OUTPUT_FOLDER

@@ -1,5 +1,9 @@
 // lum_skin_shots <exchange folder> — shows a message box and the restart
-// prompt in en, ru, ja, zh-CN, ar and hi at the display's DPI and checks what can be
+// prompt in en, ru, ja, zh-CN, ar and hi, and the options strip with its free
+// space, the main window (welcome page fresh and in update mode with Update
+// and Reinstall, options strip open, progress page at 50 %), the notice page
+// and the folder-not-writable box in en, ru, ja and ar, at the display's DPI
+// (the main window is put in each state through its own messages) and checks what can be
 // measured: the window size for the DPI, the header picture and the icon at
 // their places, text pixels in every line, and no character drawn as the
 // missing-glyph box. Screenshots are taken of what the X server shows by
@@ -17,7 +21,16 @@
 #include "base/text.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
+#include "install/pre_install_checks.h"
+#include "system/file_bytes_win.h"
+#include "system/file_ops_win.h"
+#include "system/folder_tree_win.h"
+#include "system/product_location_win.h"
+#include "system/registry_win.h"
+#include "ui/config_dlg_win.h"
+#include "ui/main_dlg_win.h"
 #include "ui/msg_box_win.h"
+#include "ui/policy_notice_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"
 
@@ -27,10 +40,11 @@ namespace {
 constexpr UINT kProbe = WM_APP + 9;
 int failures = 0;
 
-void Check(bool ok, const std::wstring& what) {
+bool Check(bool ok, const std::wstring& what) {
   if (!ok) ++failures;
   std::printf("%s %s\n", ok ? "ok  " : "FAIL", WideToUtf8(what).c_str());
   std::fflush(stdout);
+  return ok;
 }
 
 // A 32-bit top-down copy of part of the screen or of a DC.
@@ -251,11 +265,293 @@ int Shoot(const std::wstring& folder, const std::wstring& lang, const std::wstri
   return 0;
 }
 
+// The options strip under a stand-in main window, with the free space of
+// the default folder's drive: its size, the disk text and the path drawn.
+void ShootStrip(const std::wstring& folder, const std::wstring& lang) {
+  const DpiScale& dpi = Dpi();
+  const std::wstring tag = L"strip_" + lang + L"_" + std::to_wstring(dpi.Dpi());
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ::DefWindowProcW;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = L"LumShotsMain";
+  ::RegisterClassW(&wc);
+  HWND main = ::CreateWindowExW(0, L"LumShotsMain", L"", WS_POPUP | WS_VISIBLE, 40, 40,
+                                dpi.Scale(552), dpi.Scale(200), nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  CConfigDlg strip;
+  if (!main || !strip.Create(main, false, L"")) {
+    Check(false, tag + L": strip created");
+    if (main) ::DestroyWindow(main);
+    return;
+  }
+  strip.ApplyLanguage();
+  ::ShowWindow(strip.Window(), SW_SHOWNOACTIVATE);
+  ::RedrawWindow(strip.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT wr;
+  ::GetWindowRect(strip.Window(), &wr);
+  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+  Pixels shot;
+  const bool taken = ScreenShot(folder, tag, wr, &shot);
+  Check(taken && shot.width == w && shot.height == h, tag + L": screenshot taken");
+  if (taken && shot.width == w && shot.height == h) {
+    Check(w == dpi.Scale(552) && h == dpi.Scale(CConfigDlg::kHeight),
+          tag + L": strip " + std::to_wstring(w) + L"x" + std::to_wstring(h));
+    auto darkIn = [&](const RECT& r) {
+      int dark = 0;
+      for (int y = std::max(0, int(r.top)); y < r.bottom && y < h; ++y)
+        for (int x = std::max(0, int(r.left)); x < r.right && x < w; ++x) dark += Dark(shot.At(x, y));
+      return dark;
+    };
+    const CSomTextWnd& disk = strip.DiskLabel();
+    const int diskDark = darkIn(disk.Rect());
+    Check(disk.Width() > 0 && diskDark > disk.Width() / 4,
+          tag + L": free space \"" + disk.Markup() + L"\" has " + std::to_wstring(diskDark) +
+              L" text pixels");
+    for (const CSomTextWnd::Run& run : disk.Runs()) {
+      const std::wstring missing =
+          MissingGlyphs(run.font ? run.font : SkinResources::Get().Font(0), run.text);
+      Check(missing.empty(), tag + L": no missing-glyph box in \"" + run.text + L"\"" +
+                                   (missing.empty() ? L"" : L" (missing: " + missing + L")"));
+    }
+    const RECT& button = strip.PathButton().Rect();
+    RECT text = {button.left + dpi.Scale(6), button.top, button.right - dpi.Scale(34), button.bottom};
+    Check(darkIn(text) > dpi.Scale(40), tag + L": folder drawn on the path button");
+    Check(button.right == w - dpi.Scale(26) && button.bottom <= h &&
+              button.top >= disk.Rect().bottom,
+          tag + L": path button 26 from the right, below the free space");
+  }
+  strip.DestroySomWindow();
+  ::DestroyWindow(main);
+}
+
+// Pixels of `shot` inside `r` that are not the white page: drawn text.
+int InkIn(const Pixels& shot, const RECT& r) {
+  int ink = 0;
+  for (int y = std::max(0, int(r.top)); y < r.bottom && y < shot.height; ++y)
+    for (int x = std::max(0, int(r.left)); x < r.right && x < shot.width; ++x)
+      ink += !NearWhite(shot.At(x, y));
+  return ink;
+}
+
+int WhiteIn(const Pixels& shot, const RECT& r) {
+  int white = 0;
+  for (int y = std::max(0, int(r.top)); y < r.bottom && y < shot.height; ++y)
+    for (int x = std::max(0, int(r.left)); x < r.right && x < shot.width; ++x)
+      white += NearWhite(shot.At(x, y));
+  return white;
+}
+
+std::wstring Num(int n) { return std::to_wstring(n); }
+
+SIZE WindowSize(HWND window) {
+  RECT r = {0, 0, 0, 0};
+  ::GetWindowRect(window, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// "Installed": App Paths names a folder whose ZVVer.dll is a copy of this
+// program with its version patched to `version` ("0.0.0.0" = unchanged).
+void PretendInstalled(const std::wstring& version) {
+  const std::wstring dir = DefaultInstallDir();
+  CreateFolderTree(dir);
+  std::vector<uint8_t> bytes;
+  ReadFileBytes(OwnModulePath(), &bytes);
+  ProductVersion wanted;
+  if (version != L"0.0.0.0" && ApplyDottedVersion(ProductVersion(), version, &wanted)) {
+    const auto* key = reinterpret_cast<const uint8_t*>(L"VS_VERSION_INFO");
+    for (size_t at = 0; at + 64 < bytes.size(); at += 2) {
+      if (memcmp(bytes.data() + at, key, 32) != 0) continue;
+      const size_t fixed = (at + 32 + 3) & ~size_t{3};
+      uint32_t signature = 0;
+      if (fixed + 16 > bytes.size()) break;
+      memcpy(&signature, bytes.data() + fixed, 4);
+      if (signature != 0xFEEF04BD) continue;
+      const uint32_t high = wanted.High(), low = wanted.Low();
+      memcpy(&bytes[fixed + 8], &high, 4);
+      memcpy(&bytes[fixed + 12], &low, 4);
+      break;
+    }
+  }
+  WriteFileBytes(dir + L"\\ZVVer.dll", bytes);
+  RegKey key;
+  key.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe",
+             KEY_SET_VALUE, RegView::k32);
+  key.WriteString(L"Path", dir);
+}
+
+void NotInstalled() {
+  RegKey::DeleteTree(HKEY_LOCAL_MACHINE,
+                     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe",
+                     RegView::k32);
+}
+
+// The main window in its states, and the notice page.
+void ShootMain(const std::wstring& folder, const std::wstring& lang) {
+  const DpiScale& dpi = Dpi();
+  const std::wstring suffix = L"_" + lang + L"_" + Num(dpi.Dpi());
+  SessionSettings& session = Session();
+  session.installDir = DefaultInstallDir();
+
+  struct Page {
+    const wchar_t* name;
+    bool installed;
+    const wchar_t* version;
+    const wchar_t* buttonKey;
+  };
+  for (const Page& page : {Page{L"welcome", false, L"", L"install"},
+                           Page{L"update", true, L"1.0.0.1", L"update"},
+                           Page{L"fix", true, L"0.0.0.0", L"fix"}}) {
+    const std::wstring tag = L"main_" + std::wstring(page.name) + suffix;
+    session.productInstalled = page.installed;
+    if (page.installed) PretendInstalled(page.version); else NotInstalled();
+    CMainDlg dlg;
+    if (!Check(dlg.Create(SW_SHOWNOACTIVATE), tag + L": window created")) continue;
+    RECT wr;
+    ::GetWindowRect(dlg.Window(), &wr);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    Pixels shot;
+    if (!Check(ScreenShot(folder, tag, wr, &shot) && shot.width == w && shot.height == h,
+               tag + L": screenshot taken"))
+      continue;
+    Check(w == dpi.Scale(552) && h == dpi.Scale(450), tag + L": window " + Num(w) + L"x" + Num(h));
+    const RECT& button = dlg.InstallButton().Rect();
+    const int wantTop = page.installed ? dpi.Scale(316)
+                                       : dlg.LicenceLink().Rect().bottom + dpi.Scale(16);
+    Check(button.left == (w - dlg.InstallButton().Width()) / 2 && button.top == wantTop &&
+              dlg.InstallButton().Width() == dpi.Scale(200) &&
+              dlg.InstallButton().Height() == dpi.Scale(32),
+          tag + L": install button " + Num(button.right - button.left) + L"x" +
+              Num(button.bottom - button.top) + L" at (" + Num(button.left) + L", " +
+              Num(button.top) + L"), centred at y " + Num(wantTop));
+    Check(Bluish(shot.At(button.left + dpi.Scale(6), (button.top + button.bottom) / 2)) &&
+              WhiteIn(shot, button) > dpi.Scale(30),
+          tag + L": install button drawn with its caption \"" + dlg.InstallButton().Text() + L"\"");
+    Check(dlg.InstallButton().Text() == session.Text(page.buttonKey),
+          tag + L": install button reads \"" + session.Text(page.buttonKey) + L"\"");
+    std::vector<std::pair<const wchar_t*, CSomTextWnd*>> texts;
+    if (!page.installed) {
+      texts.push_back({L"licence text", &dlg.LicenceText()});
+      texts.push_back({L"licence link", &dlg.LicenceLink()});
+    }
+    for (const auto& text : texts) {
+      const int ink = InkIn(shot, text.second->Rect());
+      Check(text.second->Width() > 0 && ink > text.second->Width() / 4,
+            tag + L": " + text.first + L" has " + Num(ink) + L" text pixels");
+    }
+    if (page.installed) {
+      Check(dlg.AcceptBox().IsVisible() && dlg.AcceptBox().Checked() &&
+                dlg.AcceptBox().Rect().top >= button.bottom + dpi.Scale(18) - dpi.Scale(6),
+            tag + L": acceptance box checked, 18 below the button");
+    }
+    if (page.installed) continue;
+    for (CSomWnd* control : std::initializer_list<CSomWnd*>{&dlg.LanguageButton(), &dlg.OptionsButton()})
+      Check(control->IsVisible() && WhiteIn(shot, control->Rect()) < control->Width() * control->Height(),
+            tag + L": " + (control == &dlg.OptionsButton() ? L"options" : L"language") +
+                L" button drawn at (" + Num(control->Rect().left) + L", " + Num(control->Rect().top) + L")");
+    Check(dlg.OptionsButton().Rect().right == w - dpi.Scale(12) &&
+              dlg.OptionsButton().Rect().bottom == h - dpi.Scale(8),
+          tag + L": options button 12 from the right, 8 from the bottom");
+
+    // The language menu's commands: the current language again changes
+    // nothing; another one and back gives the same texts again.
+    const std::vector<std::wstring>& offered = session.offeredLanguages;
+    const auto current = std::find(offered.begin(), offered.end(), lang);
+    if (current != offered.end()) {
+      const WPARAM same = CMainDlg::kLanguageMenuBase + (current - offered.begin());
+      const std::wstring caption = dlg.InstallButton().Text(), licence = dlg.LicenceText().Markup();
+      ::SendMessageW(dlg.Window(), WM_COMMAND, same, 0);
+      Check(dlg.InstallButton().Text() == caption && dlg.LicenceText().Markup() == licence &&
+                WindowSize(dlg.Window()).cy == h,
+            tag + L": choosing the current language again keeps its texts and height");
+      const WPARAM other = CMainDlg::kLanguageMenuBase + (current == offered.begin() ? 1 : 0);
+      ::SendMessageW(dlg.Window(), WM_COMMAND, other, 0);
+      const bool changed = dlg.InstallButton().Text() != caption;
+      ::SendMessageW(dlg.Window(), WM_COMMAND, same, 0);
+      Check(changed && dlg.InstallButton().Text() == caption && dlg.LicenceText().Markup() == licence,
+            tag + L": another language and back gives the same texts");
+    }
+
+    // The options strip, opened by its button's command.
+    ::SendMessageW(dlg.Window(), WM_COMMAND, MAKEWPARAM(CMainDlg::kOptions, 0), 0);
+    RECT strip = {0, 0, 0, 0};
+    if (dlg.OptionsStrip().Window()) ::GetWindowRect(dlg.OptionsStrip().Window(), &strip);
+    Check(dlg.StripVisible() && strip.top == wr.bottom && strip.left == wr.left &&
+              strip.bottom - strip.top == dpi.Scale(98),
+          tag + L": options strip open under the window");
+    RECT both;
+    ::UnionRect(&both, &wr, &strip);
+    Pixels open;
+    const std::wstring optionsTag = L"main_options" + suffix;
+    if (Check(ScreenShot(folder, optionsTag, both, &open), optionsTag + L": screenshot taken")) {
+      RECT disk = dlg.OptionsStrip().DiskLabel().Rect();
+      ::OffsetRect(&disk, 0, wr.bottom - wr.top);
+      Check(InkIn(open, disk) > dlg.OptionsStrip().DiskLabel().Width() / 4,
+            optionsTag + L": free space drawn \"" + dlg.OptionsStrip().DiskLabel().Markup() + L"\"");
+    }
+    ::SendMessageW(dlg.Window(), WM_COMMAND, MAKEWPARAM(CMainDlg::kOptions, 0), 0);
+
+    // The progress page at 50 %, as the worker reports it.
+    dlg.ShowProgressPage();
+    ::SendMessageW(dlg.Window(), WM_COMMAND, 0xFFFF, MAKELPARAM(50, 100));
+    ::GetWindowRect(dlg.Window(), &wr);
+    const std::wstring progressTag = L"main_progress" + suffix;
+    Pixels progress;
+    if (!Check(ScreenShot(folder, progressTag, wr, &progress), progressTag + L": screenshot taken"))
+      continue;
+    const int pw = wr.right - wr.left, ph = wr.bottom - wr.top;
+    Check(pw == dpi.Scale(552) && ph == dpi.Scale(366), progressTag + L": window " + Num(pw) + L"x" + Num(ph));
+    const RECT track = dlg.ProgressBar().TrackBounds();
+    const RECT fill = dlg.ProgressBar().FillBounds();
+    Check(track.left == 0 && track.top == dpi.Scale(272) && std::abs(fill.right - pw / 2) <= 1,
+          progressTag + L": bar at (0, " + Num(track.top) + L"), filled to x " + Num(fill.right));
+    const int barY = track.top + (track.bottom - track.top) / 2;
+    const uint32_t filled = progress.At(pw / 4, barY), empty = progress.At(3 * pw / 4, barY);
+    Check(Channel(filled, 8) > Channel(filled, 16) + 40 && !(Channel(empty, 8) > Channel(empty, 16) + 40),
+          progressTag + L": green to the middle, grey after it");
+    const CSomTextWnd& installing = dlg.InstallingText();
+    Check(installing.IsVisible() && InkIn(progress, installing.Rect()) > installing.Width() / 4,
+          progressTag + L": installing text drawn at y " + Num(installing.Rect().top));
+  }
+  NotInstalled();
+
+  // The notice page of a fresh install.
+  const std::wstring noticeTag = L"notice" + suffix;
+  CPagePolicyNotice notice;
+  if (Check(notice.Create(nullptr, WM_NULL), noticeTag + L": page created")) {
+    notice.Show();
+    RECT wr;
+    ::GetWindowRect(notice.Window(), &wr);
+    Pixels shot;
+    if (Check(ScreenShot(folder, noticeTag, wr, &shot), noticeTag + L": screenshot taken")) {
+      const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+      Check(w == dpi.Scale(552) && h == dpi.Scale(450), noticeTag + L": page " + Num(w) + L"x" + Num(h));
+      const RECT& cont = notice.ContinueButton().Rect();
+      Check(cont.top == dpi.Scale(360) && cont.left == (w - notice.ContinueButton().Width()) / 2 &&
+                Bluish(shot.At(cont.left + dpi.Scale(6), (cont.top + cont.bottom) / 2)),
+            noticeTag + L": Continue centred at y " + Num(cont.top));
+      Check(InkIn(shot, notice.Title().Rect()) > dpi.Scale(40), noticeTag + L": title drawn");
+      Check(InkIn(shot, notice.Description().Rect()) > dpi.Scale(40), noticeTag + L": description drawn");
+      Check(InkIn(shot, notice.PrivacyLink().Rect()) > notice.PrivacyLink().Width() / 4,
+            noticeTag + L": privacy link drawn");
+    }
+  }
+}
+
 int Run(const std::wstring& folder) {
   IniTable table;
   if (!table.LoadFromResource(kFileResourceType, kResLanguageTable)) {
     Check(false, L"language table");
     return 1;
+  }
+  // The main window's language menu switches within the session's table.
+  Session().table = table;
+  Session().offeredLanguages.clear();
+  const std::wstring list = table.Value(L"default", L"languages");
+  for (size_t at = 0; at < list.size();) {
+    const size_t end = std::min(list.find(L';', at), list.size());
+    if (end > at) Session().offeredLanguages.push_back(list.substr(at, end - at));
+    at = end + 1;
   }
   for (const wchar_t* lang : {L"en", L"ru", L"ja", L"zh-CN", L"ar", L"hi"}) {
     SessionSettings& session = Session();
@@ -272,6 +568,11 @@ int Run(const std::wstring& folder) {
     SetButtonCaptions(session.Text(L"title"),
                       {session.Text(L"ID_RESTART_LATER"), session.Text(L"ID_RESTART_NOW")});
     Shoot(folder, lang, L"restart", session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL);
+    if (std::wstring(L"en ru ja ar").find(lang) != std::wstring::npos) {
+      ShootStrip(folder, lang);
+      Shoot(folder, lang, L"notwritable", session.Text(L"ERROR_NOTWRITEABLE"), MB_OK, IDOK);
+      ShootMain(folder, lang);
+    }
   }
   return failures;
 }

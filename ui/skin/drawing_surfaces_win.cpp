@@ -42,4 +42,15 @@ Surfaces& Shared() {
 HDC SharedMemoryDC() { return Shared().memory; }
 HDC ScratchDC() { return Shared().scratch; }
 
+SIZE MeasureText(HFONT font, const std::wstring& text) {
+  SIZE size = {0, 0};
+  if (text.empty()) return size;
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  return size;
+}
+
 }  // namespace lum

@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace lum {
 
 constexpr int kScratchWidth = 1024;
@@ -15,5 +17,7 @@ HDC SharedMemoryDC();
 // Null when the scratch surface could not be made (controls are then drawn
 // straight onto their target).
 HDC ScratchDC();
+// Width and height of `text` on one line in `font` (0 x 0 for no text).
+SIZE MeasureText(HFONT font, const std::wstring& text);
 
 }  // namespace lum

@@ -5,24 +5,10 @@
 #include <vector>
 
 #include "ui/skin/dpi_scale_win.h"
+#include "ui/skin/drawing_surfaces_win.h"
 #include "ui/skin/skin_resources_win.h"
 
 namespace lum {
-
-namespace {
-
-SIZE TextSize(HFONT font, const std::wstring& text) {
-  SIZE size = {0, 0};
-  if (text.empty()) return size;
-  HDC dc = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, font);
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(nullptr, dc);
-  return size;
-}
-
-}  // namespace
 
 // --- CSomButton3 ---
 
@@ -89,7 +75,7 @@ void CSomButton4::Layout() {
   const int iconWidth = icon_ ? icon_->FrameWidth() : 0;
   // Measured with the font it is drawn with: a caption measured in the
   // smaller font 0 would overflow its button.
-  const int textWidth = TextSize(TextFont(), text_).cx;
+  const int textWidth = MeasureText(TextFont(), text_).cx;
   int content = iconWidth + textWidth;
   if (iconWidth && textWidth) content += dpi.Scale(5);
   if (!IsAutoSize()) {

@@ -1,0 +1,190 @@
+// first_paint_bench <installer> <rounds> — under Wine, the time from the start
+// of the installer's process to the first paint of its welcome page.
+//
+// Three figures, medians of `rounds` fresh processes each:
+//   double-click    the installer as a person starts it (the copy under
+//                   Program Files and its restart included), extraction in
+//                   the worker running
+//   in place        with "/BNinstall" (no relocation), extraction running
+//   window only     this program, with the installer's resources, doing what
+//                   the interactive run does before its window, without the
+//                   install worker: what the page costs when nothing competes
+// The installer's own figures come from its log ("first paint of the welcome
+// page") against the moment this program created the process; the window is
+// then closed as a person closes it. Prints figures only.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/session_environment_win.h"
+#include "app/session_settings.h"
+#include "base/install_log.h"
+#include "base/text.h"
+#include "system/win_handle_win.h"
+#include "ui/main_dlg_win.h"
+#include "ui/msg_box_win.h"
+#include "ui/skin/gdiplus_win.h"
+
+namespace lum {
+namespace {
+
+constexpr const wchar_t* kPaintNote = L"first paint of the welcome page";
+
+// Milliseconds since midnight of a local time, the log's clock.
+long long LocalMs(const SYSTEMTIME& t) {
+  return ((t.wHour * 60LL + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
+
+long long NowMs() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return LocalMs(t);
+}
+
+std::wstring ReadLog(const std::wstring& path) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::wstring();
+  std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return Utf8ToWide(bytes);
+}
+
+// The local time of the paint line ("YYYY-MM-DD hh:mm:ss.mmm ..."), or -1.
+long long PaintLineMs(const std::wstring& log) {
+  const size_t at = log.find(kPaintNote);
+  if (at == std::wstring::npos) return -1;
+  const size_t line = log.rfind(L'\n', at);
+  const std::wstring stamp = log.substr(line == std::wstring::npos ? 0 : line + 1, 23);
+  int y, mo, d, h, mi, s, ms;
+  if (swscanf(stamp.c_str(), L"%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms) != 7) return -1;
+  return ((h * 60LL + mi) * 60 + s) * 1000 + ms;
+}
+
+// One start of the installer; ms to its first paint, -1 when none was seen.
+long long InstallerRound(const std::wstring& installer, const std::wstring& args, int round) {
+  const std::wstring log = L"C:\\first_paint_" + std::to_wstring(round) + L".log";
+  DeleteFileW(log.c_str());
+  std::wstring line = L"\"" + installer + L"\" " + args + L" /log:" + log;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(0);
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  const long long started = NowMs();
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  long long painted = -1;
+  for (int i = 0; i < 1200 && painted < 0; ++i) {
+    Sleep(50);
+    painted = PaintLineMs(ReadLog(log));
+  }
+  // Closed as a person closes it; the worker and its work folder go too.
+  if (HWND window = FindWindowW(kMainWindowClass, nullptr)) PostMessageW(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) TerminateProcess(process.Get(), 1);
+  return painted < 0 ? -1 : painted - started;
+}
+
+class CTimedMainDlg : public CMainDlg {
+ public:
+  long long paintedMs = -1;
+  void EraseBackground(HDC dc, const RECT* rect) override {
+    CMainDlg::EraseBackground(dc, rect);
+    if (paintedMs < 0) {
+      paintedMs = NowMs();
+      PostQuitMessage(0);
+    }
+  }
+};
+
+// This process's own start, on the log's clock.
+long long ProcessStartMs() {
+  FILETIME created, exited, kernel, user, local;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  FileTimeToLocalFileTime(&created, &local);
+  SYSTEMTIME t;
+  FileTimeToSystemTime(&local, &t);
+  return LocalMs(t);
+}
+
+int WindowOnly(const std::wstring& out) {
+  SessionSettings& session = Session();
+  WinSessionEnvironment env;
+  if (!session.Setup(env) || !StartGdiPlus()) return 1;
+  PrepareSkinForLanguage();
+  CTimedMainDlg window;
+  if (!window.Create(SW_SHOWNOACTIVATE)) return 1;
+  MSG msg;
+  while (window.paintedMs < 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  const std::string figure = std::to_string(window.paintedMs - ProcessStartMs());
+  UniqueFileHandle file(CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return file && WriteFile(file.Get(), figure.data(), static_cast<DWORD>(figure.size()), &written,
+                           nullptr)
+             ? 0
+             : 1;
+}
+
+long long Median(std::vector<long long> v) {
+  v.erase(std::remove(v.begin(), v.end(), -1), v.end());
+  if (v.empty()) return -1;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+void Report(const char* what, const std::vector<long long>& rounds) {
+  std::printf("%-14s median %5lld ms   rounds:", what, Median(rounds));
+  for (long long r : rounds) std::printf(" %lld", r);
+  std::printf("\n");
+}
+
+int Run(const std::wstring& installer, int rounds) {
+  std::vector<long long> doubleClick, inPlace, windowOnly;
+  for (int i = 0; i < rounds; ++i) {
+    doubleClick.push_back(InstallerRound(installer, L"", i));
+    inPlace.push_back(InstallerRound(installer, L"/BNinstall", rounds + i));
+    // A fresh process of this program for the window alone.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring out = L"C:\\first_paint_window.txt";
+    DeleteFileW(out.c_str());
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --window-only " + out;
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    long long ms = -1;
+    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi)) {
+      WaitForSingleObject(pi.hProcess, 60000);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+      const std::wstring text = ReadLog(out);
+      if (!text.empty()) ms = _wtoi64(text.c_str());
+    }
+    windowOnly.push_back(ms);
+  }
+  std::printf("first paint of the welcome page under Wine (goal: under 300 ms)\n");
+  Report("double-click", doubleClick);
+  Report("in place", inPlace);
+  Report("window only", windowOnly);
+  return 0;
+}
+
+}  // namespace
+}  // namespace lum
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[1]) == L"--window-only") return lum::WindowOnly(argv[2]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: first_paint_bench <installer> <rounds>\n");
+    return 2;
+  }
+  return lum::Run(argv[1], _wtoi(argv[2]));
+}

@@ -1,0 +1,187 @@
+// The window's pending-restart check against the real RunOnce key: the
+// "NEED_REBOOT" prompt answered by a helper thread, the "Lumts" entry, the
+// restart observed through the test hook, and the "post" relaunch through the
+// guarded launcher (a signed stand-in program, an unsigned one refused); and
+// the end-of-install restart prompt with its answers.
+#include "ui/startup_checks_win.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/session_settings.h"
+#include "install/restart_offer_win.h"
+#include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
+#include "system/reboot_ops_win.h"
+#include "system/registry_win.h"
+#include "system/windows_restart_win.h"
+#include "system/reboot_flags.h"
+#include "tests/win32/box_answerer.h"
+#include "ui/msg_box_win.h"
+#include "ui/skin/gdiplus_win.h"
+#include "vendor/base_module_win.h"
+
+namespace lum {
+namespace {
+
+int g_restarts = 0;
+void CountRestart() { ++g_restarts; }
+
+std::wstring RunOnceValue(const wchar_t* name) {
+  RegKey key;
+  std::wstring value;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey, KEY_QUERY_VALUE) || !key.ReadString(name, &value))
+    return L"<absent>";
+  return value;
+}
+
+void SetRunOnce(const wchar_t* name, const wchar_t* value) {
+  RegKey key;
+  ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kRunOnceKey, KEY_SET_VALUE));
+  if (value)
+    ASSERT_TRUE(key.WriteString(name, value));
+  else
+    key.DeleteValue(name);
+}
+
+class PendingRestartTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartGdiPlus());
+    SessionSettings& session = Session();
+    session.texts[L"NEED_REBOOT"] = L"You must restart your system to complete the installation.";
+    session.texts[L"ERROR_CNINTERNETEXIST"] = L"An older product is being removed.";
+    session.postRun = false;
+    session.postWait = false;
+    g_restarts = 0;
+    SetRestartHookForTest(&CountRestart);
+    SetRunOnce(L"Lumts", nullptr);
+  }
+  void TearDown() override {
+    SetRestartHookForTest(nullptr);
+    SetRunOnce(L"sdel", nullptr);
+    SetRunOnce(L"Lumts", nullptr);
+    Session().postRun = false;
+  }
+};
+
+TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesTheRerunEntry) {
+  const std::wstring installer = L"C:\\Setup Folder\\LumBastionSetup.exe";
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    const PendingRestartResult nothing = CheckPendingRestart(nullptr, installer);
+    EXPECT_TRUE(nothing.goOn);
+    EXPECT_EQ(0, boxes.Answered());
+  }
+  SetRunOnce(L"sdel", L"cmd /c del x");
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    const PendingRestartResult confirmed = CheckPendingRestart(nullptr, installer);
+    EXPECT_EQ(1, boxes.Answered());
+    EXPECT_FALSE(confirmed.goOn);
+    EXPECT_EQ(505, confirmed.exitCode);
+    EXPECT_TRUE(confirmed.restartRequested);
+    EXPECT_EQ(1, g_restarts);
+    EXPECT_EQ(L"\"" + installer + L"\" /post", RunOnceValue(L"Lumts"));
+  }
+  SetRunOnce(L"Lumts", nullptr);
+  {
+    // Declined (or closed): the run still ends, nothing is written or restarted.
+    BoxAnswerer boxes(IDCANCEL, nullptr);
+    const PendingRestartResult declined = CheckPendingRestart(nullptr, installer);
+    EXPECT_EQ(1, boxes.Answered());
+    EXPECT_FALSE(declined.goOn);
+    EXPECT_EQ(505, declined.exitCode);
+    EXPECT_FALSE(declined.restartRequested);
+    EXPECT_EQ(1, g_restarts);
+    EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
+  }
+}
+
+TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShowsTheRecord) {
+  // The guarded launcher asks the vendor base module whether an image is signed.
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring module = std::wstring(temp) + L"lum_pending_restart_Lumbase.dll";
+  if (!BaseModuleLoaded()) {
+    ASSERT_TRUE(WriteResourceToFile(kFileResourceType, kResBaseModule, module));
+    ASSERT_TRUE(LoadBaseModule(module));
+  }
+  std::wstring folder = OwnModulePath();
+  folder.resize(folder.find_last_of(L'\\') + 1);
+  const std::wstring signedProgram = folder + L"product\\Repair.exe";
+  const std::wstring unsignedProgram = folder + L"lum_test_sleeper.exe";
+  ASSERT_TRUE(FileExists(signedProgram));
+  ASSERT_TRUE(FileExists(unsignedProgram));
+  Session().postRun = true;
+  Session().postWait = false;
+  SetRunOnce(L"sdel", L"cmd /c del x");
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    const PendingRestartResult relaunched = CheckPendingRestart(nullptr, signedProgram);
+    EXPECT_TRUE(relaunched.relaunched);
+    EXPECT_FALSE(relaunched.goOn);
+    EXPECT_EQ(0, boxes.Answered());  // the copy with "wait" speaks to the user
+    EXPECT_EQ(0, g_restarts);
+  }
+  {
+    // Not trusted: no relaunch; the pending uninstall is shown and ends the run.
+    BoxAnswerer boxes(IDOK, nullptr);
+    const PendingRestartResult refused = CheckPendingRestart(nullptr, unsignedProgram);
+    EXPECT_FALSE(refused.relaunched);
+    EXPECT_FALSE(refused.goOn);
+    EXPECT_EQ(505, refused.exitCode);
+    EXPECT_EQ(1, boxes.Answered());
+  }
+  Session().postWait = true;
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    const PendingRestartResult waiting = CheckPendingRestart(nullptr, signedProgram);
+    EXPECT_FALSE(waiting.relaunched);
+    EXPECT_FALSE(waiting.goOn);
+    EXPECT_EQ(1, boxes.Answered());
+    SetRunOnce(L"sdel", nullptr);
+    EXPECT_TRUE(CheckPendingRestart(nullptr, signedProgram).goOn);
+    EXPECT_EQ(1, boxes.Answered());
+  }
+  EXPECT_EQ(0, g_restarts);
+  EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
+}
+
+TEST_F(PendingRestartTest, EndOfInstallPromptRestartsOnExitOnlyWhenRestartNowIsChosen) {
+  SessionSettings& session = Session();
+  session.silent = false;
+  session.showProduct = false;
+  session.texts[L"ID_RESTART_LATER"] = L"Later";
+  session.texts[L"ID_RESTART_NOW"] = L"Restart now";
+  PrepareSkinForLanguage();  // registers the skinned prompt with the install engine
+  SetRebootNeeded(true);
+  struct Case {
+    WORD answer;  // posted with no control: Enter (the default button) or Escape
+    bool restart;
+  };
+  for (const Case& c : {Case{IDOK, true}, Case{IDCANCEL, false}}) {
+    SetRestartOnExit(false);
+    BoxAnswerer boxes(c.answer, nullptr);
+    OfferRestart(nullptr, 0);
+    EXPECT_EQ(1, boxes.Answered()) << c.answer;
+    EXPECT_EQ(c.restart, RestartOnExit()) << c.answer;
+  }
+  // Silent: never a prompt.
+  session.silent = true;
+  SetRestartOnExit(false);
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    OfferRestart(nullptr, 0);
+    EXPECT_EQ(0, boxes.Answered());
+    EXPECT_FALSE(RestartOnExit());
+  }
+  session.silent = false;
+  SetRebootNeeded(false);
+  SetRestartPrompt(nullptr);
+  EXPECT_EQ(0, g_restarts);
+}
+
+}  // namespace
+}  // namespace lum
