@@ -35,6 +35,8 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   // `Scale(98)`. `updateMode` keeps the existing install folder (`folder`);
   // otherwise the default folder is used.
   bool Create(HWND mainWindow, bool updateMode, const std::wstring& folder);
+  // The window goes while the members it paints and the filter are alive.
+  ~CConfigDlg() override { DestroySomWindow(); }
   void ApplyLanguage();
   // Sets DriveState(); with `report` a problem is shown (owner = the main
   // window) and the byte counts of before the call are put back.

@@ -223,11 +223,15 @@ TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemR
   EXPECT_FALSE(::IsWindowVisible(strip.Window()));
   strip.DestroySomWindow();
 
-  CConfigDlg update;
-  ASSERT_TRUE(update.Create(main_, true, L"C:\\Existing\\Lum\\Bastion"));
-  EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.GetFolder());
-  EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.PathButton().Text());
-  update.DestroySomWindow();
+  HWND updateWindow = nullptr;
+  {
+    CConfigDlg update;
+    ASSERT_TRUE(update.Create(main_, true, L"C:\\Existing\\Lum\\Bastion"));
+    EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.GetFolder());
+    EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.PathButton().Text());
+    updateWindow = update.Window();
+  }  // the object goes first: its window goes with it
+  EXPECT_FALSE(::IsWindow(updateWindow));
 }
 
 }  // namespace
