@@ -45,6 +45,7 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   const std::wstring& GetFolder() const { return folder_; }
   uint64_t FreeBytes() const { return freeBytes_; }
   uint64_t TotalBytes() const { return totalBytes_; }
+  // The free-space text; empty while the figures were never read.
   std::wstring DiskText() const;
   // The browse command's rules for a picked directory (empty = cancelled);
   // the picker itself runs only for the path button.
@@ -77,6 +78,7 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   uint64_t freeBytes_ = 0;
   uint64_t totalBytes_ = 0;
   int driveState_ = kDriveUsable;
+  bool spaceRead_ = false;  // the figures above were read at least once
   CPathButton pathButton_;
   bool updateMode_ = false;
   std::wstring initialFolder_;

@@ -22,9 +22,10 @@ namespace {
 int g_driveClass = kDriveLocalFixed;
 uint64_t g_freeBytes = 50ULL << 30;
 int ClassifyForTest(wchar_t) { return g_driveClass; }
+bool g_freeReadable = true;
 bool FreeBytesForTest(const std::wstring&, uint64_t* bytes) {
   *bytes = g_freeBytes;
-  return true;
+  return g_freeReadable;
 }
 
 int g_folderChanged = 0;
@@ -50,6 +51,7 @@ class OptionsStripTest : public testing::Test {
       session.texts[key] = key;
     g_driveClass = kDriveLocalFixed;
     g_freeBytes = 50ULL << 30;
+    g_freeReadable = true;
     SetDriveClassifierForTest(&ClassifyForTest);
     SetFreeSpaceReaderForTest(&FreeBytesForTest);
     WNDCLASSW wc = {};
@@ -142,9 +144,20 @@ TEST_F(OptionsStripTest, PickedFoldersFollowTheRulesAndEveryRefusalKeepsTheOldFo
 }
 
 TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemRestoresTheFigures) {
+  // Figures that cannot be read are not shown as zeros, and the layout stays.
+  g_freeReadable = false;
+  CConfigDlg unread;
+  ASSERT_TRUE(unread.Create(main_, false, L""));
+  EXPECT_EQ(L"", unread.DiskText());
+  EXPECT_EQ(CConfigDlg::kDriveUsable, unread.DriveState());
+  const int buttonTop = unread.PathButton().Rect().top;
+  unread.DestroySomWindow();
+  g_freeReadable = true;
+
   g_freeBytes = 900ULL << 20;
   CConfigDlg strip;
   ASSERT_TRUE(strip.Create(main_, false, L""));
+  EXPECT_EQ(buttonTop, strip.PathButton().Rect().top);
   EXPECT_EQ(L"M 900.0 / ", strip.DiskText().substr(0, 10));
   EXPECT_EQ(strip.DiskText(), strip.DiskLabel().Markup());
   g_freeBytes = (1000ULL << 20) - 1;
