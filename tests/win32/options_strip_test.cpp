@@ -15,6 +15,7 @@
 #include "tests/win32/box_answerer.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/gdiplus_win.h"
+#include "ui/skin/skin_resources_win.h"
 
 namespace lum {
 namespace {
@@ -184,6 +185,17 @@ TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemR
   EXPECT_EQ(dpi.Scale(22), strip.PathButton().Height());
   EXPECT_GE(strip.PathButton().Rect().top, strip.DiskLabel().Rect().bottom + dpi.Scale(8));
   EXPECT_LE(strip.PathButton().Rect().bottom, client.bottom);
+
+  // Another language (and face): the text follows, still 26 from the right.
+  const std::wstring face = SkinResources::Get().FontFace();
+  Session().texts[L"disk_text"] = L"Frei: %.01f von %.01f";
+  SkinResources::Get().SetFontFace(L"Tahoma");
+  strip.ApplyLanguage();
+  EXPECT_EQ(L"Frei: 1.0 von ", strip.DiskLabel().Markup().substr(0, 14));
+  EXPECT_EQ(client.right - dpi.Scale(26), strip.DiskLabel().Rect().right);
+  EXPECT_GE(strip.PathButton().Rect().top, strip.DiskLabel().Rect().bottom + dpi.Scale(8));
+  SkinResources::Get().SetFontFace(face);
+  strip.ApplyLanguage();
 
   BoxAnswerer boxes(IDOK, strip.Window());
   g_freeBytes = 5ULL << 30;
