@@ -50,6 +50,17 @@ bool ReadTotalBytes(const std::wstring& root, uint64_t* total) {
   return true;
 }
 
+// The height of one line of the labels' font.
+int LabelLineHeight() {
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, SkinResources::Get().Font(0));
+  SIZE size = {0, 0};
+  ::GetTextExtentPoint32W(dc, L"Ag", 2, &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  return size.cy;
+}
+
 }  // namespace
 
 void CConfigDlg::CPathButton::SetText(const std::wstring& text) {
@@ -131,8 +142,10 @@ void CConfigDlg::Layout() {
   const RECT& anchor = anchorLabel_.Rect();
   diskLabel_.SetPos(client.right - dpi.Scale(kMargin) - diskLabel_.Width(), anchor.top);
   // The anchor's text is empty, so it has no height of its own: the button
-  // goes below the line the disk text takes, never across it.
-  const int lineBottom = anchor.top + std::max(anchorLabel_.Height(), diskLabel_.Height());
+  // goes below the line the disk text takes (also while it is empty), never
+  // across it.
+  const int lineBottom =
+      anchor.top + std::max({anchorLabel_.Height(), diskLabel_.Height(), LabelLineHeight()});
   pathButton_.SetPos(client.right - dpi.Scale(kMargin) - pathButton_.Width(),
                      lineBottom + dpi.Scale(kButtonGap));
   EndDeferredUpdate();
@@ -144,12 +157,21 @@ void CConfigDlg::Layout() {
 }
 
 void CConfigDlg::ApplyLanguage() {
-  anchorLabel_.SetText(L"");
+  // A new language may bring a new face: the skin's fonts were made anew
+  // (possibly under the old handle values), so the labels are measured again.
+  HFONT font = SkinResources::Get().Font(0);
+  for (CSomTextWnd* label : {&anchorLabel_, &diskLabel_}) {
+    label->SetFont(font);
+    label->SetText(L"");
+  }
   RefreshDiskText();
   Layout();
+  if (Window()) ::InvalidateRect(Window(), nullptr, FALSE);
 }
 
 std::wstring CConfigDlg::DiskText() const {
+  // Figures never read (no such drive yet) are not shown as "0.0MB".
+  if (!spaceRead_) return std::wstring();
   const DiskSpaceText choice = ChooseDiskSpaceText(freeBytes_, totalBytes_);
   return Format(Session().Text(choice.key), choice.free, choice.total);
 }
@@ -175,6 +197,7 @@ void CConfigDlg::CheckDrive(bool report) {
     uint64_t free = 0, total = 0;
     // A failed query keeps the figures of before and counts as usable.
     if (ReadFreeBytes(root, &free)) {
+      spaceRead_ = true;
       freeBytes_ = free;
       if (ReadTotalBytes(root, &total)) totalBytes_ = total;
       RefreshDiskText();

@@ -35,6 +35,8 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   // `Scale(98)`. `updateMode` keeps the existing install folder (`folder`);
   // otherwise the default folder is used.
   bool Create(HWND mainWindow, bool updateMode, const std::wstring& folder);
+  // The window goes while the members it paints and the filter are alive.
+  ~CConfigDlg() override { DestroySomWindow(); }
   void ApplyLanguage();
   // Sets DriveState(); with `report` a problem is shown (owner = the main
   // window) and the byte counts of before the call are put back.
@@ -43,6 +45,7 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   const std::wstring& GetFolder() const { return folder_; }
   uint64_t FreeBytes() const { return freeBytes_; }
   uint64_t TotalBytes() const { return totalBytes_; }
+  // The free-space text; empty while the figures were never read.
   std::wstring DiskText() const;
   // The browse command's rules for a picked directory (empty = cancelled);
   // the picker itself runs only for the path button.
@@ -75,6 +78,7 @@ class CConfigDlg : public CSomWindow, public CSomWndManager, public CMessageFilt
   uint64_t freeBytes_ = 0;
   uint64_t totalBytes_ = 0;
   int driveState_ = kDriveUsable;
+  bool spaceRead_ = false;  // the figures above were read at least once
   CPathButton pathButton_;
   bool updateMode_ = false;
   std::wstring initialFolder_;

@@ -54,6 +54,8 @@ class CShadow : public CSomWindow,
   // placed around it and just behind it. The shadow window itself has no
   // owner: an owned window always lies above its owner, the shadow below.
   bool Create(HWND owner, bool visible);
+  // The window goes while this object can still answer its last messages.
+  ~CShadow() override { DestroySomWindow(); }
   // Around one window's rectangle, or around a given screen rectangle.
   void FitTo(HWND target);
   void FitToRect(const RECT& rect);

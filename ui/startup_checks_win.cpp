@@ -7,6 +7,7 @@
 #include "install/pre_install_checks_win.h"
 #include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
+#include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
 #include "system/restart_rerun.h"
 #include "system/windows_restart_win.h"
@@ -103,6 +104,11 @@ int RunWindowStartupChecks(HWND window) {
   const int procedureCode = procedure ? procedure->ErrorCode() : 0;
   const StartupCheckResult result = StartupCheckOrder(steps, procedureCode);
   if (result.code != 0 || !result.messageKey.empty()) ShowCheckMessage(window, result.messageKey);
+  if (result.code == 0 && HasPendingProductUninstall()) {
+    // The product's own removal waits for a restart: this install needs one too.
+    SetRebootNeeded();
+    log::Note(kLog, L"product removal pending in RunOnce: a restart is needed");
+  }
   return result.code;
 }
 

@@ -15,6 +15,7 @@
 #include "tests/win32/box_answerer.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/gdiplus_win.h"
+#include "ui/skin/skin_resources_win.h"
 
 namespace lum {
 namespace {
@@ -22,9 +23,10 @@ namespace {
 int g_driveClass = kDriveLocalFixed;
 uint64_t g_freeBytes = 50ULL << 30;
 int ClassifyForTest(wchar_t) { return g_driveClass; }
+bool g_freeReadable = true;
 bool FreeBytesForTest(const std::wstring&, uint64_t* bytes) {
   *bytes = g_freeBytes;
-  return true;
+  return g_freeReadable;
 }
 
 int g_folderChanged = 0;
@@ -50,6 +52,7 @@ class OptionsStripTest : public testing::Test {
       session.texts[key] = key;
     g_driveClass = kDriveLocalFixed;
     g_freeBytes = 50ULL << 30;
+    g_freeReadable = true;
     SetDriveClassifierForTest(&ClassifyForTest);
     SetFreeSpaceReaderForTest(&FreeBytesForTest);
     WNDCLASSW wc = {};
@@ -142,9 +145,20 @@ TEST_F(OptionsStripTest, PickedFoldersFollowTheRulesAndEveryRefusalKeepsTheOldFo
 }
 
 TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemRestoresTheFigures) {
+  // Figures that cannot be read are not shown as zeros, and the layout stays.
+  g_freeReadable = false;
+  CConfigDlg unread;
+  ASSERT_TRUE(unread.Create(main_, false, L""));
+  EXPECT_EQ(L"", unread.DiskText());
+  EXPECT_EQ(CConfigDlg::kDriveUsable, unread.DriveState());
+  const int buttonTop = unread.PathButton().Rect().top;
+  unread.DestroySomWindow();
+  g_freeReadable = true;
+
   g_freeBytes = 900ULL << 20;
   CConfigDlg strip;
   ASSERT_TRUE(strip.Create(main_, false, L""));
+  EXPECT_EQ(buttonTop, strip.PathButton().Rect().top);
   EXPECT_EQ(L"M 900.0 / ", strip.DiskText().substr(0, 10));
   EXPECT_EQ(strip.DiskText(), strip.DiskLabel().Markup());
   g_freeBytes = (1000ULL << 20) - 1;
@@ -171,6 +185,17 @@ TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemR
   EXPECT_EQ(dpi.Scale(22), strip.PathButton().Height());
   EXPECT_GE(strip.PathButton().Rect().top, strip.DiskLabel().Rect().bottom + dpi.Scale(8));
   EXPECT_LE(strip.PathButton().Rect().bottom, client.bottom);
+
+  // Another language (and face): the text follows, still 26 from the right.
+  const std::wstring face = SkinResources::Get().FontFace();
+  Session().texts[L"disk_text"] = L"Frei: %.01f von %.01f";
+  SkinResources::Get().SetFontFace(L"Tahoma");
+  strip.ApplyLanguage();
+  EXPECT_EQ(L"Frei: 1.0 von ", strip.DiskLabel().Markup().substr(0, 14));
+  EXPECT_EQ(client.right - dpi.Scale(26), strip.DiskLabel().Rect().right);
+  EXPECT_GE(strip.PathButton().Rect().top, strip.DiskLabel().Rect().bottom + dpi.Scale(8));
+  SkinResources::Get().SetFontFace(face);
+  strip.ApplyLanguage();
 
   BoxAnswerer boxes(IDOK, strip.Window());
   g_freeBytes = 5ULL << 30;
@@ -223,11 +248,15 @@ TEST_F(OptionsStripTest, DiskTextSwitchesAtThousandMegabytesAndAReportedProblemR
   EXPECT_FALSE(::IsWindowVisible(strip.Window()));
   strip.DestroySomWindow();
 
-  CConfigDlg update;
-  ASSERT_TRUE(update.Create(main_, true, L"C:\\Existing\\Lum\\Bastion"));
-  EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.GetFolder());
-  EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.PathButton().Text());
-  update.DestroySomWindow();
+  HWND updateWindow = nullptr;
+  {
+    CConfigDlg update;
+    ASSERT_TRUE(update.Create(main_, true, L"C:\\Existing\\Lum\\Bastion"));
+    EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.GetFolder());
+    EXPECT_EQ(L"C:\\Existing\\Lum\\Bastion", update.PathButton().Text());
+    updateWindow = update.Window();
+  }  // the object goes first: its window goes with it
+  EXPECT_FALSE(::IsWindow(updateWindow));
 }
 
 }  // namespace

@@ -149,6 +149,41 @@ TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShow
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
 
+TEST_F(PendingRestartTest, WindowChecksRunInOrderOnThisMachineAndShowWhatStopsThem) {
+  Session().texts[L"ERROR_RUNNING_GAME_BOOSTER"] = L"Close the game booster first.";
+  SetRebootNeeded(false);
+  {
+    BoxAnswerer boxes(IDOK, nullptr);
+    EXPECT_EQ(0, RunWindowStartupChecks(nullptr));
+    EXPECT_EQ(0, RunInstallTimeChecks(nullptr));
+    EXPECT_EQ(0, boxes.Answered());
+    EXPECT_FALSE(RebootNeeded());
+  }
+  // The product's own removal waits for the restart: the checks pass, the
+  // install will need a restart as well.
+  SetRunOnce(L"Lumsafeuninst_0123456789abcdef0123456789abcdef", L"cmd /c C:\\x\\removeLum.bat");
+  EXPECT_EQ(0, RunWindowStartupChecks(nullptr));
+  EXPECT_TRUE(RebootNeeded());
+  SetRunOnce(L"Lumsafeuninst_0123456789abcdef0123456789abcdef", nullptr);
+  SetRebootNeeded(false);
+  {
+    // A family program started while the page was open stops the install.
+    HANDLE booster = ::CreateMutexW(nullptr, FALSE, L"Local\\ZLumGameBooster");
+    ASSERT_NE(nullptr, booster);
+    BoxAnswerer boxes(IDOK, nullptr);
+    EXPECT_EQ(1003, RunInstallTimeChecks(nullptr));
+    EXPECT_EQ(1003, RunWindowStartupChecks(nullptr));
+    EXPECT_EQ(2, boxes.Answered());
+    // The pending restart comes before it: declined, the run ends with 505.
+    SetRunOnce(L"sdel", L"cmd /c del x");
+    boxes.SetAnswer(IDCANCEL);
+    EXPECT_EQ(505, RunWindowStartupChecks(nullptr));
+    EXPECT_EQ(3, boxes.Answered());
+    ::CloseHandle(booster);
+  }
+  EXPECT_EQ(0, g_restarts);
+}
+
 TEST_F(PendingRestartTest, EndOfInstallPromptRestartsOnExitOnlyWhenRestartNowIsChosen) {
   SessionSettings& session = Session();
   session.silent = false;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/progress_bar_win.h"
 #include "ui/shadow_win.h"
 #include "ui/skin/dpi_scale_win.h"
@@ -39,38 +41,35 @@ class BarHost : public CSomWindow, public CSomWndManager {
 
 bool IsGreen(COLORREF c) { return GetGValue(c) > GetRValue(c) + 60 && GetGValue(c) > 120; }
 bool IsGrey(COLORREF c) {
-  return GetRValue(c) > 200 && GetRValue(c) < 250 && GetGValue(c) > 200 && GetGValue(c) < 250 &&
-         !IsGreen(c);
+  return GetRValue(c) > 200 && GetRValue(c) < 250 && GetGValue(c) > 200 && GetGValue(c) < 250;
 }
 
-void Pump() {
+// What the host shows at (x, y) now, and what a whole-client repaint draws there.
+std::vector<COLORREF> Pixels(HWND host, int x, int y) {
   MSG msg;
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-}
-
-// What the host's whole-client paint draws at (x, y).
-COLORREF Repainted(HWND host, int x, int y) {
-  HDC screen = ::GetDC(nullptr);
-  HDC dc = ::CreateCompatibleDC(screen);
-  RECT client;
-  ::GetClientRect(host, &client);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HDC window = ::GetDC(host);
+  const COLORREF shown = ::GetPixel(window, x, y);
+  HDC dc = ::CreateCompatibleDC(window);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(window, x + 1, y + 1);
   HGDIOBJ old = ::SelectObject(dc, bitmap);
   ::SendMessageW(host, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  const COLORREF pixel = ::GetPixel(dc, x, y);
+  const COLORREF repainted = ::GetPixel(dc, x, y);
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);
   ::DeleteDC(dc);
-  ::ReleaseDC(nullptr, screen);
-  return pixel;
+  ::ReleaseDC(host, window);
+  return {shown, repainted};
 }
 
-// What the host window shows now.
-COLORREF Shown(HWND host, int x, int y) {
-  HDC dc = ::GetDC(host);
-  const COLORREF pixel = ::GetPixel(dc, x, y);
-  ::ReleaseDC(host, dc);
-  return pixel;
+void ExpectBar(HWND host, int y, int w, unsigned percent) {
+  const int edge = static_cast<int>(percent * w / 100u);
+  for (int x : {2, edge - 3, edge + 3, w / 2, w - 3}) {
+    if (x < 0 || x >= w) continue;
+    for (COLORREF c : Pixels(host, x, y))
+      EXPECT_TRUE(x < edge ? IsGreen(c) : IsGrey(c) && !IsGreen(c))
+          << percent << "% at x " << x << ": " << std::hex << c;
+  }
 }
 
 TEST(ProgressBar, FillCoversItsShareOfTheTrackAndStaysAboveItOnFullRepaints) {
@@ -82,54 +81,25 @@ TEST(ProgressBar, FillCoversItsShareOfTheTrackAndStaysAboveItOnFullRepaints) {
   ASSERT_TRUE(bar.Create(&host, host.Window(), C2LayerProgressBar::kTrackImage,
                          C2LayerProgressBar::kFillImage, C2LayerProgressBar::kTrackImageHiDpi,
                          C2LayerProgressBar::kFillImageHiDpi));
-  const int y = dpi.Scale(272);
-  bar.SetPos(0, y);
+  bar.SetPos(0, dpi.Scale(272));
   const RECT track = bar.TrackBounds();
   const int w = track.right - track.left;
   ASSERT_EQ(dpi.Scale(552), w);
-  EXPECT_EQ(y, track.top);
   EXPECT_EQ(-w, bar.FillBounds().left);  // out of sight until the first step
   bar.Show(true);
-  const int row = y + (track.bottom - track.top) / 2;
-
-  bar.SetPercent(0);
-  Pump();
-  EXPECT_EQ(-w, bar.FillBounds().left);
-  for (int x : {2, w / 2, w - 3}) {
-    EXPECT_TRUE(IsGrey(Shown(host.Window(), x, row))) << x;
-    EXPECT_TRUE(IsGrey(Repainted(host.Window(), x, row))) << x;
-  }
-
-  bar.SetPercent(50);
-  Pump();
-  EXPECT_EQ(static_cast<int>(50u * w / 100u) - w, bar.FillBounds().left);
-  const int half = static_cast<int>(50u * w / 100u);
-  for (int x : {2, half - 3}) {
-    EXPECT_TRUE(IsGreen(Shown(host.Window(), x, row))) << x;
-    EXPECT_TRUE(IsGreen(Repainted(host.Window(), x, row))) << x;
-  }
-  for (int x : {half + 3, w - 3}) {
-    EXPECT_TRUE(IsGrey(Shown(host.Window(), x, row))) << x;
-    EXPECT_TRUE(IsGrey(Repainted(host.Window(), x, row))) << x;
-  }
-  // Uncovered: the host repaints its whole client area, the green stays.
-  ::RedrawWindow(host.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  EXPECT_TRUE(IsGreen(Shown(host.Window(), half - 3, row)));
-
-  bar.SetPercent(100);
-  Pump();
-  EXPECT_EQ(track.left, bar.FillBounds().left);
-  ::RedrawWindow(host.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  for (int x : {2, half, w - 2}) {
-    EXPECT_TRUE(IsGreen(Shown(host.Window(), x, row))) << x;
-    EXPECT_TRUE(IsGreen(Repainted(host.Window(), x, row))) << x;
+  const int row = (track.top + track.bottom) / 2;
+  for (unsigned percent : {0u, 50u, 100u}) {
+    bar.SetPercent(static_cast<int>(percent));
+    EXPECT_EQ(static_cast<int>(percent * w / 100u) - w, bar.FillBounds().left);
+    ExpectBar(host.Window(), row, w, percent);
+    // Uncovered: the host repaints everything, the green part stays on top.
+    ::RedrawWindow(host.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ExpectBar(host.Window(), row, w, percent);
   }
   bar.SetPercent(250);  // clamped
   EXPECT_EQ(track.left, bar.FillBounds().left);
-
   bar.Show(false);
-  Pump();
-  EXPECT_EQ(RGB(255, 255, 255), Repainted(host.Window(), w / 2, row));
+  EXPECT_EQ(RGB(255, 255, 255), Pixels(host.Window(), w / 2, row)[1]);
   host.DestroySomWindow();
 }
 

@@ -267,9 +267,13 @@ int Shoot(const std::wstring& folder, const std::wstring& lang, const std::wstri
 
 // The options strip under a stand-in main window, with the free space of
 // the default folder's drive: its size, the disk text and the path drawn.
-void ShootStrip(const std::wstring& folder, const std::wstring& lang) {
+// `existing` (update mode) stands on the path button instead of the default
+// folder: a long one must be shortened in the middle, clear of the picture.
+void ShootStrip(const std::wstring& folder, const std::wstring& lang,
+                const std::wstring& existing = L"") {
   const DpiScale& dpi = Dpi();
-  const std::wstring tag = L"strip_" + lang + L"_" + std::to_wstring(dpi.Dpi());
+  const std::wstring tag = std::wstring(existing.empty() ? L"strip_" : L"strip_long_") + lang +
+                           L"_" + std::to_wstring(dpi.Dpi());
   WNDCLASSW wc = {};
   wc.lpfnWndProc = ::DefWindowProcW;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -280,7 +284,7 @@ void ShootStrip(const std::wstring& folder, const std::wstring& lang) {
                                 dpi.Scale(552), dpi.Scale(200), nullptr, nullptr,
                                 ::GetModuleHandleW(nullptr), nullptr);
   CConfigDlg strip;
-  if (!main || !strip.Create(main, false, L"")) {
+  if (!main || !strip.Create(main, !existing.empty(), existing)) {
     Check(false, tag + L": strip created");
     if (main) ::DestroyWindow(main);
     return;
@@ -317,6 +321,8 @@ void ShootStrip(const std::wstring& folder, const std::wstring& lang) {
     const RECT& button = strip.PathButton().Rect();
     RECT text = {button.left + dpi.Scale(6), button.top, button.right - dpi.Scale(34), button.bottom};
     Check(darkIn(text) > dpi.Scale(40), tag + L": folder drawn on the path button");
+    RECT picture = {button.right - dpi.Scale(34), button.top, button.right, button.bottom};
+    Check(darkIn(picture) == 0, tag + L": no text over the folder picture");
     Check(button.right == w - dpi.Scale(26) && button.bottom <= h &&
               button.top >= disk.Rect().bottom,
           tag + L": path button 26 from the right, below the free space");
@@ -573,6 +579,10 @@ int Run(const std::wstring& folder) {
       Shoot(folder, lang, L"notwritable", session.Text(L"ERROR_NOTWRITEABLE"), MB_OK, IDOK);
       ShootMain(folder, lang);
     }
+    if (std::wstring(L"en") == lang)
+      ShootStrip(folder, lang,
+                 L"C:\\Very Long Folder Names\\Of A Company\\With Departments\\And "
+                 L"Teams\\Software\\Security\\Lum\\Bastion");
   }
   return failures;
 }
