@@ -22,12 +22,14 @@
 #include "base/text.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/wine/screen_pixels.h"
 
 namespace lum {
 namespace {
 
 constexpr const wchar_t* kMainClass = L"ZLumInstallerClass";
 constexpr const wchar_t* kNoticeClass = L"LumPolicyNoticeClass";
+using namespace shots;
 int failures = 0;
 std::wstring exchange;
 int dpi = 96;
@@ -39,46 +41,6 @@ bool Check(bool ok, const std::wstring& what) {
   std::printf("%s %s\n", ok ? "ok  " : "FAIL", WideToUtf8(what).c_str());
   std::fflush(stdout);
   return ok;
-}
-
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<uint32_t> data;  // 0x00RRGGBB
-  uint32_t At(int x, int y) const { return data[static_cast<size_t>(y) * width + x]; }
-};
-
-int Channel(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
-bool Bluish(uint32_t c) { return Channel(c, 0) > 150 && Channel(c, 16) < 120; }
-
-bool LoadBmp(const std::wstring& path, Pixels* p) {
-  const std::string in = e2e::ReadBytes(path);
-  if (in.size() < 54) return false;
-  BITMAPFILEHEADER file;
-  BITMAPINFOHEADER info;
-  memcpy(&file, in.data(), sizeof(file));
-  memcpy(&info, in.data() + sizeof(file), sizeof(info));
-  if (file.bfType != 0x4D42 || info.biBitCount != 24 || info.biWidth <= 0) return false;
-  const int w = info.biWidth, h = info.biHeight < 0 ? -info.biHeight : info.biHeight;
-  const int rowBytes = (w * 3 + 3) & ~3;
-  if (file.bfOffBits + static_cast<size_t>(rowBytes) * h > in.size()) return false;
-  p->width = w;
-  p->height = h;
-  p->data.assign(static_cast<size_t>(w) * h, 0);
-  for (int y = 0; y < h; ++y) {
-    const int srcRow = info.biHeight > 0 ? h - 1 - y : y;
-    const auto* row =
-        reinterpret_cast<const uint8_t*>(in.data()) + file.bfOffBits + static_cast<size_t>(srcRow) * rowBytes;
-    for (int x = 0; x < w; ++x)
-      p->data[static_cast<size_t>(y) * w + x] = row[x * 3] | (row[x * 3 + 1] << 8) | (row[x * 3 + 2] << 16);
-  }
-  return true;
-}
-
-bool WriteText(const std::wstring& path, const std::string& text) {
-  UniqueFileHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return h && WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
 }
 
 // Waits until `done` holds, looking every 100 ms, at most `ms`.

@@ -33,11 +33,13 @@
 #include "ui/policy_notice_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"
+#include "tests/wine/screen_pixels.h"
 
 namespace lum {
 namespace {
 
 constexpr UINT kProbe = WM_APP + 9;
+using namespace shots;
 int failures = 0;
 
 bool Check(bool ok, const std::wstring& what) {
@@ -46,13 +48,6 @@ bool Check(bool ok, const std::wstring& what) {
   std::fflush(stdout);
   return ok;
 }
-
-// A 32-bit top-down copy of part of the screen or of a DC.
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<uint32_t> data;  // 0x00RRGGBB
-  uint32_t At(int x, int y) const { return data[static_cast<size_t>(y) * width + x]; }
-};
 
 Pixels Capture(HDC source, int x, int y, int w, int h) {
   Pixels p;
@@ -75,37 +70,6 @@ Pixels Capture(HDC source, int x, int y, int w, int h) {
   return p;
 }
 
-// A 24-bit bottom-up BMP (what "convert ... BMP3:" writes).
-bool LoadBmp(const std::wstring& path, Pixels* p) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  const DWORD size = ::GetFileSize(h, nullptr);
-  std::vector<uint8_t> in(size);
-  DWORD read = 0;
-  const bool ok = size > 54 && ::ReadFile(h, in.data(), size, &read, nullptr) && read == size;
-  ::CloseHandle(h);
-  if (!ok) return false;
-  BITMAPFILEHEADER file;
-  BITMAPINFOHEADER info;
-  memcpy(&file, in.data(), sizeof(file));
-  memcpy(&info, in.data() + sizeof(file), sizeof(info));
-  if (file.bfType != 0x4D42 || info.biBitCount != 24 || info.biWidth <= 0) return false;
-  const int w = info.biWidth, hgt = info.biHeight < 0 ? -info.biHeight : info.biHeight;
-  const int rowBytes = (w * 3 + 3) & ~3;
-  if (file.bfOffBits + static_cast<size_t>(rowBytes) * hgt > in.size()) return false;
-  p->width = w;
-  p->height = hgt;
-  p->data.assign(static_cast<size_t>(w) * hgt, 0);
-  for (int y = 0; y < hgt; ++y) {
-    const int srcRow = info.biHeight > 0 ? hgt - 1 - y : y;
-    const uint8_t* row = in.data() + file.bfOffBits + static_cast<size_t>(srcRow) * rowBytes;
-    for (int x = 0; x < w; ++x)
-      p->data[static_cast<size_t>(y) * w + x] = row[x * 3] | (row[x * 3 + 1] << 8) | (row[x * 3 + 2] << 16);
-  }
-  return true;
-}
-
 // Runs the window's messages for `ms` so that what it drew reaches the screen.
 void Pump(DWORD ms) {
   const DWORD start = ::GetTickCount();
@@ -117,15 +81,6 @@ void Pump(DWORD ms) {
     }
     ::Sleep(10);
   }
-}
-
-bool WriteText(const std::wstring& path, const std::string& text) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  ::CloseHandle(h);
-  return ok && written == text.size();
 }
 
 // Asks the driving script for a screenshot of `r` (it answers with a BMP of
@@ -145,10 +100,6 @@ bool ScreenShot(const std::wstring& folder, const std::wstring& tag, const RECT&
   return false;
 }
 
-int Channel(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
-bool NearWhite(uint32_t c) { return Channel(c, 0) > 230 && Channel(c, 8) > 230 && Channel(c, 16) > 230; }
-bool Bluish(uint32_t c) { return Channel(c, 0) > 150 && Channel(c, 16) < 120; }  // B high, R low
-bool Dark(uint32_t c) { return Channel(c, 0) < 140 && Channel(c, 8) < 140 && Channel(c, 16) < 140; }
 
 // How a character is drawn by DrawText with `font`, as a pixel pattern.
 Pixels Glyph(HFONT font, const std::wstring& text) {
