@@ -185,11 +185,10 @@ int RunInteractive(HINSTANCE, int showCommand) {
     } else if (window.Finished()) {
       result = window.ExitCode();
     } else {
-      // No window, no way to install: a code outside the table, and the log
-      // line says what happened.
-      result = -1;
+      // No window, no way to install; the log line says why.
       log::Action("interactive", L"create the main window", kMainWindowClass,
                   static_cast<long>(::GetLastError()));
+      result = kExitNoWindow;
     }
     log::Note("interactive", L"main window closed with " + std::to_wstring(result));
   }

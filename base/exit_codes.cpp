@@ -37,6 +37,8 @@ const char* ExitCodeMeaning(int code) {
       return "silent check: a newer version of the product is installed";
     case kExitFileNotPlaced:
       return "a payload file could be neither copied nor scheduled for replacement at the restart";
+    case kExitNoWindow:
+      return "interactive: the installer's window could not be created";
     case kExitWorkerThread:
       return "interactive: the install worker could not be started";
     case kExitConflictWarden:

@@ -20,6 +20,7 @@ enum ExitCode : int {
   kExitSelfProtection = 114,       // silent reinstall: self-protection could not be switched off
   kExitNewerInstalled = 115,       // silent check: the installed product is newer
   kExitFileNotPlaced = 119,        // a payload file could be neither copied nor scheduled
+  kExitNoWindow = 120,             // interactive: the main window could not be created
   kExitWorkerThread = 333,         // interactive: the worker thread could not be started
   kExitConflictWarden = 504,       // conflict: a partner edition is installed
   kExitConflictInternet = 505,     // conflict: an older internet-security product
