@@ -66,37 +66,35 @@ class PendingRestartTest : public testing::Test {
   }
 };
 
+// The check with every box it shows answered by `answer`; *shown counts them.
+PendingRestartResult Checked(const std::wstring& installer, WORD answer, int* shown) {
+  BoxAnswerer boxes(answer, nullptr);
+  const PendingRestartResult result = CheckPendingRestart(nullptr, installer);
+  *shown = boxes.Answered();
+  return result;
+}
+
 TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesTheRerunEntry) {
   const std::wstring installer = L"C:\\Setup Folder\\LumBastionSetup.exe";
-  {
-    BoxAnswerer boxes(IDOK, nullptr);
-    const PendingRestartResult nothing = CheckPendingRestart(nullptr, installer);
-    EXPECT_TRUE(nothing.goOn);
-    EXPECT_EQ(0, boxes.Answered());
-  }
+  int shown = -1;
+  EXPECT_TRUE(Checked(installer, IDOK, &shown).goOn);
+  EXPECT_EQ(0, shown);
   SetRunOnce(L"sdel", L"cmd /c del x");
-  {
-    BoxAnswerer boxes(IDOK, nullptr);
-    const PendingRestartResult confirmed = CheckPendingRestart(nullptr, installer);
-    EXPECT_EQ(1, boxes.Answered());
-    EXPECT_FALSE(confirmed.goOn);
-    EXPECT_EQ(505, confirmed.exitCode);
-    EXPECT_TRUE(confirmed.restartRequested);
-    EXPECT_EQ(1, g_restarts);
-    EXPECT_EQ(L"\"" + installer + L"\" /post", RunOnceValue(L"Lumts"));
-  }
+  PendingRestartResult result = Checked(installer, IDOK, &shown);
+  EXPECT_EQ(1, shown);
+  EXPECT_FALSE(result.goOn);
+  EXPECT_EQ(505, result.exitCode);
+  EXPECT_TRUE(result.restartRequested);
+  EXPECT_EQ(1, g_restarts);
+  EXPECT_EQ(L"\"" + installer + L"\" /post", RunOnceValue(L"Lumts"));
   SetRunOnce(L"Lumts", nullptr);
-  {
-    // Declined (or closed): the run still ends, nothing is written or restarted.
-    BoxAnswerer boxes(IDCANCEL, nullptr);
-    const PendingRestartResult declined = CheckPendingRestart(nullptr, installer);
-    EXPECT_EQ(1, boxes.Answered());
-    EXPECT_FALSE(declined.goOn);
-    EXPECT_EQ(505, declined.exitCode);
-    EXPECT_FALSE(declined.restartRequested);
-    EXPECT_EQ(1, g_restarts);
-    EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
-  }
+  // Declined (or closed): the run still ends, nothing is written or restarted.
+  result = Checked(installer, IDCANCEL, &shown);
+  EXPECT_EQ(1, shown);
+  EXPECT_FALSE(result.goOn || result.restartRequested);
+  EXPECT_EQ(505, result.exitCode);
+  EXPECT_EQ(1, g_restarts);
+  EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
 
 TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShowsTheRecord) {
@@ -117,34 +115,24 @@ TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShow
   Session().postRun = true;
   Session().postWait = false;
   SetRunOnce(L"sdel", L"cmd /c del x");
-  {
-    BoxAnswerer boxes(IDOK, nullptr);
-    const PendingRestartResult relaunched = CheckPendingRestart(nullptr, signedProgram);
-    EXPECT_TRUE(relaunched.relaunched);
-    EXPECT_FALSE(relaunched.goOn);
-    EXPECT_EQ(0, boxes.Answered());  // the copy with "wait" speaks to the user
-    EXPECT_EQ(0, g_restarts);
-  }
-  {
-    // Not trusted: no relaunch; the pending uninstall is shown and ends the run.
-    BoxAnswerer boxes(IDOK, nullptr);
-    const PendingRestartResult refused = CheckPendingRestart(nullptr, unsignedProgram);
-    EXPECT_FALSE(refused.relaunched);
-    EXPECT_FALSE(refused.goOn);
-    EXPECT_EQ(505, refused.exitCode);
-    EXPECT_EQ(1, boxes.Answered());
-  }
+  int shown = -1;
+  PendingRestartResult result = Checked(signedProgram, IDOK, &shown);
+  EXPECT_TRUE(result.relaunched);
+  EXPECT_FALSE(result.goOn);
+  EXPECT_EQ(0, shown);  // the copy with "wait" speaks to the user
+  // Not trusted: no relaunch; the pending uninstall is shown and ends the run.
+  result = Checked(unsignedProgram, IDOK, &shown);
+  EXPECT_FALSE(result.relaunched || result.goOn);
+  EXPECT_EQ(505, result.exitCode);
+  EXPECT_EQ(1, shown);
+  // The waiting copy itself: the record ends it, no record lets it go on.
   Session().postWait = true;
-  {
-    BoxAnswerer boxes(IDOK, nullptr);
-    const PendingRestartResult waiting = CheckPendingRestart(nullptr, signedProgram);
-    EXPECT_FALSE(waiting.relaunched);
-    EXPECT_FALSE(waiting.goOn);
-    EXPECT_EQ(1, boxes.Answered());
-    SetRunOnce(L"sdel", nullptr);
-    EXPECT_TRUE(CheckPendingRestart(nullptr, signedProgram).goOn);
-    EXPECT_EQ(1, boxes.Answered());
-  }
+  result = Checked(signedProgram, IDOK, &shown);
+  EXPECT_FALSE(result.relaunched || result.goOn);
+  EXPECT_EQ(1, shown);
+  SetRunOnce(L"sdel", nullptr);
+  EXPECT_TRUE(Checked(signedProgram, IDOK, &shown).goOn);
+  EXPECT_EQ(0, shown);
   EXPECT_EQ(0, g_restarts);
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
