@@ -46,7 +46,14 @@ CMessageLoop& MessageLoop() {
   return loop;
 }
 
-CSomWindow::~CSomWindow() { DestroySomWindow(); }
+// By now the subclass is gone: its messages must not reach it, so the window
+// is cut loose first and only Windows' default handling sees its last ones.
+CSomWindow::~CSomWindow() {
+  if (!window_) return;
+  ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  if (::IsWindow(window_)) ::DestroyWindow(window_);
+  window_ = nullptr;
+}
 
 HWND CSomWindow::CreateSomWindow(const wchar_t* className, HWND owner, const RECT& rect,
                                  const wchar_t* title, DWORD style, DWORD exStyle) {

@@ -49,6 +49,8 @@ class CSomWindow {
   // screen coordinates; null on failure (logged).
   HWND CreateSomWindow(const wchar_t* className, HWND owner, const RECT& rect,
                        const wchar_t* title, DWORD style, DWORD exStyle);
+  // A subclass calls this in its own destructor: its WM_DESTROY handling
+  // (message filters, owned windows) cannot run from the base's.
   void DestroySomWindow();
   HWND Window() const { return window_; }
 
