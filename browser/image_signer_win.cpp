@@ -15,6 +15,41 @@ namespace lum {
 
 namespace {
 
+// wintrust.dll is not among the libraries Windows always takes from the
+// system folder: imported statically, a copy planted beside the installer
+// (a download folder) would run elevated. It is loaded by full path instead.
+struct TrustFunctions {
+  using VerifyFn = LONG(WINAPI*)(HWND, GUID*, void*);
+  using ProvDataFn = CRYPT_PROVIDER_DATA*(WINAPI*)(HANDLE);
+  using SignerFn = CRYPT_PROVIDER_SGNR*(WINAPI*)(CRYPT_PROVIDER_DATA*, DWORD, BOOL, DWORD);
+  VerifyFn verify = nullptr;
+  ProvDataFn provData = nullptr;
+  SignerFn signer = nullptr;
+  bool Ready() const { return verify && provData && signer; }
+};
+
+const TrustFunctions& Trust() {
+  static const TrustFunctions functions = [] {
+    TrustFunctions f;
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return f;
+    HMODULE module = ::LoadLibraryW((std::wstring(folder) + L"\\wintrust.dll").c_str());
+    if (!module) {
+      log::Action("browser", L"load", L"wintrust.dll", static_cast<long>(::GetLastError()));
+      return f;
+    }
+    f.verify = reinterpret_cast<TrustFunctions::VerifyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "WinVerifyTrust")));
+    f.provData = reinterpret_cast<TrustFunctions::ProvDataFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "WTHelperProvDataFromStateData")));
+    f.signer = reinterpret_cast<TrustFunctions::SignerFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "WTHelperGetProvSignerFromChain")));
+    return f;
+  }();
+  return functions;
+}
+
 // Closes the verification state however the check ends.
 class TrustState {
  public:
@@ -30,13 +65,16 @@ class TrustState {
   }
   ~TrustState() {
     data_.dwStateAction = WTD_STATEACTION_CLOSE;
-    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    if (verified_) Trust().verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
   }
   TrustState(const TrustState&) = delete;
   TrustState& operator=(const TrustState&) = delete;
 
+  // TRUST_E_PROVIDER_UNKNOWN when the system's trust library is missing.
   LONG Verify() {
-    return ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    if (!Trust().Ready()) return static_cast<LONG>(TRUST_E_PROVIDER_UNKNOWN);
+    verified_ = true;
+    return Trust().verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
   }
   HANDLE State() const { return data_.hWVTStateData; }
 
@@ -44,6 +82,7 @@ class TrustState {
   GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   WINTRUST_FILE_INFO file_ = {};
   WINTRUST_DATA data_ = {};
+  bool verified_ = false;
 };
 
 }  // namespace
@@ -57,9 +96,9 @@ bool VerifiedSignerName(const std::wstring& path, std::wstring* signer) {
     log::Note("browser", L"signature of " + path + L" does not verify (" + code + L")");
     return false;
   }
-  CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(trust.State());
+  CRYPT_PROVIDER_DATA* provider = Trust().provData(trust.State());
   if (!provider) return false;
-  CRYPT_PROVIDER_SGNR* first = ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+  CRYPT_PROVIDER_SGNR* first = Trust().signer(provider, 0, FALSE, 0);
   if (!first || first->csCertChain == 0 || !first->pasCertChain || !first->pasCertChain[0].pCert)
     return false;
   wchar_t name[256] = {};

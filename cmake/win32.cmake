@@ -37,7 +37,7 @@ target_link_libraries(lumcore PUBLIC lumdeps)
 add_library(lumwin STATIC ${LUM_WIN_SOURCES})
 target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
 target_link_libraries(lumwin PUBLIC lumcore lum_ztray shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
-  comctl32 version imm32 userenv ntdll uuid wininet wintrust crypt32)
+  comctl32 version imm32 userenv ntdll uuid wininet crypt32)
 
 # --- signing key: generated once per build folder; the base module pins it ---
 set(LUM_SIGN_KEY ${CMAKE_BINARY_DIR}/keys/image-signing.key)

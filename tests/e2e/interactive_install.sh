@@ -81,7 +81,7 @@ state() {
       found=1
       echo "($view-bit view)"
       iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | sed -e '1d' \
-        | grep -v -E '^"(InstallTime|InstallDate|FirstInstallTime|LastUpdate|Mid|mid|ClientTime)"=' || true
+        | grep -v -E '^"(InstallTime|InstallDate|FirstInstallTime|LastUpdate|Mid|mid|ClientTime|Config)"=' || true
     done
     [ "$found" = 1 ] || echo "$key: missing"
   done
@@ -99,19 +99,29 @@ use_prefix interactive
 drive install || { echo "interactive install: $? check(s) failed"; status=1; }
 
 state > "$work/interactive.state"
-# What only a person's run records: the notice page's experience choice and
-# the licence and privacy versions the user saw. Each must be there once;
-# everything else must be exactly what the silent run left.
-interactive_only='^("UserExperience"=dword:00000001|"LicenseDateVer"=.*|"PrivacyDateVer"=.*|\[HKEY_LOCAL_MACHINE\\Software\\LumBastion\\Experience\])$'
-for value in UserExperience LicenseDateVer PrivacyDateVer; do
-  if grep -q "^\"$value\"=" "$work/interactive.state"; then
-    echo "ok   the interactive install recorded $value"
+# What only a person's run records: the notice page's experience choice, the
+# licence and privacy versions the user saw, and the browser offer. No offer
+# server answers here and the channel is 101, so the offer box starts ticked
+# and, left so, the offer is taken: "InstallOpera" and "NeedOpera" are
+# written and the introduction page for the browser is not shown. A silent
+# run makes no offer. Everything else must be exactly what the silent run left.
+interactive_only='^("UserExperience"=dword:00000001|"LicenseDateVer"=.*|"PrivacyDateVer"=.*|\[HKEY_LOCAL_MACHINE\\Software\\LumBastion\\(Experience|Bundle)\]|"InstallOpera"=dword:00000001|"NeedOpera"=dword:00000001|"NeedOperaCount"=dword:00000000|"OperaShown"=.*)$'
+for record in '"UserExperience"=' '"LicenseDateVer"=' '"PrivacyDateVer"=' \
+              '"InstallOpera"=dword:00000001' '"NeedOpera"=dword:00000001' \
+              '"NeedOperaCount"=dword:00000000' '"OperaShown"=dword:00000000'; do
+  if grep -q "^$record" "$work/interactive.state"; then
+    echo "ok   the interactive install recorded $record"
   else
-    echo "FAIL the interactive install did not record $value"; status=1
+    echo "FAIL the interactive install did not record $record"; status=1
+  fi
+done
+for record in '"InstallOpera"=' '"NeedOpera"=' '"OperaShown"=dword:00000000'; do
+  if grep -q "^$record" "$work/silent.state"; then
+    echo "FAIL the silent install recorded $record"; status=1
   fi
 done
 grep -v -E "$interactive_only" "$work/interactive.state" | cat -s > "$work/interactive.compared"
-cat -s "$work/silent.state" > "$work/silent.compared"
+grep -v -E '^"OperaShown"=' "$work/silent.state" | cat -s > "$work/silent.compared"
 if diff -u "$work/silent.compared" "$work/interactive.compared"; then
   echo "ok   the interactive install left the same files and registry values as the silent one ($(wc -l < "$work/silent.compared") lines)"
 else
