@@ -9,14 +9,13 @@
 #include "browser/partner_opera_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
+#include "system/app_registration_win.h"
 #include "system/windows_version_win.h"
 
 namespace lum {
 
 namespace {
 
-constexpr const wchar_t* kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-constexpr const wchar_t* kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const wchar_t* kChromeClientState =
     L"SOFTWARE\\Google\\Update\\ClientState\\{8A69D345-D564-463c-AFF1-A69D9E530F96}";
 constexpr const wchar_t* kEdgePackages =
@@ -45,7 +44,7 @@ std::wstring ReadRegString(HKEY root, const std::wstring& key, const std::wstrin
 std::wstring AppPath(const std::wstring& name) {
   for (RegView view : {RegView::kDefault, RegView::k64}) {
     const std::wstring path =
-        Unquoted(ReadRegString(HKEY_LOCAL_MACHINE, kAppPaths + name, L"", view));
+        Unquoted(ReadRegString(HKEY_LOCAL_MACHINE, kAppPathsRoot + name, L"", view));
     if (!path.empty()) return path;
   }
   return std::wstring();
@@ -97,7 +96,7 @@ std::wstring FolderOf(const std::wstring& path) {
 std::wstring UninstallLocationContaining(const std::wstring& part) {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     RegKey uninstall;
-    if (!uninstall.Open(root, kUninstall, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE)) continue;
+    if (!uninstall.Open(root, kUninstallRoot, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE)) continue;
     for (DWORD index = 0;; ++index) {
       wchar_t name[256] = {};
       DWORD length = 255;
@@ -106,7 +105,7 @@ std::wstring UninstallLocationContaining(const std::wstring& part) {
         break;
       if (std::wstring(name, length).find(part) == std::wstring::npos) continue;
       const std::wstring location = Unquoted(
-          ReadRegString(root, std::wstring(kUninstall) + L"\\" + name, L"InstallLocation"));
+          ReadRegString(root, std::wstring(kUninstallRoot) + name, L"InstallLocation"));
       if (!location.empty()) return location;
     }
   }
@@ -138,7 +137,7 @@ void DetectMakerBrowsers(std::vector<BrowserRecord>* out) {
   std::wstring lastKey;
   for (const Candidate& c : kCandidates) {
     if (c.key == lastKey) continue;  // one record per Uninstall key
-    const std::wstring key = std::wstring(kUninstall) + L"\\" + c.key;
+    const std::wstring key = std::wstring(kUninstallRoot) + c.key;
     RegKey reg;
     if (!reg.Open(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE)) continue;
     std::wstring icon, location, version;

@@ -12,16 +12,12 @@
 
 #include "app/session_settings.h"
 #include "install/pre_install_checks.h"
+#include "system/app_registration_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 
 namespace lum {
 
-// Uninstall and App Paths keys the probes read (HKLM, the default view).
-constexpr const wchar_t* kUninstallRoot =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr const wchar_t* kAppPathsRoot =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr const wchar_t* kInstalledVersionFile = L"ZVVer.dll";
 
 // Class 1-5 of the drive `letter` (see DriveClass); not a letter -> 1.

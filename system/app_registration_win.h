@@ -8,6 +8,8 @@
 namespace lum {
 
 constexpr const wchar_t* kAppPathsRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+// Every program's uninstall record lives below this key (HKLM and HKCU).
+constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const wchar_t* kRunKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kTrayRunValue = L"ZVSafeTray";
 constexpr const wchar_t* kShortcutRecordKey = L"SOFTWARE\\LumBastion\\Shortcut";

@@ -14,11 +14,8 @@ driver=$2
 out=$3
 mkdir -p "$out"
 template=$("$here/../wine/wine-template.sh")
-for n in $(shuf -i 200-400 -n 50); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. "$here/../wine/own-display.sh"
+start_own_display
 work=$(mktemp -d "${TMPDIR:-/tmp}/lum-interactive.XXXXXX")
 cleanup() {
   for p in "$work"/silent "$work"/interactive; do
@@ -28,8 +25,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-export LUM_INSTALLER="$installer" DISPLAY=":$n" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+export LUM_INSTALLER="$installer" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
 use_prefix() {
   export WINEPREFIX="$work/$1" HOME="$work/$1/home"

@@ -13,16 +13,9 @@ exe=$1
 out=$2
 mkdir -p "$out"
 template=$("$here/wine-template.sh")
-# A display of its own: windows of tests running beside this one must not
-# stand in front of the box being photographed.
-for n in $(shuf -i 200-400 -n 50); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. "$here/own-display.sh"
+start_own_display
 trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-export DISPLAY=":$n"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 status=0
 for dpi in ${LUM_SHOT_DPIS:-96 144}; do
   prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-shots.XXXXXX")
