@@ -1,5 +1,7 @@
-# Cross build for 32-bit Windows: the installer, the stand-in product modules,
-# and the Win32 tests that CTest runs under Wine.
+# Cross build for Windows: the installer, the stand-in product modules, and the
+# Win32 tests that CTest runs under Wine. The installer that ships is the
+# 32-bit build (cmake/mingw-i686.cmake); the 64-bit build (mingw-x86_64.cmake)
+# runs the same tests on hosts that run no 32-bit code.
 if(NOT LUM_DEPS_PREFIX)
   message(FATAL_ERROR "LUM_DEPS_PREFIX (from tools/deps/win32-deps.sh) is required")
 endif()
@@ -19,7 +21,7 @@ target_include_directories(lumdeps INTERFACE ${LUM_DEPS_PREFIX}/include)
 target_link_libraries(lumdeps INTERFACE
   ${LUM_DEPS_PREFIX}/lib/liblzma.a ${LUM_DEPS_PREFIX}/lib/libcrypto.a
   ${LUM_DEPS_PREFIX}/lib/libsodium.a ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a
-  /usr/i686-w64-mingw32/lib/libz.a ws2_32 crypt32 bcrypt)
+  ${CMAKE_FIND_ROOT_PATH}/lib/libz.a ws2_32 crypt32 bcrypt)
 
 # Thrift for the tray link: static, with the prefix's folder of case-fixing
 # header links and Boost headers that its installed headers need.

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Cross-builds the installer's third-party libraries for i686 Windows from
-# Debian's own source packages, into a cache outside the work tree. The cache
-# folder is named after this script's content, so changing a recipe rebuilds
-# everything and an unchanged recipe costs nothing.
+# Cross-builds the installer's third-party libraries for Windows from Debian's
+# own source packages, into a cache outside the work tree: for i686 (the
+# shipped installer) or x86_64 (the build that tests the same sources on a
+# host that runs no 32-bit code). The cache folder is named after the target
+# and this script's content, so changing a recipe rebuilds everything and an
+# unchanged recipe costs nothing.
 #
-#   win32-deps.sh            build (or reuse) and print the prefix
-#   win32-deps.sh --prefix   print the prefix the current recipe maps to
+#   win32-deps.sh [i686|x86_64]            build (or reuse) and print the prefix
+#   win32-deps.sh [i686|x86_64] --prefix   print the prefix the current recipe maps to
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+arch=i686
+case "${1:-}" in i686|x86_64) arch=$1; shift ;; esac
 key=$(sha256sum "$here/win32-deps.sh" | cut -c1-16)
 cache_root=${LUM_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lum-bastion-deps}
-prefix="$cache_root/win32-$key"
+prefix="$cache_root/win-$arch-$key"
 
 if [ "${1:-}" = "--prefix" ]; then echo "$prefix"; exit 0; fi
 if [ -f "$prefix/.complete" ]; then
@@ -19,7 +23,8 @@ if [ -f "$prefix/.complete" ]; then
   echo "$prefix"; exit 0
 fi
 
-host=i686-w64-mingw32
+host=$arch-w64-mingw32
+openssl_target=mingw; [ "$arch" = x86_64 ] && openssl_target=mingw64
 export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib \
        RC=$host-windres STRIP=$host-strip
 jobs=$(nproc)
@@ -29,16 +34,16 @@ mkdir -p "$prefix"
 
 step() { # step NAME FUNCTION: timed, with one progress line before and after
   local name=$1 t0=$SECONDS
-  echo "deps: [$name] building ..." >&2
+  echo "deps: [$arch $name] building ..." >&2
   # errexit must hold inside the recipe, so it runs outside any condition.
   local rc=0
   set +e; ( set -e; "$2" ) >"$work/$name.log" 2>&1; rc=$?; set -e
   if [ "$rc" -ne 0 ]; then
-    echo "deps: [$name] FAILED after $((SECONDS - t0)) s; last lines of its log:" >&2
+    echo "deps: [$arch $name] FAILED after $((SECONDS - t0)) s; last lines of its log:" >&2
     tail -n 30 "$work/$name.log" >&2
     exit 1
   fi
-  echo "deps: [$name] done in $((SECONDS - t0)) s" >&2
+  echo "deps: [$arch $name] done in $((SECONDS - t0)) s" >&2
 }
 
 fetch() { # fetch SOURCE-PACKAGE: unpacked Debian source, folder name on stdout
@@ -74,7 +79,7 @@ build_xz() {
 build_openssl() {
   local src; src=$(fetch openssl) || return 1
   cd "$src"
-  ./Configure mingw no-shared no-tests no-asm no-dso no-engine \
+  ./Configure $openssl_target no-shared no-tests no-asm no-dso no-engine \
     --cross-compile-prefix= --prefix="$prefix" --libdir=lib
   make -j"$jobs" build_libs
   make install_dev
