@@ -395,9 +395,10 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   const WindowsVersion version = GetWindowsVersion();
   const std::wstring wscReg = extracted + L"\\safemon\\WscReg.exe";
   if (version.major == 6 && version.minor >= 1 && version.minor <= 3 && FileExists(wscReg)) {
+    // The 32-bit common files folder, from the system rather than the environment.
     wchar_t common[MAX_PATH + 1] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"CommonProgramFiles", common, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
+    const int which = Is64BitWindows() ? CSIDL_PROGRAM_FILES_COMMONX86 : CSIDL_PROGRAM_FILES_COMMON;
+    if (::SHGetSpecialFolderPathW(nullptr, common, which, FALSE)) {
       const std::wstring upgrade = std::wstring(common) + L"\\AV\\Lum Bastion\\Upgrade.exe";
       log::Action(kLog, L"place upgrade helper", upgrade,
                   ReplaceFileAtReboot(wscReg, upgrade) ? 0 : 1);

@@ -159,7 +159,7 @@ void WriteProductRegistry(const std::wstring& installDir, const SessionSettings&
   WriteAppPath(installDir, L"safemon\\ZVSafeTray.exe");
   WriteLegacyAppPath(installDir);
 
-  if (!IsWow64())  // a 32-bit Windows
+  if (!Is64BitWindows())
     SetDword(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\LumSelfProtection",
              L"i18n", 1);
 

@@ -52,6 +52,19 @@ std::wstring ShellFolder(int id) {
   return path;
 }
 
+// The script names folders as a 32-bit process sees them; a 64-bit build asks
+// for the same ones ("Program Files (x86)", the 32-bit system folder).
+int ThirtyTwoBitView(int folderId) {
+#ifdef _WIN64
+  switch (folderId) {
+    case CSIDL_SYSTEM: return CSIDL_SYSTEMX86;
+    case CSIDL_PROGRAM_FILES: return CSIDL_PROGRAM_FILESX86;
+    case CSIDL_PROGRAM_FILES_COMMON: return CSIDL_PROGRAM_FILES_COMMONX86;
+  }
+#endif
+  return folderId;
+}
+
 // The machine-wide folders of the script's tokens, read once per process; a
 // shell folder that cannot be read is left out.
 const std::map<std::wstring, std::wstring>& MachineFolders() {
@@ -70,7 +83,7 @@ const std::map<std::wstring, std::wstring>& MachineFolders() {
         L"commonfiles",      L"commonfiles(x86)",
     };
     for (const wchar_t* token : kTokens) {
-      const std::wstring path = ShellFolder(MachineFolderId(token));
+      const std::wstring path = ShellFolder(ThirtyTwoBitView(MachineFolderId(token)));
       if (!path.empty()) map[token] = path;
     }
     const std::wstring windows = ShellFolder(CSIDL_WINDOWS);

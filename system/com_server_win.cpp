@@ -14,12 +14,13 @@ namespace {
 
 constexpr const char* kLog = "register";
 
+// The system folder as the system reports it, never from the environment,
+// which the user who started an elevated installer controls.
 std::wstring Regsvr32Path() {
-  wchar_t path[MAX_PATH + 1] = {};
-  const DWORD length =
-      ::ExpandEnvironmentStringsW(L"%windir%\\system32\\regsvr32.exe", path, MAX_PATH);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  return path;
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  return std::wstring(folder) + L"\\regsvr32.exe";
 }
 
 bool StartRegsvr32(const std::wstring& modulePath, bool registerIt) {
@@ -63,7 +64,8 @@ bool CallInProcess(const std::wstring& modulePath, bool registerIt) {
 
 bool RegisterComServer(const std::wstring& modulePath, bool registerIt) {
   if (modulePath.empty()) return false;
-  return IsWow64() ? StartRegsvr32(modulePath, registerIt) : CallInProcess(modulePath, registerIt);
+  return Is64BitWindows() ? StartRegsvr32(modulePath, registerIt)
+                          : CallInProcess(modulePath, registerIt);
 }
 
 }  // namespace lum

@@ -18,7 +18,7 @@ constexpr const wchar_t* kUserProfileKey = L"software\\LumBastion\\UserProfile";
 
 // The module registers itself in its own bitness: the 64-bit module of a
 // 64-bit Windows writes the 64-bit classes, so that is where to look.
-RegView ModuleView() { return IsWow64() ? RegView::k64 : RegView::kDefault; }
+RegView ModuleView() { return Is64BitWindows() ? RegView::k64 : RegView::kDefault; }
 
 bool AlreadyRegistered(const std::wstring& modulePath) {
   const RegView view = ModuleView();
@@ -35,7 +35,7 @@ bool AlreadyRegistered(const std::wstring& modulePath) {
 }  // namespace
 
 std::wstring ContextMenuModulePath(const std::wstring& installFolder) {
-  return WithTrailingSlash(installFolder) + (IsWow64() ? L"MenuEx64.dll" : L"MenuEx.dll");
+  return WithTrailingSlash(installFolder) + (Is64BitWindows() ? L"MenuEx64.dll" : L"MenuEx.dll");
 }
 
 bool RegisterContextMenu(const std::wstring& installFolder, bool productInstalled) {

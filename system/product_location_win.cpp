@@ -21,7 +21,7 @@ std::wstring ReadProductFolder() {
 
 std::wstring DefaultInstallDir() {
   wchar_t folder[MAX_PATH + 1] = {};
-  const int which = IsWow64() ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES;
+  const int which = Is64BitWindows() ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES;
   if (!::SHGetSpecialFolderPathW(nullptr, folder, which, FALSE)) return std::wstring();
   std::wstring path = folder;
   if (!path.empty() && path.back() == L'\\') path.pop_back();

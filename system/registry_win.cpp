@@ -11,7 +11,14 @@ REGSAM ViewFlag(RegView view) {
     case RegView::k64:
       return KEY_WOW64_64KEY;
     default:
+#ifdef _WIN64
+      // The product is a 32-bit one and its programs read the 32-bit view: a
+      // 64-bit build of the installer keeps its keys where the 32-bit one,
+      // redirected by WOW64, puts them.
+      return KEY_WOW64_32KEY;
+#else
       return 0;
+#endif
   }
 }
 

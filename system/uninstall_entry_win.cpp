@@ -17,7 +17,7 @@ constexpr DWORD kEstimatedSizeKb = 102400;
 }  // namespace
 
 long WriteUninstallEntry(const UninstallEntryTexts& texts) {
-  const RegView view = IsWow64() ? RegView::k64 : RegView::kDefault;
+  const RegView view = Is64BitWindows() ? RegView::k64 : RegView::kDefault;
   const std::wstring where = std::wstring(L"HKLM\\") + kUninstallKey;
   RegKey key;
   if (!key.Create(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_SET_VALUE, view)) {

@@ -46,6 +46,8 @@ bool IsWow64() {
   return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
+bool Is64BitWindows() { return sizeof(void*) == 8 || IsWow64(); }
+
 bool IsNativeX64OrIa64() {
   SYSTEM_INFO info = {};
   ::GetNativeSystemInfo(&info);
@@ -67,7 +69,7 @@ bool IsAtLeastBuild(const std::wstring& dotted) {
 std::wstring OsText() {
   const WindowsVersion version = GetWindowsVersion();
   return std::to_wstring(version.major) + L"." + std::to_wstring(version.minor) +
-         (IsWow64() ? L"-x64" : L"-x86");
+         (Is64BitWindows() ? L"-x64" : L"-x86");
 }
 
 bool TokenIsAdmin() { return ::IsUserAnAdmin() != FALSE; }

@@ -19,6 +19,10 @@ struct WindowsVersion {
 
 WindowsVersion GetWindowsVersion();  // read once, cached
 bool IsWow64();                      // a 32-bit process on a 64-bit Windows
+// A 64-bit Windows: this process is 64-bit, or a 32-bit one under WOW64. The
+// decisions that hang on the machine's bitness ask this, so that a 64-bit
+// build of the installer decides as the 32-bit one does on the same machine.
+bool Is64BitWindows();
 bool IsNativeX64OrIa64();            // the processor of the machine, not of the process
 // True when the running Windows is the dotted version ("10.0.16299") or newer.
 bool IsAtLeastBuild(const std::wstring& dotted);

@@ -78,7 +78,7 @@ class CLumPublicDLLHelper {
   // The table's pointer for `index`, or nullptr when not loaded or the index
   // is not below the module's count.
   void* Entry(uint32_t index) const {
-    if (!Loaded() || index >= table_.count) return nullptr;
+    if (!Loaded() || index >= table_.count || index >= kExportTableCapacity) return nullptr;
     return table_.entries[index];
   }
 

@@ -44,12 +44,16 @@ DWORD ReadDword(HKEY key, const wchar_t* name, DWORD missing) {
   return value;
 }
 
+// The stand-in is a 32-bit product's stand-in: its keys live in the 32-bit
+// view, also when it is built for 64 bits.
+constexpr REGSAM kProductView = KEY_WOW64_32KEY;
+
 }  // namespace
 
 void RecordCall(const wchar_t* who, const wchar_t* argument) {
   Key key;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.out(),
+                      KEY_QUERY_VALUE | KEY_SET_VALUE | kProductView, nullptr, key.out(),
                       nullptr) != ERROR_SUCCESS)
     return;
   std::wstring calls = ReadString(key.get(), who);
@@ -61,7 +65,7 @@ void RecordCall(const wchar_t* who, const wchar_t* argument) {
 
 DWORD StandInSwitch(const wchar_t* name, DWORD missing) {
   Key key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kStandInKey, 0, KEY_QUERY_VALUE, key.out()) !=
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kStandInKey, 0, KEY_QUERY_VALUE | kProductView, key.out()) !=
       ERROR_SUCCESS)
     return missing;
   return ReadDword(key.get(), name, missing);

@@ -77,10 +77,11 @@ TEST_F(RegistryTest, ValuesRoundTripInEachViewAndStayInTheirView) {
   std::wstring text;
   ASSERT_TRUE(read32.ReadString(L"Path", &text));
   EXPECT_EQ(L"C:\\Program Files (x86)\\Lum\\Bastion", text);
-  if (IsWow64()) {
+  if (Is64BitWindows()) {
     EXPECT_FALSE(read64.HasValue(L"Path"));  // the 64-bit view is another key
   }
-  // The default view of a 32-bit process is the 32-bit one.
+  // The default view is the 32-bit one: by redirection in a 32-bit build, by
+  // the wrapper's own choice in a 64-bit one.
   RegKey readDefault;
   ASSERT_TRUE(readDefault.Open(HKEY_LOCAL_MACHINE, kTestKey, KEY_QUERY_VALUE));
   ASSERT_TRUE(readDefault.ReadDword(L"Mode", &value));
@@ -275,7 +276,7 @@ TEST(RelocationTest, ProductFolderTestAndCommandLine) {
   const std::wstring parent = RelocationParent();
   ASSERT_FALSE(parent.empty());
   EXPECT_EQ(
-      IsWow64() ? std::wstring(L"C:\\Program Files (x86)") : std::wstring(L"C:\\Program Files"),
+      Is64BitWindows() ? std::wstring(L"C:\\Program Files (x86)") : std::wstring(L"C:\\Program Files"),
       parent);
 }
 
