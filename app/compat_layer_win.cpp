@@ -56,8 +56,7 @@ bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCo
   }
   UniqueHandle process(info.hProcess);
   ::WaitForSingleObject(process.Get(), INFINITE);
-  DWORD code = 0;
-  if (!::GetExitCodeProcess(process.Get(), &code)) code = 0;
+  const DWORD code = ChildExitCode(process.Get(), commandLine);
   *childExitCode = code;
   log::Action("startup", L"restarted run without compatibility layer finished", commandLine,
               static_cast<long>(code));

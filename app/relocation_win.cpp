@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/hand_over.h"
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
 #include "base/install_log.h"
@@ -23,6 +24,24 @@ namespace {
 
 constexpr int kLastRelocationCounter = 10;
 
+}  // namespace
+
+DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine) {
+  ChildExit exit;
+  DWORD code = 0;
+  exit.codeRead = ::GetExitCodeProcess(process, &code) != FALSE;
+  exit.code = code;
+  std::wstring why;
+  const int result = CodeFromChildExit(exit, &why);
+  if (!why.empty()) {
+    log::Action("startup", L"hand-over: " + why, commandLine,
+                exit.codeRead ? static_cast<long>(code) : static_cast<long>(::GetLastError()));
+  }
+  return static_cast<DWORD>(result);
+}
+
+namespace {
+
 // Starts `commandLine` in `folder`, waits for it and reads its exit code.
 bool RunAndWait(const std::wstring& commandLine, const std::wstring& folder, DWORD* exitCode) {
   PROCESS_INFORMATION info = {};
@@ -35,9 +54,7 @@ bool RunAndWait(const std::wstring& commandLine, const std::wstring& folder, DWO
   UniqueHandle thread(info.hThread);
   thread.Reset();
   ::WaitForSingleObject(process.Get(), INFINITE);
-  DWORD code = 0;
-  if (!::GetExitCodeProcess(process.Get(), &code)) code = 0;
-  *exitCode = code;
+  *exitCode = ChildExitCode(process.Get(), commandLine);
   return true;
 }
 

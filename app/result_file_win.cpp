@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/command_line_win.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/file_bytes_win.h"
@@ -15,12 +13,6 @@ namespace lum {
 namespace {
 constexpr const char* kLog = "result";
 }  // namespace
-
-std::wstring ResultPathFromSwitches(const std::wstring& commandTail) {
-  CommandLineOptions options;
-  ParseCommandLineTail(commandTail, L':', options);
-  return ResultPathOption(options);
-}
 
 bool ClearResultFile(const std::wstring& path) {
   if (::DeleteFileW(path.c_str())) {

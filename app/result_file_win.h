@@ -7,8 +7,6 @@
 
 namespace lum {
 
-// The path of "/result:path" in the raw command tail; empty when absent.
-std::wstring ResultPathFromSwitches(const std::wstring& commandTail);
 // Deletes a result file left by an earlier run, so that what is read back
 // after a hand-over can only be the copy's own. True when none is left.
 bool ClearResultFile(const std::wstring& path);

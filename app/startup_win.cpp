@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/command_line_win.h"
+#include "app/hand_over.h"
 #include "app/hash_detection.h"
 #include "app/result_file_win.h"
 #include "app/session_environment_win.h"
@@ -89,21 +90,33 @@ RunResult CollectRunResult(int exitCode) {
   result.rebootRequired = RebootNeeded();
   result.wasInstalled = session.productInstalled;
   result.installDir = session.installDir;
+  // After a hand-over this process never chose a folder: what the machine
+  // says now is the only evidence it has of its own.
+  if (handedOver && result.installDir.empty()) result.installDir = ReadProductFolder();
   if (!result.installDir.empty()) result.productVersion = InstalledProductVersion(result.installDir);
   result.logFile = log::FilePath();
   result.language = session.language;
   return result;
 }
 
-// The result file of "/result:path", written by the process whose exit code is
-// final. After a hand-over the copy has written the facts of the run that did
-// the work: they are kept, with this process's whole duration.
-void WriteRunResult(const std::wstring& path, int exitCode, uint64_t durationMs) {
-  RunResult result;
-  if (!handedOver || !ReadResultFile(path, &result) || result.exitCode != exitCode)
-    result = CollectRunResult(exitCode);
+// The run's final outcome, and the result file of "/result:path" when one was
+// asked for, written by the process whose exit code is final. After a
+// hand-over the copy has written the facts of the run that did the work: they
+// are kept, with this process's whole duration. What the evidence does not
+// bear out is not reported (app/hand_over.h).
+int FinishRun(const std::wstring& resultPath, bool silent, int exitCode, uint64_t durationMs) {
+  RunResult child;
+  const bool childLeftResult = handedOver && !resultPath.empty() && ReadResultFile(resultPath, &child);
+  // Without "/result:" a copy leaves no file to check its claim against.
+  const bool checkChild = handedOver && !resultPath.empty();
+  std::wstring why;
+  RunResult result = FinalRunResult(exitCode, checkChild, childLeftResult ? &child : nullptr,
+                                    CollectRunResult(exitCode), silent, &why);
+  if (!why.empty()) log::Action(kLog, L"outcome not borne out: " + why, resultPath, result.exitCode);
+  if (handedOver || !why.empty()) Finish(result.exitCode);
   result.durationMs = durationMs;
-  WriteResultFile(path, result);
+  if (!resultPath.empty()) WriteResultFile(resultPath, result);
+  return result.exitCode;
 }
 
 int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int showCommand);
@@ -115,10 +128,12 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   // The log opens first, from the raw switches, so that a run which hands over
   // to a relocated copy writes its own lines before the copy's.
   OpenLogFromSwitches(commandTail);
-  const std::wstring resultPath = ResultPathFromSwitches(commandTail);
+  CommandLineOptions switches;
+  ParseCommandLineTail(commandTail, L':', switches);
+  const std::wstring resultPath = ResultPathOption(switches);
   if (!resultPath.empty()) ClearResultFile(resultPath);
-  const int result = RunInstallerSteps(instance, commandTail, showCommand);
-  if (!resultPath.empty()) WriteRunResult(resultPath, result, ::GetTickCount64() - started);
+  int result = RunInstallerSteps(instance, commandTail, showCommand);
+  result = FinishRun(resultPath, switches.Has(L"s"), result, ::GetTickCount64() - started);
   // The very last step: every window and thread is gone.
   if (RestartOnExit()) RestartWindows();
   return result;
@@ -144,7 +159,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
     DWORD childCode = 0;
     if (RelocateAndRerun(commandTail, &childCode)) {
       handedOver = true;
-      return Finish(static_cast<int>(childCode));
+      return static_cast<int>(childCode);  // said with "exit:" once the evidence is weighed
     }
     CollectInstalledProductFacts();
     WinSessionEnvironment env;
@@ -176,7 +191,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
   DWORD restartedCode = 0;
   if (ClearCompatibilityLayer(commandTail, &restartedCode)) {
     handedOver = true;
-    return Finish(static_cast<int>(restartedCode));
+    return static_cast<int>(restartedCode);  // said with "exit:" once the evidence is weighed
   }
   if (GetWindowsVersion().IsWindows8OrLater()) ClearMuiCacheName(ownPath);
 

@@ -58,9 +58,13 @@ std::wstring RelocationParent();
 std::wstring CreateRelocationFolder(const std::wstring& parent, uint64_t seconds);
 // "\"copy\" tail /BNinstall", or "\"copy\" /BNinstall" for an empty tail.
 std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail);
+// The exit code of a finished copy of the installer that did the work, or
+// kExitHandOverLost (logged with the reason) when the copy died or its code
+// cannot be read.
+DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine);
 // Copies the installer under Program Files, runs the copy with /BNinstall
 // and waits. True when the copy ran; `childExitCode` is then its exit code
-// (0 when it could not be read).
+// (ChildExitCode).
 bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode);
 
 // --- compatibility layer and MUI cache ---
@@ -69,7 +73,7 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode);
 bool DeleteCompatLayerValue(const std::wstring& exePath);
 // When a compatibility layer was set for this installer: deletes it, runs the
 // installer again with the same tail, waits, and answers true with the
-// restarted run's exit code (0 when unreadable).
+// restarted run's exit code (ChildExitCode).
 bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCode);
 // Deletes "<path>.FriendlyAppName" from the MUI cache (start-up calls it on
 // Windows 8 and later only). True when the value existed and was deleted.

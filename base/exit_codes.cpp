@@ -39,6 +39,9 @@ const char* ExitCodeMeaning(int code) {
       return "a payload file could be neither copied nor scheduled for replacement at the restart";
     case kExitNoWindow:
       return "interactive: the installer's window could not be created";
+    case kExitHandOverLost:
+      return "the copy of the installer that did the work ended without a trustworthy outcome "
+             "(it died, or its exit code or result could not be read); nothing is known to be installed";
     case kExitWorkerThread:
       return "interactive: the install worker could not be started";
     case kExitConflictWarden:

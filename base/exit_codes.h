@@ -21,6 +21,7 @@ enum ExitCode : int {
   kExitNewerInstalled = 115,       // silent check: the installed product is newer
   kExitFileNotPlaced = 119,        // a payload file could be neither copied nor scheduled
   kExitNoWindow = 120,             // interactive: the main window could not be created
+  kExitHandOverLost = 121,         // the copy that did the work left no outcome to trust
   kExitWorkerThread = 333,         // interactive: the worker thread could not be started
   kExitConflictWarden = 504,       // conflict: a partner edition is installed
   kExitConflictInternet = 505,     // conflict: an older internet-security product

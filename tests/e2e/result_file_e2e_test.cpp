@@ -5,6 +5,8 @@
 #include <json/json.h>
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <memory>
 #include <set>
 #include <string>
@@ -19,6 +21,7 @@
 namespace lum {
 namespace {
 
+using e2e::Count;
 using e2e::InstallerPath;
 using e2e::ReadBytes;
 using e2e::ReadText;
@@ -123,6 +126,56 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ(105, refused["exitCode"].asInt()) << ReadBytes(result_);
   EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].asString());
   EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
+}
+
+// The process that `parent` started, once it exists (bounded); 0 when none came.
+DWORD WaitForChildOf(DWORD parent, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+      if (entry.th32ParentProcessID == parent) return entry.th32ProcessID;
+    }
+    Sleep(50);
+  }
+  return 0;
+}
+
+// A relocated copy that dies mid-run, once with an exception code and once
+// with a plain 0 and no result file: the first process must not report
+// "installed" for a product that is not there.
+TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
+  for (DWORD deathCode : {0xC0000005u, 0u}) {
+    DeleteFileW(log_.c_str());
+    std::wstring line = L"\"" + copy_ + L"\" /s /log:" + log_ + L" /result:" + result_;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    UniqueHandle parent(info.hProcess), thread(info.hThread);
+    const DWORD childId = WaitForChildOf(info.dwProcessId, 60000);
+    ASSERT_NE(0u, childId) << "no relocated copy was started";
+    UniqueHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, childId));
+    ASSERT_TRUE(child.Valid());
+    // Killed once it is at work: its own start-up lines are in the log.
+    for (int i = 0; i < 600 && Count(ReadText(log_), L"/BNinstall") == 0; ++i) Sleep(50);
+    ASSERT_TRUE(TerminateProcess(child.Get(), deathCode));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(parent.Get(), 120000));
+    DWORD code = 0;
+    GetExitCodeProcess(parent.Get(), &code);
+    const std::wstring log = ReadText(log_);
+    EXPECT_EQ(static_cast<DWORD>(kExitHandOverLost), code) << WideToUtf8(log);
+    const Json::Value result = ReadJson(result_);
+    EXPECT_EQ(kExitHandOverLost, result["exitCode"].asInt()) << ReadBytes(result_);
+    EXPECT_EQ(ExitCodeMeaning(kExitHandOverLost), result["meaning"].asString());
+    EXPECT_EQ(std::wstring::npos, log.find(L"exit: installed")) << WideToUtf8(log);
+    EXPECT_NE(std::wstring::npos, log.find(deathCode != 0 ? L"exception code 0xC0000005"
+                                                          : L"left no result file"))
+        << WideToUtf8(log);
+  }
 }
 
 TEST_F(ResultFileE2eTest, UnwritableResultPathDoesNotChangeTheExitCode) {
