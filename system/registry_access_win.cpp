@@ -81,11 +81,53 @@ struct ObjectDacl {
   PACL dacl = nullptr;
 };
 
+// A registry object name ("MACHINE\Software\...") opened for `access` in the
+// view RegKey uses. The named-object calls would open it in the process's
+// own view, which in a 64-bit build is not where the product's keys are.
+DWORD OpenRegistryObject(const std::wstring& objectName, REGSAM access, UniqueHkey* key) {
+  const size_t slash = objectName.find(L'\\');
+  const std::wstring prefix = objectName.substr(0, slash);
+  const std::wstring path = slash == std::wstring::npos ? std::wstring() : objectName.substr(slash + 1);
+  for (const RootHandle& entry : kRootHandles) {
+    const std::wstring name = SecurityObjectPrefix(entry.root);
+    if (name.empty() || !EqualsNoCase(name, prefix)) continue;
+    HKEY opened = nullptr;
+    const LONG rc = ::RegOpenKeyExW(entry.key, path.c_str(), 0,
+                                    access | ViewFlagFor(entry.key, path, RegView::kDefault), &opened);
+    key->Reset(rc == ERROR_SUCCESS ? opened : nullptr);
+    return static_cast<DWORD>(rc);
+  }
+  return ERROR_INVALID_NAME;
+}
+
+DWORD GetObjectSecurity(const std::wstring& objectName, SE_OBJECT_TYPE type,
+                        SECURITY_INFORMATION what, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+  if (type != SE_REGISTRY_KEY)
+    return ::GetNamedSecurityInfoW(objectName.c_str(), type, what, nullptr, nullptr, dacl, nullptr,
+                                   descriptor);
+  UniqueHkey key;
+  const DWORD rc = OpenRegistryObject(objectName, READ_CONTROL, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  return ::GetSecurityInfo(key.Get(), type, what, nullptr, nullptr, dacl, nullptr, descriptor);
+}
+
+DWORD SetObjectSecurity(const std::wstring& objectName, SE_OBJECT_TYPE type,
+                        SECURITY_INFORMATION what, PSID owner, PACL dacl) {
+  if (type != SE_REGISTRY_KEY) {
+    std::wstring name = objectName;  // the call wants a writable string
+    return ::SetNamedSecurityInfoW(&name[0], type, what, owner, nullptr, dacl, nullptr);
+  }
+  UniqueHkey key;
+  const REGSAM access = (what & OWNER_SECURITY_INFORMATION) ? WRITE_OWNER : WRITE_DAC;
+  const DWORD rc = OpenRegistryObject(objectName, access, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  return ::SetSecurityInfo(key.Get(), type, what, owner, nullptr, dacl, nullptr);
+}
+
 DWORD ReadDacl(const std::wstring& objectName, SE_OBJECT_TYPE type, ObjectDacl* out) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   PACL dacl = nullptr;
-  DWORD rc = ::GetNamedSecurityInfoW(objectName.c_str(), type, DACL_SECURITY_INFORMATION, nullptr,
-                                     nullptr, &dacl, nullptr, &descriptor);
+  DWORD rc = GetObjectSecurity(objectName, type, DACL_SECURITY_INFORMATION, &dacl, &descriptor);
   if (rc == ERROR_SUCCESS) {
     out->descriptor.Reset(descriptor);
     out->dacl = dacl;
@@ -118,9 +160,7 @@ DWORD WriteDacl(const std::wstring& objectName, SE_OBJECT_TYPE type, PACL dacl,
   DWORD rc = ::SetEntriesInAclW(1, &access, dacl, &merged);
   if (rc != ERROR_SUCCESS) return rc;
   UniqueLocal mergedOwner(merged);
-  std::wstring name = objectName;  // the call wants a writable string
-  return ::SetNamedSecurityInfoW(&name[0], type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                 merged, nullptr);
+  return SetObjectSecurity(objectName, type, DACL_SECURITY_INFORMATION, nullptr, merged);
 }
 
 std::wstring RegistryObjectNameFor(HKEY rootOrHandle, const std::wstring& path) {
@@ -221,9 +261,8 @@ bool CAccessPermission::TakeOwnership(const std::wstring& objectName, SE_OBJECT_
   EnableProcessPrivileges({SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME});
   std::vector<BYTE> sid;
   if (!LookupSid(trustee, &sid)) return false;
-  std::wstring name = objectName;
-  DWORD rc = ::SetNamedSecurityInfoW(&name[0], objectType, OWNER_SECURITY_INFORMATION, sid.data(),
-                                     nullptr, nullptr, nullptr);
+  DWORD rc = SetObjectSecurity(objectName, objectType, OWNER_SECURITY_INFORMATION, sid.data(),
+                               nullptr);
   log::Action(kLog, L"take ownership for " + trustee, objectName, static_cast<long>(rc));
   return rc == ERROR_SUCCESS;
 }
@@ -291,7 +330,8 @@ void RepairProductAcls(const std::wstring& installFolder, CAccessPermission* per
     HKEY root = HkeyFromRoot(grant.root);
     // A key that is not there has nothing to repair; one we may not open still has.
     HKEY opened = nullptr;
-    LONG rc = ::RegOpenKeyExW(root, grant.path.c_str(), 0, READ_CONTROL, &opened);
+    LONG rc = ::RegOpenKeyExW(root, grant.path.c_str(), 0, READ_CONTROL | ViewFlag(RegView::kDefault),
+                              &opened);
     UniqueHkey owned(rc == ERROR_SUCCESS ? opened : nullptr);
     if (rc == ERROR_FILE_NOT_FOUND) continue;
     EnsureKeyAccess(root, grant.path, grant.trustee, grant.rights, grant.strict, use);

@@ -14,6 +14,7 @@
 #include "system/acl_repair_plan.h"
 #include "system/key_access_rule.h"
 #include "system/registry_roots.h"
+#include "system/registry_win.h"
 
 namespace lum {
 
@@ -33,7 +34,7 @@ std::wstring NameFromRootKey(HKEY root);
 bool ResolveKeyPath(HKEY key, HKEY* root, std::wstring* path);
 
 // Grants rights on a named object (registry object names are
-// "MACHINE\Software\...", files are paths), taking ownership when the
+// "MACHINE\Software\...", in the view RegKey uses; files are paths), taking ownership when the
 // object's DACL cannot be read or written. Virtual so a test can watch what
 // is asked of objects whose rights Wine does not store (files and folders).
 class CAccessPermission {

@@ -138,6 +138,26 @@ bool MapUserKeyPath(RegRoot root, const std::wstring& path, const std::wstring& 
   return true;
 }
 
+bool SharedBetweenRegistryViews(RegRoot root, const std::wstring& path) {
+  std::wstring rest = path;
+  if (root == RegRoot::kLocalMachine || root == RegRoot::kCurrentUser) {
+    static const std::wstring kClasses = L"Software\\Classes";
+    if (!StartsWithNoCase(rest, kClasses)) return false;
+    rest = rest.substr(kClasses.size());
+    if (rest.empty()) return true;
+    if (rest[0] != L'\\') return false;
+    rest = rest.substr(1);
+  } else if (root != RegRoot::kClassesRoot) {
+    return false;
+  }
+  const std::wstring first = rest.substr(0, rest.find(L'\\'));
+  for (const wchar_t* kept : {L"CLSID", L"Interface", L"DirectShow", L"Media Type",
+                              L"MediaFoundation", L"Wow6432Node"}) {
+    if (EqualsNoCase(first, kept)) return false;
+  }
+  return true;
+}
+
 bool IsShortSid(const std::wstring& sid) {
   size_t parts = 1;
   for (wchar_t c : sid) parts += c == L'-' ? 1 : 0;

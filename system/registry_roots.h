@@ -52,6 +52,12 @@ bool ResolveNativeKeyName(const std::wstring& nativeName, const std::wstring& cu
 bool MapUserKeyPath(RegRoot root, const std::wstring& path, const std::wstring& sid,
                     RegRoot* outRoot, std::wstring* outPath);
 
+// True for a key of the classes (HKCR, or "Software\Classes" under HKLM or
+// HKCU) that Windows 7 and later share between the 32-bit and the 64-bit
+// view: everything there but the COM registrations ("CLSID", "Interface",
+// "DirectShow", "Media Type", "MediaFoundation") and "Wow6432Node" itself.
+bool SharedBetweenRegistryViews(RegRoot root, const std::wstring& path);
+
 // Built-in service accounts ("S-1-5-18") have fewer than five "-" parts.
 bool IsShortSid(const std::wstring& sid);
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "system/registry_roots.h"
+
 namespace lum {
 
 REGSAM ViewFlag(RegView view) {
@@ -22,9 +24,21 @@ REGSAM ViewFlag(RegView view) {
   }
 }
 
+REGSAM ViewFlagFor(HKEY root, const std::wstring& subkey, RegView view) {
+  if (view == RegView::kDefault) {
+    const RegRoot named = root == HKEY_CLASSES_ROOT    ? RegRoot::kClassesRoot
+                          : root == HKEY_LOCAL_MACHINE ? RegRoot::kLocalMachine
+                          : root == HKEY_CURRENT_USER  ? RegRoot::kCurrentUser
+                                                       : RegRoot::kNone;
+    // What a 32-bit process on Windows 7 would see as one key is one key.
+    if (SharedBetweenRegistryViews(named, subkey)) return 0;
+  }
+  return ViewFlag(view);
+}
+
 bool RegKey::Open(HKEY root, const std::wstring& subkey, REGSAM access, RegView view) {
   HKEY opened = nullptr;
-  lastError_ = ::RegOpenKeyExW(root, subkey.c_str(), 0, access | ViewFlag(view), &opened);
+  lastError_ = ::RegOpenKeyExW(root, subkey.c_str(), 0, access | ViewFlagFor(root, subkey, view), &opened);
   key_.Reset(lastError_ == ERROR_SUCCESS ? opened : nullptr);
   return lastError_ == ERROR_SUCCESS;
 }
@@ -32,7 +46,7 @@ bool RegKey::Open(HKEY root, const std::wstring& subkey, REGSAM access, RegView 
 bool RegKey::Create(HKEY root, const std::wstring& subkey, REGSAM access, RegView view) {
   HKEY created = nullptr;
   lastError_ = ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 access | ViewFlag(view), nullptr, &created, nullptr);
+                                 access | ViewFlagFor(root, subkey, view), nullptr, &created, nullptr);
   key_.Reset(lastError_ == ERROR_SUCCESS ? created : nullptr);
   return lastError_ == ERROR_SUCCESS;
 }
@@ -47,7 +61,7 @@ bool RegKey::DeleteTree(HKEY root, const std::wstring& subkey, RegView view) {
   if (!key.Open(root, subkey, KEY_ALL_ACCESS, view)) return key.LastError() == ERROR_FILE_NOT_FOUND;
   if (::RegDeleteTreeW(key.Get(), nullptr) != ERROR_SUCCESS) return false;
   key.key_.Reset();
-  return ::RegDeleteKeyExW(root, subkey.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
+  return ::RegDeleteKeyExW(root, subkey.c_str(), ViewFlagFor(root, subkey, view), 0) == ERROR_SUCCESS;
 }
 
 bool RegKey::ReadDword(const std::wstring& name, DWORD* value) {

@@ -14,6 +14,10 @@ namespace lum {
 enum class RegView { kDefault, k32, k64 };
 
 REGSAM ViewFlag(RegView view);
+// The flag RegKey adds for `view` on `root\subkey`: ViewFlag, except that a
+// 64-bit build's default view is the 32-bit one (the product's programs are
+// 32-bit) but for the classes both views share.
+REGSAM ViewFlagFor(HKEY root, const std::wstring& subkey, RegView view);
 
 class RegKey {
  public:

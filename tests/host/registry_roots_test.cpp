@@ -77,6 +77,19 @@ TEST(RegistryRootsTest, UserKeysMapIntoTheUsersOwnHives) {
   EXPECT_FALSE(IsShortSid(sid));
 }
 
+TEST(RegistryRootsTest, ClassesAreSharedBetweenViewsButCOMRegistrationsAreNot) {
+  EXPECT_TRUE(SharedBetweenRegistryViews(RegRoot::kClassesRoot, L"http\\shell\\open\\command"));
+  EXPECT_TRUE(SharedBetweenRegistryViews(RegRoot::kCurrentUser, L"Software\\Classes\\http"));
+  EXPECT_TRUE(SharedBetweenRegistryViews(RegRoot::kLocalMachine, L"SOFTWARE\\CLASSES"));
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kClassesRoot, L"clsid\\{871D8DC2}"));
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kLocalMachine, L"Software\\Classes\\Interface"));
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kClassesRoot, L"Wow6432Node\\http"));
+  // Outside the classes nothing is shared by this rule.
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kLocalMachine, L"Software\\LumBastion"));
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kLocalMachine, L"Software\\ClassesX\\http"));
+  EXPECT_FALSE(SharedBetweenRegistryViews(RegRoot::kUsers, L"S-1-5-18_Classes\\http"));
+}
+
 TEST(RegistryRootsTest, AncestorChainsStopBeforeTheDrive) {
   EXPECT_EQ((std::vector<std::wstring>{L"C:\\a\\b\\c", L"C:\\a\\b", L"C:\\a"}),
             AncestorChain(L"C:\\a\\b\\c\\"));

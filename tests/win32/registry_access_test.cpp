@@ -120,15 +120,17 @@ class ProductAclTest : public ::testing::Test {
     PACL acl = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, SetEntriesInAclW(2, entries, nullptr, &acl));
     UniqueLocal aclOwner(acl);
-    std::wstring name = L"MACHINE\\" + std::wstring(kKey);
+    // Through a handle, so that a 64-bit build locks the key the product uses.
+    RegKey locked;
+    ASSERT_TRUE(locked.Open(HKEY_LOCAL_MACHINE, kKey, WRITE_OWNER | WRITE_DAC));
     ASSERT_EQ(ERROR_SUCCESS,
-              SetNamedSecurityInfoW(&name[0], SE_REGISTRY_KEY,
-                                    OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                        PROTECTED_DACL_SECURITY_INFORMATION,
-                                    system.Get(), nullptr, acl, nullptr));
+              SetSecurityInfo(locked.Get(), SE_REGISTRY_KEY,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                  PROTECTED_DACL_SECURITY_INFORMATION,
+                              system.Get(), nullptr, acl, nullptr));
     HKEY probe = nullptr;
     ASSERT_EQ(ERROR_ACCESS_DENIED,
-              RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &probe));
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | ViewFlag(RegView::kDefault), &probe));
   }
   static constexpr const wchar_t* kKey = L"Software\\LumBastion";
 };

@@ -390,7 +390,7 @@ TEST_F(ShellEveryUserTest, CurrentUserDeleteReachesEveryProfileOnce) {
 
   // Read while the manager (the one the shell used) still holds the hives.
   ASSERT_TRUE(CMultiUserRegManager::Exists());
-  for (const std::wstring sid : {std::wstring(kCarol), std::wstring(kDave), ownSid_}) {
+  for (const std::wstring& sid : {std::wstring(kCarol), std::wstring(kDave), ownSid_}) {
     EXPECT_EQ(L"Keep", UserValues(sid + L"\\" + kUserKey)) << WideToUtf8(sid);
     EXPECT_EQ(1, shell.hives[L"HKU:" + sid]) << WideToUtf8(sid);
   }
