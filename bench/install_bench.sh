@@ -18,12 +18,15 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 pad=${LUM_BENCH_PAD_MB:-80}
 dir=build/bench
+[ "${LUM_BENCH_ARCH:-i686}" = i686 ] || dir=build/bench-${LUM_BENCH_ARCH}
 tools="$root/build/host/tools"
 [ -x "$tools/lum_sign" ] && [ -x "$tools/amzl_pack" ] || die "host tools missing in $tools: run ./dev build first"
-deps=${LUM_DEPS_PREFIX:-$(tools/deps/win32-deps.sh)} || die "win32 libraries are not available"
+# The bitness the Wine layers use on this host (dev sets it from its route).
+arch=${LUM_BENCH_ARCH:-i686}
+deps=$(tools/deps/win32-deps.sh "$arch") || die "the $arch Windows libraries are not available"
 
 # --- 1. a win32 build like build/win32, with a padded product archive ---
-args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DLUM_DEPS_PREFIX="$deps"
+args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DLUM_DEPS_PREFIX="$deps"
       -DLUM_HOST_TOOLS="$tools" -DLUM_PAYLOAD_PAD_MB="$pad")
 if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$dir.args" 2>/dev/null)" != "${args[*]}" ]; then
   say "configuring $dir (payload padded to about $pad MB)"
@@ -39,6 +42,7 @@ setup="$dir/LumBastionSetup.exe" archive="$dir/gen/payload.7z" stage="$dir/paylo
 for f in "$setup" "$archive" "$dir/lum_exec.exe"; do [ -f "$f" ] || die "$f was not produced"; done
 
 # --- 2. a fresh Wine prefix, with a display for the hidden windows ---
+. tests/wine/wine-env.sh
 template=$(tests/wine/wine-template.sh) || die "no Wine template prefix"
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-bench.XXXXXX")
 cp -a --reflink=auto "$template/." "$prefix/"

@@ -46,7 +46,10 @@ foreach(src ${LUM_TOOL_SOURCES})
   target_link_libraries(${name} PRIVATE lumcore)
   target_compile_options(${name} PRIVATE ${LUM_WARNINGS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+  list(APPEND lum_tool_targets ${name})
 endforeach()
+# What the Windows builds need of this one (the demo builds nothing else here).
+add_custom_target(lum_host_tools DEPENDS ${lum_tool_targets})
 
 enable_testing()
 file(GLOB LUM_HOST_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/host/*.cpp)
@@ -73,3 +76,6 @@ endif()
 add_executable(amzl_bench ${PROJECT_SOURCE_DIR}/bench/amzl_bench.cpp)
 target_link_libraries(amzl_bench PRIVATE lumcore)
 target_compile_options(amzl_bench PRIVATE ${LUM_WARNINGS})
+
+# How dev chooses the Wine route, on stand-ins for the hosts this one is not.
+add_test(NAME wine_route COMMAND ${PROJECT_SOURCE_DIR}/tests/host/wine_route_test.sh)

@@ -9,6 +9,7 @@
 #   interactive_install.sh LumBastionSetup.exe lum_interactive_driver.exe SCREENSHOT_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../wine/wine-env.sh"
 installer=$1
 driver=$2
 out=$3

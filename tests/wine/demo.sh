@@ -7,6 +7,7 @@
 #   received is shown (without it, every report is refused at once: nothing listens).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
 build=$(cd "${1:-build/win32}" && pwd)
 template=$("$here/wine-template.sh") || exit 1
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-demo.XXXXXX")
@@ -26,6 +27,8 @@ sddl_before_hklm=$(sddl HKLM Software 32)
 sddl_before_hkcu=$(sddl HKCU Software)
 
 echo "== Lum Bastion Setup demo =="
+echo "build:     $build ($(file -b "$build/LumBastionSetup.exe" | cut -d, -f1))"
+echo "wine:      $(wine --version 2>/dev/null) via $(command -v wine) (route $LUM_WINE_ROUTE)"
 echo "prefix:    $prefix"
 echo "installer: C:\\users\\Public\\Downloads\\LumBastionSetup.exe ($(stat -c %s "$build/LumBastionSetup.exe") bytes)"
 echo "command:   LumBastionSetup.exe /s /log:$log /result:$result"

@@ -9,6 +9,7 @@
 #   skin_screenshots.sh PATH/lum_skin_shots.exe OUTPUT_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
 exe=$1
 out=$2
 mkdir -p "$out"

@@ -10,6 +10,7 @@
 # LUM_WINE_SERIAL=<8 hex digits> sets the volume serial of drive C:.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
 template=$("$here/wine-template.sh")
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-wine.XXXXXX")
 cp -a --reflink=auto "$template/." "$prefix/"

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The real 32-bit installer, installed silently once on a host whose kernel
+# runs no 32-bit x86 code: Debian's wine32 (unpacked into a private i386 root,
+# i386-root.sh) runs under qemu-i386, registered for i386 programs in
+# binfmt_misc for the length of this run only, beside the host's wine64 in a
+# WoW64 prefix. Every process start is emulated and costs tens of seconds, so
+# this is one run, not a test layer: exit code 0, a result file that agrees,
+# the product's files and its App Paths entry.
+#
+#   smoke32.sh BUILD_DIR      (BUILD_DIR holds the i686 LumBastionSetup.exe and lum_exec.exe)
+# Needs root (binfmt_misc), qemu-user and wine64. LUM_SMOKE_TIMEOUT bounds the
+# install (default 2400 s); LUM_SMOKE_KEEP=1 keeps the prefix.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build/win32}" && pwd)
+say() { printf '[smoke32 %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+fail() { say "FAILED: $*"; exit 1; }
+
+qemu=$(command -v qemu-i386) || fail "qemu-i386 is not installed (Debian package qemu-user)"
+loader64=/usr/lib/wine/wine64
+[ -x "$loader64" ] || fail "$loader64 is missing (Debian package wine64)"
+i386root=$("$here/i386-root.sh") || fail "no wine32 for i386 could be had (see above)"
+for f in LumBastionSetup.exe lum_exec.exe; do
+  [ -f "$build/$f" ] || fail "$build/$f is missing: run ./dev build"
+  file "$build/$f" | grep -q 'PE32 executable' || fail "$build/$f is not a 32-bit program"
+done
+
+# --- binfmt_misc: our own entry, removed on the way out ---
+binfmt=/proc/sys/fs/binfmt_misc
+entry=lum-qemu-i386
+mounted_here=0
+if [ ! -e "$binfmt/register" ]; then
+  mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || fail "binfmt_misc cannot be mounted (root is needed)"
+  mounted_here=1
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/lum-smoke32.XXXXXX")
+cleanup() {
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  [ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
+  [ "$mounted_here" = 1 ] && umount "$binfmt" 2>/dev/null
+  if [ "${LUM_SMOKE_KEEP:-0}" = 1 ]; then say "kept: $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+[ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
+# The "F" flag opens the interpreter now, so it is found in any mount namespace.
+printf ':%s:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:%s:F\n' \
+  "$entry" "$qemu" > "$binfmt/register" || fail "the qemu-i386 entry could not be registered in binfmt_misc"
+# Without a reserved guest address space, wine32 cannot map its shared user data.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000} QEMU_LD_PREFIX=$i386root
+# wine64 starts a 32-bit process with the loader beside WINELOADER less "64".
+mkdir -p "$work/loader"
+ln -s "$loader64" "$work/loader/wine64"
+ln -s "$i386root/usr/lib/wine/wine" "$work/loader/wine"
+loader32=$work/loader/wine
+"$loader32" --version >/dev/null 2>&1 || fail "wine32 does not start under qemu-i386"
+
+# --- a WoW64 prefix, as the 32-bit installer meets a 64-bit Windows ---
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all HOME="$work/home"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" WINELOADER=$work/loader/wine64
+mkdir -p "$HOME"
+t0=$SECONDS
+say "booting a WoW64 prefix (32-bit parts emulated)"
+timeout 900 "$loader64" wineboot -i >"$work/boot.log" 2>&1 || fail "the prefix did not boot: $(tail -n 2 "$work/boot.log")"
+timeout 300 wineserver -w || true
+say "prefix booted in $((SECONDS - t0)) s"
+mkdir -p "$WINEPREFIX/drive_c/users/Public/Downloads"
+cp "$build/LumBastionSetup.exe" "$build/lum_exec.exe" "$WINEPREFIX/drive_c/users/Public/Downloads/"
+
+t1=$SECONDS
+say "installing: LumBastionSetup.exe /s (32-bit, emulated)"
+timeout "${LUM_SMOKE_TIMEOUT:-2400}" "$loader32" 'C:\users\Public\Downloads\lum_exec.exe' \
+  'C:\users\Public\Downloads\LumBastionSetup.exe' /s '/log:C:\smoke32.log' '/result:C:\smoke32.json' \
+  >"$work/exec.out" 2>&1
+rc=$?
+out=$(tr -d '\r' <"$work/exec.out" | grep -E '^(exit code|elapsed)')
+say "install took $((SECONDS - t1)) s; lum_exec said: $(printf '%s' "$out" | tr '\n' ' ')"
+[ -f "$WINEPREFIX/drive_c/smoke32.log" ] && tail -n 25 "$WINEPREFIX/drive_c/smoke32.log" | tr -d '\r' | sed 's/^/    log: /' >&2
+[ -f "$WINEPREFIX/drive_c/smoke32.json" ] && say "result file: $(cat "$WINEPREFIX/drive_c/smoke32.json")"
+[ "$rc" = 0 ] || fail "the install under emulation did not finish (status $rc)"
+code=$(printf '%s' "$out" | sed -n 's/^exit code \([0-9]*\):.*/\1/p' | tail -n 1)
+[ "$code" = 0 ] || fail "the installer's exit code is '${code:-unknown}', not 0"
+
+install="$WINEPREFIX/drive_c/Program Files (x86)/Lum/Bastion"
+missing=()
+for f in ZVSafeMain.exe ZVVer.dll safemon/ZVSafeTray.exe safemon/ZVTrayService.exe deepscan/BAPI.dll; do
+  [ -f "$install/$f" ] || missing+=("$f")
+done
+[ "${#missing[@]}" = 0 ] || fail "not installed: ${missing[*]} under C:\\Program Files (x86)\\Lum\\Bastion"
+apppath=$("$loader64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\ZVSafeMain.exe' /ve /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+case "$apppath" in
+  *'Program Files (x86)\Lum\Bastion\ZVSafeMain.exe') ;;
+  *) fail "App Paths entry of ZVSafeMain.exe is '${apppath:-absent}'" ;;
+esac
+say "passed: exit 0, $(find "$install" -type f | wc -l) files placed, App Paths -> $apppath; $((SECONDS - t0)) s in all"
+echo "1 passed, 0 failed"
