@@ -14,12 +14,15 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build/win32}" && pwd)
 say() { printf '[smoke32 %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+# Exit 1: the installer did not do its work. Exit 2: this host could not run
+# 32-bit Wine under emulation at all, so nothing was learned of the installer.
 fail() { say "FAILED: $*"; exit 1; }
+cannot() { say "NOT RUN: $*"; exit 2; }
 
-qemu=$(command -v qemu-i386) || fail "qemu-i386 is not installed (Debian package qemu-user)"
+qemu=$(command -v qemu-i386) || cannot "qemu-i386 is not installed (Debian package qemu-user)"
 loader64=/usr/lib/wine/wine64
-[ -x "$loader64" ] || fail "$loader64 is missing (Debian package wine64)"
-i386root=$("$here/i386-root.sh") || fail "no wine32 for i386 could be had (see above)"
+[ -x "$loader64" ] || cannot "$loader64 is missing (Debian package wine64)"
+i386root=$("$here/i386-root.sh") || cannot "no wine32 for i386 could be had (see above)"
 for f in LumBastionSetup.exe lum_exec.exe; do
   [ -f "$build/$f" ] || fail "$build/$f is missing: run ./dev build"
   file "$build/$f" | grep -q 'PE32 executable' || fail "$build/$f is not a 32-bit program"
@@ -30,7 +33,7 @@ binfmt=/proc/sys/fs/binfmt_misc
 entry=lum-qemu-i386
 mounted_here=0
 if [ ! -e "$binfmt/register" ]; then
-  mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || fail "binfmt_misc cannot be mounted (root is needed)"
+  mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || cannot "binfmt_misc cannot be mounted (root is needed)"
   mounted_here=1
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/lum-smoke32.XXXXXX")
@@ -44,7 +47,7 @@ trap cleanup EXIT
 [ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
 # The "F" flag opens the interpreter now, so it is found in any mount namespace.
 printf ':%s:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:%s:F\n' \
-  "$entry" "$qemu" > "$binfmt/register" || fail "the qemu-i386 entry could not be registered in binfmt_misc"
+  "$entry" "$qemu" > "$binfmt/register" || cannot "the qemu-i386 entry could not be registered in binfmt_misc"
 # Without a reserved guest address space, wine32 cannot map its shared user data.
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000} QEMU_LD_PREFIX=$i386root
 # wine64 starts a 32-bit process with the loader beside WINELOADER less "64".
@@ -52,7 +55,7 @@ mkdir -p "$work/loader"
 ln -s "$loader64" "$work/loader/wine64"
 ln -s "$i386root/usr/lib/wine/wine" "$work/loader/wine"
 loader32=$work/loader/wine
-"$loader32" --version >/dev/null 2>&1 || fail "wine32 does not start under qemu-i386"
+"$loader32" --version >/dev/null 2>&1 || cannot "wine32 does not start under qemu-i386"
 
 # --- a WoW64 prefix, as the 32-bit installer meets a 64-bit Windows ---
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all HOME="$work/home"
@@ -60,11 +63,15 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" WINELOADER=$w
 mkdir -p "$HOME"
 t0=$SECONDS
 say "booting a WoW64 prefix (32-bit parts emulated)"
-timeout 900 "$loader64" wineboot -i >"$work/boot.log" 2>&1 || fail "the prefix did not boot: $(tail -n 2 "$work/boot.log")"
+timeout 900 "$loader64" wineboot -i >"$work/boot.log" 2>&1 || cannot "the prefix did not boot: $(tail -n 2 "$work/boot.log")"
 timeout 300 wineserver -w || true
 say "prefix booted in $((SECONDS - t0)) s"
 mkdir -p "$WINEPREFIX/drive_c/users/Public/Downloads"
 cp "$build/LumBastionSetup.exe" "$build/lum_exec.exe" "$WINEPREFIX/drive_c/users/Public/Downloads/"
+# Any 32-bit program must run before the installer's outcome means anything.
+probe=$(timeout 600 "$loader32" 'C:\users\Public\Downloads\lum_exec.exe' 2>&1 | tr -d '\r')
+case "$probe" in *"usage: lum_exec"*) ;; *) cannot "a 32-bit Windows program does not run here under emulation: $(printf '%s' "$probe" | tail -n 2 | tr '\n' ' ')" ;; esac
+say "a 32-bit program runs ($((SECONDS - t0)) s since the boot began)"
 
 t1=$SECONDS
 say "installing: LumBastionSetup.exe /s (32-bit, emulated)"
