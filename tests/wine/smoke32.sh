@@ -37,10 +37,15 @@ if [ ! -e "$binfmt/register" ]; then
   mounted_here=1
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/lum-smoke32.XXXXXX")
+# The wineserver, a native process, opens the 32-bit side's files itself by
+# their path, outside qemu's view of the private root: the i386 Wine folder
+# must be where Debian's wine32 would put it, for this run only.
+linked=""
 cleanup() {
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
   [ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
   [ "$mounted_here" = 1 ] && umount "$binfmt" 2>/dev/null
+  [ -n "$linked" ] && [ -L "$linked" ] && rm -f "$linked"
   if [ "${LUM_SMOKE_KEEP:-0}" = 1 ]; then say "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -48,6 +53,14 @@ trap cleanup EXIT
 # The "F" flag opens the interpreter now, so it is found in any mount namespace.
 printf ':%s:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:%s:F\n' \
   "$entry" "$qemu" > "$binfmt/register" || cannot "the qemu-i386 entry could not be registered in binfmt_misc"
+if [ ! -e /usr/lib/i386-linux-gnu ]; then
+  ln -s "$i386root/usr/lib/i386-linux-gnu" /usr/lib/i386-linux-gnu && linked=/usr/lib/i386-linux-gnu
+elif [ ! -e /usr/lib/i386-linux-gnu/wine ]; then
+  ln -s "$i386root/usr/lib/i386-linux-gnu/wine" /usr/lib/i386-linux-gnu/wine && linked=/usr/lib/i386-linux-gnu/wine
+fi
+[ -d /usr/lib/i386-linux-gnu/wine/i386-windows ] || cannot "no i386 Wine folder at /usr/lib/i386-linux-gnu/wine"
+# wine64 finds the 32-bit builtin programs (the prefix's syswow64) there too.
+export WINEDLLPATH=/usr/lib/i386-linux-gnu/wine
 # Without a reserved guest address space, wine32 cannot map its shared user data.
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000} QEMU_LD_PREFIX=$i386root
 # wine64 starts a 32-bit process with the loader beside WINELOADER less "64".
