@@ -95,7 +95,7 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
   const Json::Value requests = Requests(L"rptA");
   SCOPED_TRACE(Describe(requests));
 
-  // The offer query of the cloud-analysis step, unsigned, with the Part's keys.
+  // The offer query of the cloud-analysis step, unsigned, with every key the offer query carries.
   const auto offers = OnPath(requests, "/promo/opera");
   ASSERT_EQ(1u, offers.size());
   for (const char* key : {"ch", "sch", "ver", "lan", "os", "mid", "time"})
