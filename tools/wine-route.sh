@@ -44,8 +44,11 @@ i386_binfmt_interpreter() {
 
 qemu_i386_available() {
   command -v qemu-i386 >/dev/null 2>&1 && return 0
-  command -v apt-cache >/dev/null 2>&1 &&
-    apt-cache policy qemu-user 2>/dev/null | grep -q 'Candidate: [0-9]'
+  command -v apt-cache >/dev/null 2>&1 || return 1
+  apt-cache policy qemu-user 2>/dev/null | grep -q 'Candidate: [0-9]' && return 0
+  # A fresh machine has fetched no package lists yet; Debian's main suite
+  # carries qemu-user, and dev fetches the lists before it installs.
+  ! ls /var/lib/apt/lists/*_Packages* >/dev/null 2>&1
 }
 
 probe() {
