@@ -34,11 +34,14 @@ using apache::thrift::transport::TPipe;
 // waits for the rest; the test then fails instead of hanging).
 std::string SendRaw(const std::wstring& pipe, const std::string& bytes, bool closeAfterWrite) {
   UniqueFileHandle client;
-  for (int n = 0; n < 50 && !client; ++n) {
+  // Under wine64 on a loaded machine the server has been seen to open its
+  // next instance up to ten seconds after clients that cut off their calls;
+  // the tries span twenty, so what fails here is a server that stopped.
+  for (int n = 0; n < 400 && !client; ++n) {
     client.Reset(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr));
     // Between two instances the pipe name does not exist and WaitNamedPipe
-    // fails at once: pause so the 50 tries span the server's next instance.
+    // fails at once: pause so the tries span the server's next instance.
     if (!client && !WaitNamedPipeW(pipe.c_str(), 200)) Sleep(50);
   }
   if (!client) return "not connected";
