@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "app/session_environment_win.h"
-#include "app/session_settings.h"
 #include "app/startup_win.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
@@ -19,6 +18,7 @@
 #include "payload/archive_extract_win.h"
 #include "report/offer_query_win.h"
 #include "report/reports_win.h"
+#include "session/session_settings.h"
 #include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"

@@ -9,18 +9,18 @@
 #include <imm.h>
 #include <shellapi.h>
 
-#include "app/command_line.h"
-#include "app/command_line_win.h"
 #include "app/hand_over.h"
-#include "app/hash_detection.h"
 #include "app/result_file_win.h"
 #include "app/session_environment_win.h"
-#include "app/session_settings.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "install/installed_product_win.h"
 #include "report/reports_win.h"
+#include "session/command_line.h"
+#include "session/command_line_win.h"
+#include "session/hash_detection.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"

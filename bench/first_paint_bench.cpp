@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "app/session_environment_win.h"
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "install/install_proc_win.h"
 #include "payload/archive_extract_win.h"
+#include "session/session_settings.h"
 #include "system/win_handle_win.h"
 #include "ui/main_dlg_win.h"
 #include "ui/msg_box_win.h"

@@ -8,7 +8,7 @@
 #pragma once
 #include <string>
 
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

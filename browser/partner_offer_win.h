@@ -6,8 +6,8 @@
 #pragma once
 #include <string>
 
-#include "app/session_settings.h"
 #include "browser/promo_rules.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

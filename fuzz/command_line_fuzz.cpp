@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/hash_detection.h"
-#include "app/promo_switch.h"
-#include "app/session_settings.h"
 #include "base/install_log.h"
+#include "session/command_line.h"
+#include "session/hash_detection.h"
+#include "session/promo_switch.h"
+#include "session/session_settings.h"
 
 namespace {
 

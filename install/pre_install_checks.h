@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "app/session_settings.h"
 #include "install/pre_install_checks.h"
+#include "session/session_settings.h"
 #include "system/app_registration_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"

@@ -5,9 +5,9 @@
 #pragma once
 #include <string>
 
-#include "app/session_settings.h"
 #include "install/cloud_default.h"
 #include "install/shell_win.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

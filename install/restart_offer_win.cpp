@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
+#include "session/session_settings.h"
 #include "system/reboot_flags.h"
 #include "tray/product_start_win.h"
 

@@ -6,11 +6,11 @@
 
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "i18n/language_choice.h"
 #include "install/shell_win.h"
 #include "install/shortcut_names.h"
+#include "session/session_settings.h"
 #include "system/app_registration_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"

@@ -11,10 +11,10 @@
 #include <mutex>
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "report/machine_id.h"
+#include "session/session_settings.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"

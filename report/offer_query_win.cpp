@@ -6,11 +6,11 @@
 #include <memory>
 #include <mutex>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "report/http_get_win.h"
 #include "report/report_config_win.h"
 #include "report/reports_win.h"
+#include "session/session_settings.h"
 #include "system/win_handle_win.h"
 
 namespace lum {

@@ -6,10 +6,10 @@
 
 #include <mutex>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "lum_report_endpoints.h"
 #include "lum_report_keys.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"

@@ -4,7 +4,6 @@
 
 #include <mutex>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "report/http_get_win.h"
 #include "report/machine_id_win.h"
@@ -12,6 +11,7 @@
 #include "report/report_config_win.h"
 #include "report/run_environment_win.h"
 #include "report/url_signature.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"

@@ -2,7 +2,7 @@
 """Holds every folder of the installer to the "May include:" line of its README.
 
 A folder's README names, in backticks, the folders (`system/`) and single
-headers (`app/session_settings.h`) that its files may include besides its
+headers (`ui/silent_handler_win.h`) that its files may include besides its
 own. An include of any other folder of the tree fails the check; system and
 library headers (<...>) are not looked at. A nested folder with a README of
 its own (ui/skin) is held to that README, not to its parent's.
@@ -12,7 +12,7 @@ import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = ["base", "system", "payload", "vendor", "i18n", "tray", "report", "browser",
+FOLDERS = ["base", "system", "payload", "vendor", "i18n", "session", "tray", "report", "browser",
            "install", "ui/skin", "ui", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

@@ -9,10 +9,10 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "install/pre_install_checks.h"
 #include "install/pre_install_checks_win.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/windows_version_win.h"

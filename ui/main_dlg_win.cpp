@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/session_settings.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
 #include "browser/open_link_win.h"
@@ -14,6 +13,7 @@
 #include "install/restart_offer_win.h"
 #include "install/self_protection_win.h"
 #include "report/reports_win.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "install/restart_offer_win.h"
+#include "session/session_settings.h"
 #include "system/windows_version_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/gdiplus_win.h"

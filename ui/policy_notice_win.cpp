@@ -1,8 +1,8 @@
 #include "ui/policy_notice_win.h"
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "browser/open_link_win.h"
+#include "session/session_settings.h"
 #include "system/registry_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"

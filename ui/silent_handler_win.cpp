@@ -1,8 +1,8 @@
 #include "ui/silent_handler_win.h"
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/prescribed_wait.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"

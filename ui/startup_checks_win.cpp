@@ -1,11 +1,11 @@
 #include "ui/startup_checks_win.h"
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "install/install_proc_win.h"
 #include "install/pre_install_checks.h"
 #include "install/pre_install_checks_win.h"
 #include "install/trusted_launch_win.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "report/damaged_file_report_win.h"
@@ -24,6 +23,7 @@
 #include "report/machine_id_win.h"
 #include "report/offer_query_win.h"
 #include "report/reports_win.h"
+#include "session/session_settings.h"
 #include "system/registry_win.h"
 #include "tests/e2e/e2e_support.h"
 

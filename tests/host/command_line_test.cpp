@@ -1,9 +1,9 @@
-#include "app/command_line.h"
+#include "session/command_line.h"
 
 #include <gtest/gtest.h>
 
-#include "app/hash_detection.h"
 #include "fake_session_environment.h"
+#include "session/hash_detection.h"
 
 namespace lum {
 namespace {

@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "app/session_settings.h"
 #include "base/text.h"
+#include "session/session_settings.h"
 
 namespace lum {
 namespace testing_support {

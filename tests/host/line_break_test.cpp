@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 namespace lum {
 namespace {

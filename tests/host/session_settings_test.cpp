@@ -1,4 +1,4 @@
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 #include <gtest/gtest.h>
 

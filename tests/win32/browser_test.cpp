@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "browser/browser_config.h"
@@ -20,6 +19,7 @@
 #include "browser/browser_launch_win.h"
 #include "browser/open_link_win.h"
 #include "browser/partner_offer_win.h"
+#include "session/session_settings.h"
 #include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"

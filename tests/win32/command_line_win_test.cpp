@@ -1,7 +1,7 @@
 // The command line as Windows splits it (CommandLineToArgvW), through the
 // parser into the session record: quoted folders, and the trap of a
 // backslash right before the closing quote, which escapes the quote.
-#include "app/command_line_win.h"
+#include "session/command_line_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

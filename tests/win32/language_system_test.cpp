@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "app/session_environment_win.h"
-#include "app/session_settings.h"
 #include "base/install_log.h"
 #include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "i18n/language_choice.h"
 #include "i18n/line_break_win.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 

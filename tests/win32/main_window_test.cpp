@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/session_settings.h"
 #include "install/install_proc_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
+#include "session/session_settings.h"
 #include "ui/main_dlg_win.h"
 #include "ui/skin/gdiplus_win.h"
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "app/session_settings.h"
 #include "install/pre_install_checks.h"
 #include "install/pre_install_checks_win.h"
+#include "session/session_settings.h"
 #include "system/product_location_win.h"
 #include "tests/win32/box_answerer.h"
 #include "ui/skin/dpi_scale_win.h"

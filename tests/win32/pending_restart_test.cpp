@@ -9,14 +9,14 @@
 
 #include <string>
 
-#include "app/session_settings.h"
 #include "install/restart_offer_win.h"
 #include "payload/resource_file_win.h"
+#include "session/session_settings.h"
 #include "system/file_ops_win.h"
+#include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_restart_win.h"
-#include "system/reboot_flags.h"
 #include "tests/win32/box_answerer.h"
 #include "ui/msg_box_win.h"
 #include "ui/skin/gdiplus_win.h"

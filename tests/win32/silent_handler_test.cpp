@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 namespace lum {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line_win.h"
 #include "app/startup_win.h"
 #include "base/exit_codes.h"
+#include "session/command_line_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"

@@ -17,23 +17,23 @@
 #include <string>
 #include <vector>
 
-#include "app/session_settings.h"
 #include "base/text.h"
+#include "install/pre_install_checks.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
-#include "install/pre_install_checks.h"
+#include "session/session_settings.h"
 #include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
+#include "tests/wine/screen_pixels.h"
 #include "ui/config_dlg_win.h"
 #include "ui/main_dlg_win.h"
 #include "ui/msg_box_win.h"
 #include "ui/policy_notice_win.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"
-#include "tests/wine/screen_pixels.h"
 
 namespace lum {
 namespace {

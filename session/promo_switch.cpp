@@ -1,4 +1,4 @@
-#include "app/promo_switch.h"
+#include "session/promo_switch.h"
 
 #include <json/json.h>
 

@@ -8,8 +8,8 @@
 #pragma once
 #include <string>
 
-#include "app/command_line.h"
-#include "app/session_settings.h"
+#include "session/command_line.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

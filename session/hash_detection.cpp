@@ -1,4 +1,4 @@
-#include "app/hash_detection.h"
+#include "session/hash_detection.h"
 
 #include <vector>
 

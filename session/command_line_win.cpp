@@ -1,4 +1,4 @@
-#include "app/command_line_win.h"
+#include "session/command_line_win.h"
 
 #include <windows.h>
 // These headers build on windows.h.

@@ -1,10 +1,10 @@
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 #include <utility>
 
-#include "app/promo_switch.h"
 #include "base/install_log.h"
 #include "base/text.h"
+#include "session/promo_switch.h"
 
 namespace lum {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session_settings.h"
+#include "session/session_settings.h"
 
 namespace lum {
 

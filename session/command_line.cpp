@@ -1,8 +1,8 @@
-#include "app/command_line.h"
+#include "session/command_line.h"
 
-#include "app/promo_switch.h"
 #include "base/install_log.h"
 #include "base/text.h"
+#include "session/promo_switch.h"
 
 namespace lum {
 namespace {
