@@ -27,6 +27,7 @@
 #include "tray/product_start_win.h"
 #include "ui/main_dlg_win.h"
 #include "ui/msg_box_win.h"
+#include "ui/silent_handler_win.h"
 #include "ui/skin/gdiplus_win.h"
 #include "ui/skin/som_window_win.h"
 
@@ -90,7 +91,8 @@ int RunSilentProcedure(SessionSettings& session) {
   if (checked != 0) return checked;
   session.olderThan10 = session.productInstalled && InstalledOlderThan10();
 
-  if (!procedure->RunSilent()) {
+  CSilentMsgHanlder loop;
+  if (!procedure->RunSilent(loop)) {
     const int code = procedure->ErrorCode() != 0 ? procedure->ErrorCode() : kExitProcedureConstruct;
     log::Action("silent", L"install procedure failed", session.installDir, code);
     return code;

@@ -192,21 +192,24 @@ void CInstallProc::OnStartCommand(wchar_t* folder) {
 
 // --- silent run (D) ---
 
-bool CInstallProc::RunSilent() {
+bool CInstallProc::RunSilent(SilentLoop& loop) {
   installDir_ = Session().installDir;
   if (installDir_.empty()) return false;
   // A silent reinstall holds off log-off and shut-down until its files are
   // in place; a first install has nothing to lose by being cut off.
   const bool updatePrompts = Session().productInstalled && Session().silent;
-  if (!silentHandler_.Create(updatePrompts)) return false;
+  if (!loop.Create(updatePrompts)) return false;
+  silentLoop_ = &loop;
   UniqueHandle body(::CreateThread(nullptr, 0, &CInstallProc::SilentBody, this, 0, nullptr));
   if (!body) {
     errorCode_ = kExitWorkerThread;
+    silentLoop_ = nullptr;
     log::Action(kLog, L"start silent body thread", L"", static_cast<long>(::GetLastError()));
     return false;
   }
-  silentHandler_.Run();
+  loop.Run();
   ::WaitForSingleObject(body.Get(), INFINITE);
+  silentLoop_ = nullptr;
   return errorCode_ == 0;
 }
 
@@ -220,7 +223,7 @@ DWORD WINAPI CInstallProc::SilentBody(void* parameter) {
     self->archiveLibraryReady_ = false;
     // Nothing to install from a failed extraction: its code is the outcome.
     if (self->errorCode_ == 0) self->InstallRun(true);
-    ::PostMessageW(self->silentHandler_.Window(), CSilentMsgHanlder::kSilentDone, 0, 0);
+    ::PostMessageW(self->silentLoop_->Window(), SilentLoop::kSilentDone, 0, 0);
   }
   return 0;
 }

@@ -22,8 +22,8 @@
 #include "base/exit_codes.h"
 #include "install/worker_thread_win.h"
 #include "payload/extract_callback.h"
+#include "install/silent_loop_win.h"
 #include "system/win_handle_win.h"
-#include "ui/silent_handler_win.h"
 
 namespace lum {
 
@@ -63,7 +63,7 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   bool StartInstall(HWND notifyWnd, const std::wstring& folder);
   // Silent: extraction and install run on a thread of their own while the
   // hidden handler window runs the message loop here. True on success.
-  bool RunSilent();
+  bool RunSilent(SilentLoop& loop);
   void RequestCancel();
   // Posts `position` to the main window when it is above every earlier one.
   void ReportProgress(int position, int maximum);
@@ -108,7 +108,7 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   std::wstring installDir_;
   std::atomic<int> errorCode_{0};
   std::atomic<bool> runFinished_{false};
-  CSilentMsgHanlder silentHandler_;
+  SilentLoop* silentLoop_ = nullptr;  // set for the length of RunSilent
   UniqueHandle startEvent_;
   bool cancelRequested_ = false;
   CRITICAL_SECTION lock_;

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Holds every folder of the installer to the "May include:" line of its README.
 
-A folder's README names, in backticks, the folders (`system/`) and single
-headers (`ui/silent_handler_win.h`) that its files may include besides its
-own. An include of any other folder of the tree fails the check; system and
+A folder's README names, in backticks, the folders (`system/`) that its
+files may include besides its own (a single header, `dir/name.h`, is
+understood too, though no folder needs one today). An include of any other folder of the tree fails the check; system and
 library headers (<...>) are not looked at. A nested folder with a README of
 its own (ui/skin) is held to that README, not to its parent's.
 """

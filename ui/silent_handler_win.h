@@ -12,28 +12,29 @@
 
 #include <string>
 
+#include "install/silent_loop_win.h"
+
 namespace lum {
 
-class CSilentMsgHanlder {
+class CSilentMsgHanlder : public SilentLoop {
  public:
   static constexpr UINT kShowPrompt = WM_USER + 1;  // 1025; wParam 1: log-off
-  static constexpr UINT kSilentDone = WM_USER + 2;  // 1026
   static constexpr UINT_PTR kBlinkTimer = 100;
   static constexpr UINT_PTR kQuitTimer = 200;
   static constexpr UINT kBlinkMs = 500;
   static constexpr UINT kQuitDelayMs = 5000;
 
   CSilentMsgHanlder() = default;
-  ~CSilentMsgHanlder();
+  ~CSilentMsgHanlder() override;
   CSilentMsgHanlder(const CSilentMsgHanlder&) = delete;
   CSilentMsgHanlder& operator=(const CSilentMsgHanlder&) = delete;
 
   // Creates the hidden window; `updatePrompts` turns on the tray icon and the
   // log-off/shutdown prompts. False when the window cannot be created.
-  bool Create(bool updatePrompts);
+  bool Create(bool updatePrompts) override;
   // Runs the message loop until the quit message; returns its exit code.
-  int Run();
-  HWND Window() const { return window_; }
+  int Run() override;
+  HWND Window() const override { return window_; }
   // How long the loop waits after kSilentDone before it quits (tests shorten it).
   void SetQuitDelay(UINT ms) { quitDelayMs_ = ms; }
   // What the tray shows now, and the two images of the blinking icon.
