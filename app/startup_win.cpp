@@ -36,12 +36,10 @@ namespace {
 
 constexpr const char* kLog = "startup";
 
-// The log file: "/log:<path>", or the default file of a silent run. Read
-// from the raw switches so that it opens before anything else happens; lines
-// written before (library preloading) are buffered by the log and flushed.
-void OpenLogFromSwitches(const std::wstring& tail) {
-  CommandLineOptions options;
-  ParseCommandLineTail(tail, L':', options);
+// The log file: "/log:<path>", or the default file of a silent run. Opened
+// before anything else happens; lines written before (library preloading)
+// are buffered by the log and flushed.
+void OpenLogFromSwitches(const CommandLineOptions& options) {
   std::wstring path = LogPathOption(options);
   if (path.empty() && options.Has(L"s")) path = log::DefaultSilentLogPath();
   if (!path.empty()) log::OpenFile(path);
@@ -119,7 +117,10 @@ int FinishRun(const std::wstring& resultPath, bool silent, int exitCode, uint64_
   return result.exitCode;
 }
 
-int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int showCommand);
+// `switches` is the command line's one parse; `parsed` is false when the
+// tail could not be split or held nothing.
+int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
+                      const CommandLineOptions& switches, bool parsed, int showCommand);
 
 }  // namespace
 
@@ -127,12 +128,12 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   const ULONGLONG started = ::GetTickCount64();
   // The log opens first, from the raw switches, so that a run which hands over
   // to a relocated copy writes its own lines before the copy's.
-  OpenLogFromSwitches(commandTail);
   CommandLineOptions switches;
-  ParseCommandLineTail(commandTail, L':', switches);
+  const bool parsed = ParseCommandLineTail(commandTail, L':', switches);
+  OpenLogFromSwitches(switches);
   const std::wstring resultPath = ResultPathOption(switches);
   if (!resultPath.empty()) ClearResultFile(resultPath);
-  int result = RunInstallerSteps(instance, commandTail, showCommand);
+  int result = RunInstallerSteps(instance, commandTail, switches, parsed, showCommand);
   result = FinishRun(resultPath, switches.Has(L"s"), result, ::GetTickCount64() - started);
   // The very last step: every window and thread is gone.
   if (RestartOnExit()) RestartWindows();
@@ -141,7 +142,8 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
 
 namespace {
 
-int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int showCommand) {
+int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
+                      const CommandLineOptions& switches, bool parsed, int showCommand) {
   ::ImmDisableIME(static_cast<DWORD>(-1));
   PreloadSystemLibraries(GetWindowsVersion().IsWindows10OrLater());
   const bool tokenIsAdmin = TokenIsAdmin();
@@ -150,7 +152,6 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
 
   SessionSettings& session = Session();
   const std::wstring ownPath = OwnModulePath();
-  CommandLineOptions options;
 
   std::wstring baseFolder;
   const BaseModuleResult base = ExtractBaseModule(&baseFolder);
@@ -170,9 +171,8 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
     languageCode = session.language;
     if (session.ApplyChannelFromFileName(FileNamePart(ownPath)))
       log::Note(kLog, L"channel from file name: " + session.channel);
-    if (ParseCommandLineTail(commandTail, L':', options) && !options.Empty())
-      ApplyCommandLine(options, session, env, WaitUntilSystemQuiet);
-    if (!session.silent) DetectHashForms(ownPath, options, session);
+    if (parsed && !switches.Empty()) ApplyCommandLine(switches, session, env, WaitUntilSystemQuiet);
+    if (!session.silent) DetectHashForms(ownPath, switches, session);
     if (session.promoOptions.empty()) session.FillPromoOptionsFromTable();
     log::Note(kLog, L"language " + session.language + L", channel " + session.channel + L"/" +
                         session.subChannel + (session.silent ? L", silent" : L", interactive"));
