@@ -10,6 +10,7 @@
 #include "install/scan_engine_win.h"
 #include "report/report_placeholders_win.h"
 #include "system/app_registration_win.h"
+#include "system/registry_logged_win.h"
 #include "system/registry_win.h"
 #include "system/flight_signing_win.h"
 #include "system/windows_version_win.h"
@@ -23,38 +24,6 @@ namespace {
 
 constexpr const char* kLog = "registry";
 
-std::wstring Where(HKEY root, const std::wstring& key, const std::wstring& value) {
-  return std::wstring(root == HKEY_CURRENT_USER ? L"HKCU\\" : L"HKLM\\") + key + L" " + value;
-}
-
-bool SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value) {
-  RegKey reg;
-  const bool ok = reg.Create(root, key, KEY_SET_VALUE) && reg.WriteDword(name, value);
-  log::Action(kLog, L"write DWORD " + std::to_wstring(value), Where(root, key, name),
-              ok ? 0 : reg.LastError());
-  return ok;
-}
-
-bool SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& value) {
-  RegKey reg;
-  const bool ok = reg.Create(root, key, KEY_SET_VALUE) && reg.WriteString(name, value);
-  log::Action(kLog, L"write \"" + value + L"\"", Where(root, key, name), ok ? 0 : reg.LastError());
-  return ok;
-}
-
-bool SetQword(HKEY root, const std::wstring& key, const std::wstring& name, uint64_t value) {
-  RegKey reg;
-  LONG rc = ERROR_SUCCESS;
-  if (reg.Create(root, key, KEY_SET_VALUE))
-    rc = ::RegSetValueExW(reg.Get(), name.c_str(), 0, REG_QWORD,
-                          reinterpret_cast<const BYTE*>(&value), sizeof(value));
-  else
-    rc = reg.LastError();
-  log::Action(kLog, L"write QWORD " + std::to_wstring(value), Where(root, key, name), rc);
-  return rc == ERROR_SUCCESS;
-}
-
 bool ReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value) {
   RegKey reg;
   return reg.Open(root, key, KEY_QUERY_VALUE) && reg.ReadDword(name, value);
@@ -63,43 +32,43 @@ bool ReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWO
 void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
   RegKey reg;
   if (reg.Open(root, key, KEY_SET_VALUE) && reg.DeleteValue(name))
-    log::Action(kLog, L"delete value", Where(root, key, name), 0);
+    log::Action(kLog, L"delete value", RegistryPlace(root, key, name), 0);
 }
 
 uint64_t SecondsSince1970() { return static_cast<uint64_t>(std::time(nullptr)); }
 
 void WriteReinstallSettings() {
-  SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall", 1);
+  LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall", 1);
   DWORD mode = 0;
   if (!ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", &mode) || mode != 2) return;
   // Mode 2 stays in force: the switches keep their values, the engine bit of
   // mode 2 is set again, and the file monitor stays on.
   DWORD value = 0;
   if (ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"ExtFlags", &value))
-    SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"ExtFlags", value);
+    LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kProtectionKey, L"ExtFlags", value);
   if (ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"Flags", &value))
-    SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"Flags", value);
+    LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kProtectionKey, L"Flags", value);
   value = 0;
   ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"AVEngine", &value);
-  SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"AVEngine", value | 2);
-  SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 1);
+  LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kProtectionKey, L"AVEngine", value | 2);
+  LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 1);
 }
 
 void WriteFreshInstallSettings(const SessionSettings& session, CShell& shell,
                                bool* notifySafeMon) {
-  SetString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate", std::to_wstring(SecondsSince1970()));
+  LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate", std::to_wstring(SecondsSince1970()));
   DeleteValue(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall");
   *notifySafeMon = RunComponentScan() > 0;
 
   int mode = session.pmode;
   if (mode == 2 && (*notifySafeMon || CommonModuleEdition() == 1)) mode = 1;
-  SetDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", static_cast<DWORD>(mode));
+  LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", static_cast<DWORD>(mode));
   if (mode == 0 || mode == 1) {
-    SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 0);
+    LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kFilemonKey, L"AVEnable", 0);
     if (mode == 1) {
-      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVReadProtectEnable", 0);
-      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"AVWriteProtectEnable", 0);
-      SetDword(HKEY_LOCAL_MACHINE, kFilemonKey, L"Level", 1);
+      LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kFilemonKey, L"AVReadProtectEnable", 0);
+      LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kFilemonKey, L"AVWriteProtectEnable", 0);
+      LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kFilemonKey, L"Level", 1);
     }
   } else if (mode == 254) {
     shell.RunRegistrySection(kFileResourceType, kResActionScript, session.regMode);
@@ -109,14 +78,14 @@ void WriteFreshInstallSettings(const SessionSettings& session, CShell& shell,
   if (!session.silent) {
     std::wstring licence = FetchLicenseVersion(5000);
     std::wstring privacy = FetchPrivacyVersion(5000);
-    SetString(HKEY_LOCAL_MACHINE, kUserProfileKey, L"LicenseDateVer",
+    LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"LicenseDateVer",
               licence.empty() ? L"-" : licence);
-    SetString(HKEY_LOCAL_MACHINE, kUserProfileKey, L"PrivacyDateVer",
+    LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"PrivacyDateVer",
               privacy.empty() ? L"-" : privacy);
   }
   WriteOperaOfferRecords(session);
   if (session.channel == L"account") ChangePromptFlags(0x1000000, 0);
-  SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"ShowTrayIcon", 1);
+  LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"ShowTrayIcon", 1);
 }
 
 void WriteSettingsOfEveryInstall(const SessionSettings& session) {
@@ -125,11 +94,11 @@ void WriteSettingsOfEveryInstall(const SessionSettings& session) {
     std::wstring value;
     if (!tips.Open(HKEY_CURRENT_USER, kDesktopLiteKey, KEY_QUERY_VALUE) ||
         !tips.ReadString(L"new_func_tips", &value) || value.empty())
-      SetString(HKEY_CURRENT_USER, kDesktopLiteKey, L"new_func_tips", L"0");
+      LoggedWriteString(kLog, HKEY_CURRENT_USER, kDesktopLiteKey, L"new_func_tips", L"0");
   }
-  SetString(HKEY_LOCAL_MACHINE, kThemeKey, L"", L"smurf");
+  LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kThemeKey, L"", L"smurf");
   if (session.olderThan10 && StoreThemeRecord(L"smurf"))
-    SetString(HKEY_CURRENT_USER, kThemeKey, L"name", L"smurf");
+    LoggedWriteString(kLog, HKEY_CURRENT_USER, kThemeKey, L"name", L"smurf");
   ChangePromptFlags(0, 0x100);
   EnableFlightSigning();
   SetQualityCompatFlag();
@@ -146,8 +115,8 @@ bool ChangePromptFlags(unsigned long setBits, unsigned long clearBits) {
   DWORD flags = 0;
   ReadDword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlags", &flags);
   const DWORD changed = (flags | setBits) & ~clearBits;
-  if (!SetDword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlags", changed)) return false;
-  SetQword(HKEY_CURRENT_USER, kExperienceKey, L"PromptFlagsTime", SecondsSince1970());
+  if (!LoggedWriteDword(kLog, HKEY_CURRENT_USER, kExperienceKey, L"PromptFlags", changed)) return false;
+  LoggedWriteQword(kLog, HKEY_CURRENT_USER, kExperienceKey, L"PromptFlagsTime", SecondsSince1970());
   return true;
 }
 
@@ -160,7 +129,7 @@ void WriteProductRegistry(const std::wstring& installDir, const SessionSettings&
   WriteLegacyAppPath(installDir);
 
   if (!Is64BitWindows())
-    SetDword(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\LumSelfProtection",
+    LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\LumSelfProtection",
              L"i18n", 1);
 
   {
@@ -168,14 +137,14 @@ void WriteProductRegistry(const std::wstring& installDir, const SessionSettings&
     product.Create(HKEY_LOCAL_MACHINE, kProductKey, KEY_SET_VALUE);
     DWORD mask = 0;
     if (!ReadDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", &mask))
-      SetDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", 1);
+      LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", 1);
   }
   if (session.silent) {
     DWORD tips = 0;
     ReadDword(HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", &tips);
-    SetDword(HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", tips | 0x80);
+    LoggedWriteDword(kLog, HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", tips | 0x80);
   }
-  SetQword(HKEY_LOCAL_MACHINE, kCoopKey, L"insttime", SecondsSince1970());
+  LoggedWriteQword(kLog, HKEY_LOCAL_MACHINE, kCoopKey, L"insttime", SecondsSince1970());
 
   if (session.productInstalled)
     WriteReinstallSettings();

@@ -15,6 +15,7 @@
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/product_location_win.h"
+#include "system/registry_logged_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
@@ -134,14 +135,6 @@ void DeleteEngineTree(const std::wstring& folder, bool allowRestart, MovedAside*
               removed ? 0 : static_cast<long>(::GetLastError()));
 }
 
-bool WriteDword(const wchar_t* key, const wchar_t* name, DWORD value) {
-  RegKey reg;
-  const bool ok = reg.Create(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE) && reg.WriteDword(name, value);
-  log::Action(kLog, L"write DWORD " + std::to_wstring(value),
-              std::wstring(L"HKLM\\") + key + L" " + name, ok ? 0 : reg.LastError());
-  return ok;
-}
-
 }  // namespace
 
 bool RemoveEngineSwitch(int engine) {
@@ -183,12 +176,12 @@ bool RemoveEngineFiles(int engine, bool allowRestart) {
 uint64_t RemovedEngineBytes() { return removedBytes.load(); }
 
 bool SetDeepScanHrmDisabled(bool disabled) {
-  return WriteDword(kDeepScanKey, L"DisableHRM", disabled ? 1 : 0);
+  return LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kDeepScanKey, L"DisableHRM", disabled ? 1 : 0);
 }
 
 bool SetCloudAnalysis(bool enabled) {
-  const bool a = WriteDword(kDeepScanKey, L"CloudAnalysis", enabled ? 1 : 0);
-  const bool b = WriteDword(kLumScanKey, L"netCheck", enabled ? 1 : 0);
+  const bool a = LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kDeepScanKey, L"CloudAnalysis", enabled ? 1 : 0);
+  const bool b = LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kLumScanKey, L"netCheck", enabled ? 1 : 0);
   return a && b;
 }
 
