@@ -192,7 +192,9 @@ std::wstring DamagedCopy(const std::wstring& copy, bool emptyErrorLink) {
   if (!CopyFileW(InstallerPath().c_str(), copy.c_str(), FALSE)) return L"no copy";
   HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
   if (!update) return L"no update";
-  std::string archive("7z\xBC\xAF\x27\x1C this is not an archive", 32);
+  // A 7z signature and a header's length of bytes that make no archive.
+  std::string archive("7z\xBC\xAF\x27\x1C this is not an archive");
+  archive.resize(32, '\0');
   const WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
   BOOL ok = UpdateResourceW(update, L"FILE", MAKEINTRESOURCEW(501), language, &archive[0],
                             static_cast<DWORD>(archive.size()));
