@@ -190,6 +190,11 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
 bool ContainsNoCase(const std::wstring& text, const std::wstring& needle) {
   return ToLowerAscii(text).find(ToLowerAscii(needle)) != std::wstring::npos;
 }

@@ -25,6 +25,7 @@ std::vector<uint8_t> WideToUtf16Le(const std::wstring& wide, bool withBom);
 std::wstring ToLowerAscii(std::wstring text);
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix);
 bool ContainsNoCase(const std::wstring& text, const std::wstring& needle);
 std::wstring TrimBlanks(const std::wstring& text);  // blanks, tabs, CR, LF
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t sep, bool skipEmpty);

@@ -27,29 +27,19 @@ struct IniDocument {
   std::map<std::wstring, size_t> index;  // lower-cased name -> first section
 };
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-std::wstring TrimSpaces(const std::wstring& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 // "[name]" with optional blanks around; the name ends at the last ']'.
 bool SectionName(const std::wstring& line, std::wstring* name) {
-  const std::wstring trimmed = TrimSpaces(line);
+  const std::wstring trimmed = TrimBlanks(line);
   if (trimmed.empty() || trimmed[0] != L'[') return false;
   const size_t close = trimmed.rfind(L']');
   if (close == std::wstring::npos || close == 0) return false;
-  *name = TrimSpaces(trimmed.substr(1, close - 1));
+  *name = TrimBlanks(trimmed.substr(1, close - 1));
   return true;
 }
 
 // The key of an entry line: the text before '=' (or the whole line), trimmed.
 std::wstring EntryKey(const std::wstring& line) {
-  return ToLowerAscii(TrimSpaces(line.substr(0, line.find(L'='))));
+  return ToLowerAscii(TrimBlanks(line.substr(0, line.find(L'='))));
 }
 
 IniDocument ParseDocument(const std::wstring& text) {

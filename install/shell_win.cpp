@@ -41,11 +41,6 @@ bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
-  return text.size() >= suffix.size() &&
-         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 std::wstring ShellFolder(int id) {
   wchar_t path[MAX_PATH + 1] = {};
   if (FAILED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) return L"";

@@ -8,11 +8,6 @@ namespace {
 
 constexpr const wchar_t* kNtPrefix = L"\\??\\";
 
-bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
-  return text.size() >= suffix.size() &&
-         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 // Reads the zero-terminated string at `*pos` (in UTF-16 units); false when
 // the data ends before its zero.
 bool ReadString(const uint8_t* data, size_t units, size_t* pos, std::wstring* out) {

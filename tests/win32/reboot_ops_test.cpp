@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
@@ -75,11 +76,6 @@ std::vector<PendingRename> Pending() {
   std::vector<PendingRename> list;
   if (ReadRawPending(&data, &type)) ParsePendingRenames(data.data(), data.size(), &list);
   return list;
-}
-
-bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
-  return text.size() >= suffix.size() &&
-         _wcsicmp(text.c_str() + text.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
 // The pending pair that replaces `destination`, or null.
