@@ -1,12 +1,13 @@
 #include "payload/amzl.h"
 
 #include <lzma.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+
+#include "base/md5.h"
 
 namespace lum {
 namespace {
@@ -28,11 +29,6 @@ bool FitsIn32(uint64_t value) { return value <= UINT32_MAX; }
 
 void WriteLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-bool Md5(const uint8_t* data, size_t size, uint8_t digest[16]) {
-  unsigned int length = 0;
-  return EVP_Digest(data, size, digest, &length, EVP_md5(), nullptr) == 1 && length == 16;
 }
 
 // Owns a liblzma stream so that every early return releases the coder.

@@ -1,32 +1,21 @@
 #include "report/machine_id.h"
 
 #include <json/json.h>
-#include <openssl/evp.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "base/md5.h"
 #include "base/text.h"
 
 namespace lum {
 
 const char kMidFallbackDescription[] = "Mid2Failed";
 
-namespace {
-
-void Md5(const std::string& bytes, unsigned char digest[16]) {
-  static const char kEmpty = 0;
-  unsigned int length = 0;
-  EVP_Digest(bytes.empty() ? &kEmpty : bytes.data(), bytes.size(), digest, &length, EVP_md5(),
-             nullptr);
-}
-
-}  // namespace
-
 std::string Md5Hex(const std::string& bytes) {
-  unsigned char digest[16] = {};
-  Md5(bytes, digest);
+  uint8_t digest[16] = {};
+  Md5(bytes.data(), bytes.size(), digest);
   static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (unsigned char b : digest) {
@@ -84,8 +73,8 @@ bool AcceptStoredMid(const std::string& stored, std::string* mid) {
 namespace {
 
 std::string KeyedStage(std::string bytes, const std::string& valueName) {
-  unsigned char key[16] = {};
-  Md5(valueName, key);
+  uint8_t key[16] = {};
+  Md5(valueName.data(), valueName.size(), key);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(bytes[i] ^ key[i % 16]);
   return bytes;
 }
