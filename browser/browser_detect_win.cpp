@@ -221,29 +221,7 @@ std::wstring UserChoiceProgId() {
 }  // namespace
 
 bool ReadFileDescription(const std::wstring& path, std::wstring* description) {
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return false;
-  std::vector<BYTE> block(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return false;
-  struct Translation {
-    WORD language;
-    WORD codePage;
-  };
-  Translation* translations = nullptr;
-  UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translations), &length) ||
-      !translations || length < sizeof(Translation))
-    return false;
-  wchar_t query[64];
-  std::swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\FileDescription", translations[0].language,
-                translations[0].codePage);
-  wchar_t* text = nullptr;
-  if (!::VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&text), &length) || !text ||
-      length == 0)
-    return false;
-  *description = std::wstring(text, wcsnlen(text, length));
+  *description = ReadVersionString(path, L"FileDescription");
   return !description->empty();
 }
 

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <vector>
 
+#include "system/file_ops_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -106,28 +107,7 @@ std::wstring FileSignerName(const std::wstring& path) {
 }
 
 std::wstring FileCompanyName(const std::wstring& path) {
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return std::wstring();
-  std::vector<BYTE> block(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::wstring();
-  struct Translation {
-    WORD language, codePage;
-  };
-  Translation* translations = nullptr;
-  UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translations), &length) ||
-      length < sizeof(Translation))
-    return std::wstring();
-  wchar_t query[64];
-  swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\CompanyName", translations[0].language,
-           translations[0].codePage);
-  wchar_t* company = nullptr;
-  if (!::VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&company), &length) ||
-      !company || length == 0)
-    return std::wstring();
-  return company;
+  return ReadVersionString(path, L"CompanyName");
 }
 
 EnvironmentFacts ReadEnvironmentFacts() {

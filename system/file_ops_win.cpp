@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cwchar>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -206,6 +207,33 @@ bool ReadFileVersion(const std::wstring& path, FileVersion* version) {
   version->build = HIWORD(info->dwFileVersionLS);
   version->revision = LOWORD(info->dwFileVersionLS);
   return true;
+}
+
+std::wstring ReadVersionString(const std::wstring& path, const wchar_t* name) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return std::wstring();
+  std::vector<BYTE> block(size);
+  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::wstring();
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* translations = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translations), &length) ||
+      !translations || length < sizeof(Translation))
+    return std::wstring();
+  wchar_t query[96];
+  std::swprintf(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", translations[0].language,
+                translations[0].codePage, name);
+  wchar_t* text = nullptr;
+  if (!::VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&text), &length) || !text ||
+      length == 0)
+    return std::wstring();
+  // The length counts the terminating zero when there is one; never read past it.
+  return std::wstring(text, wcsnlen(text, length));
 }
 
 std::wstring OwnModulePath() {

@@ -53,6 +53,9 @@ struct FileVersion {
 };
 // The fixed file version of a module's version resource.
 bool ReadFileVersion(const std::wstring& path, FileVersion* version);
+// A text of the version resource's first translation ("CompanyName",
+// "FileDescription"); empty when the file has none.
+std::wstring ReadVersionString(const std::wstring& path, const wchar_t* name);
 
 // The running module's own full path (empty when it cannot be read).
 std::wstring OwnModulePath();
