@@ -42,9 +42,11 @@ constexpr const char* kLog = "startup";
 void OpenLogFromSwitches(const std::wstring& tail) {
   CommandLineOptions options;
   ParseCommandLineTail(tail, L':', options);
-  std::wstring path = LogPathOption(options);
-  if (path.empty() && options.Has(L"s")) path = log::DefaultSilentLogPath();
-  if (!path.empty()) log::OpenFile(path);
+  const std::wstring path = LogPathOption(options);
+  if (!path.empty())
+    log::OpenFile(path);
+  else if (options.Has(L"s"))
+    log::OpenNewFile(log::DefaultSilentLogPath());
 }
 
 int Finish(int result) {
