@@ -149,7 +149,8 @@ TEST_F(ShortcutsE2eTest, FirstInstallOnWindows7RegistersTheProductAndItsShortcut
   EXPECT_EQ(L"Professional", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"Edition", RegView::k64));
   EXPECT_EQ(In(L"ZVSafeMain.exe"),
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayIcon", RegView::k64));
-  EXPECT_EQ(In(L"Uninstall.exe"),
+  // Quoted, so that no "C:\Program.exe" can stand in for it.
+  EXPECT_EQ(L"\"" + In(L"Uninstall.exe") + L"\"",
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString", RegView::k64));
   EXPECT_EQ(L"Lum Bastion",
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
