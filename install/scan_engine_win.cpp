@@ -14,8 +14,8 @@
 #include "install/bapi_helper_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
-#include "system/product_location_win.h"
 #include "system/link_rule.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/walk_guard_win.h"
 #include "system/win_handle_win.h"
@@ -38,6 +38,32 @@ std::wstring ProductFolder() {
   const std::wstring folder = ReadProductFolder();
   if (folder.empty() || folder.size() >= MAX_PATH) return std::wstring();
   return WithTrailingSlash(folder);
+}
+
+std::wstring EngineWorkFolder(const std::wstring& product) {
+  std::wstring folder;
+  if (GetWindowsVersion().AtLeast(6, 2)) {
+    if (product.empty()) return std::wstring();
+    folder = product + L"deepscan\\temp\\";
+  } else {
+    wchar_t common[MAX_PATH + 1] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                  common)) &&
+        ::GetWindowsDirectoryW(common, MAX_PATH) == 0)
+      return std::wstring();
+    // Every user may write to the common application data: the product's
+    // folder there is made (or taken over) so that only administrators can
+    // change it, and nothing is done through it when it is a link.
+    const std::wstring lumSafe = WithTrailingSlash(common) + L"LumSafe";
+    if (!MayWalk(kLog, L"engine work folder", lumSafe)) return std::wstring();
+    const bool secured = SecureSharedProductFolder(lumSafe);
+    log::Action(kLog, L"secure engine work folder", lumSafe,
+                secured ? 0 : static_cast<long>(::GetLastError()));
+    if (!secured) return std::wstring();
+    return lumSafe + L"\\";
+  }
+  CreateFolderTree(folder);
+  return folder;
 }
 
 // Files moved aside during one removal: the walk must not take them for
@@ -117,32 +143,6 @@ void DeleteEngineTree(const std::wstring& folder, bool allowRestart, MovedAside*
   const bool removed = ::RemoveDirectoryW(folder.c_str()) != FALSE;
   log::Action(kLog, L"remove engine folder", folder,
               removed ? 0 : static_cast<long>(::GetLastError()));
-}
-
-std::wstring EngineWorkFolder(const std::wstring& product) {
-  std::wstring folder;
-  if (GetWindowsVersion().AtLeast(6, 2)) {
-    if (product.empty()) return std::wstring();
-    folder = product + L"deepscan\\temp\\";
-  } else {
-    wchar_t common[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                  common)) &&
-        ::GetWindowsDirectoryW(common, MAX_PATH) == 0)
-      return std::wstring();
-    // Every user may write to the common application data: the product's
-    // folder there is made (or taken over) so that only administrators can
-    // change it, and nothing is done through it when it is a link.
-    const std::wstring lumSafe = WithTrailingSlash(common) + L"LumSafe";
-    if (!MayWalk(kLog, L"engine work folder", lumSafe)) return std::wstring();
-    const bool secured = SecureSharedProductFolder(lumSafe);
-    log::Action(kLog, L"secure engine work folder", lumSafe,
-                secured ? 0 : static_cast<long>(::GetLastError()));
-    if (!secured) return std::wstring();
-    return lumSafe + L"\\";
-  }
-  CreateFolderTree(folder);
-  return folder;
 }
 
 // Deletes one engine folder unless a link lies on its way; a folder that is
