@@ -40,9 +40,11 @@ constexpr const char* kLog = "startup";
 // before anything else happens; lines written before (library preloading)
 // are buffered by the log and flushed.
 void OpenLogFromSwitches(const CommandLineOptions& options) {
-  std::wstring path = LogPathOption(options);
-  if (path.empty() && options.Has(L"s")) path = log::DefaultSilentLogPath();
-  if (!path.empty()) log::OpenFile(path);
+  const std::wstring path = LogPathOption(options);
+  if (!path.empty())
+    log::OpenFile(path);
+  else if (options.Has(L"s"))
+    log::OpenNewFile(log::DefaultSilentLogPath());
 }
 
 int Finish(int result) {

@@ -132,5 +132,13 @@ void Note(const char* subsystem, const std::wstring& what) {
   Write(FormatLine(Timestamp(), subsystem, what, L"", 0, false));
 }
 
+std::wstring NumberedLogName(const std::wstring& path, int n) {
+  if (n == 0) return path;
+  const size_t slash = path.find_last_of(L"\\/");
+  size_t dot = path.rfind(L'.');
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) dot = path.size();
+  return path.substr(0, dot) + L"_" + std::to_wstring(n) + path.substr(dot);
+}
+
 }  // namespace log
 }  // namespace lum

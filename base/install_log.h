@@ -32,9 +32,20 @@ std::string FormatLine(const std::string& timestamp, const char* subsystem,
                        const std::wstring& what, const std::wstring& where, long code,
                        bool hasCode);
 
+// `path` for `n` = 0, else with "_<n>" before its extension:
+// "C:\t\a.log", 2 -> "C:\t\a_2.log".
+std::wstring NumberedLogName(const std::wstring& path, int n);
+// How many names OpenNewFile tries.
+constexpr int kNewLogFileTries = 100;
+
 #ifdef _WIN32
-// Opens (appends to) a UTF-8 log file and attaches it as the sink.
+// Opens (appends to) a UTF-8 log file and attaches it as the sink; a link
+// at `path` is refused (nothing written through it).
 bool OpenFile(const std::wstring& path);
+// Creates a new UTF-8 log file and attaches it: `path` when that name is
+// free, else the first free NumberedLogName of it. Never opens what exists,
+// so never writes through a link. False when no name is free.
+bool OpenNewFile(const std::wstring& path);
 // The file OpenFile last attached; empty when none is open.
 std::wstring FilePath();
 // "%TEMP%\LumBastionSetup_<yyyymmdd_hhmmss>.log"

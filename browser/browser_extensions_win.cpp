@@ -11,6 +11,7 @@
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
+#include "system/walk_guard_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -158,7 +159,9 @@ bool RefreshFirefoxExtension() {
     return false;
   }
   // Firefox keeps caches of the extension beside it; they must go with the change.
+  const bool mayDelete = MayWalk(kLog, L"delete extension cache files", folder);
   for (const wchar_t* pattern : {L"*.tmp", L"*.db"}) {
+    if (!mayDelete) break;
     WIN32_FIND_DATAW found = {};
     UniqueFindHandle find(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
     if (!find) continue;

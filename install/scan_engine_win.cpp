@@ -14,9 +14,11 @@
 #include "install/bapi_helper_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/link_rule.h"
 #include "system/product_location_win.h"
 #include "system/registry_logged_win.h"
 #include "system/registry_win.h"
+#include "system/walk_guard_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -50,7 +52,16 @@ std::wstring EngineWorkFolder(const std::wstring& product) {
                                   common)) &&
         ::GetWindowsDirectoryW(common, MAX_PATH) == 0)
       return std::wstring();
-    folder = WithTrailingSlash(common) + L"LumSafe\\";
+    // Every user may write to the common application data: the product's
+    // folder there is made (or taken over) so that only administrators can
+    // change it, and nothing is done through it when it is a link.
+    const std::wstring lumSafe = WithTrailingSlash(common) + L"LumSafe";
+    if (!MayWalk(kLog, L"engine work folder", lumSafe)) return std::wstring();
+    const bool secured = SecureSharedProductFolder(lumSafe);
+    log::Action(kLog, L"secure engine work folder", lumSafe,
+                secured ? 0 : static_cast<long>(::GetLastError()));
+    if (!secured) return std::wstring();
+    return lumSafe + L"\\";
   }
   CreateFolderTree(folder);
   return folder;
@@ -135,6 +146,20 @@ void DeleteEngineTree(const std::wstring& folder, bool allowRestart, MovedAside*
               removed ? 0 : static_cast<long>(::GetLastError()));
 }
 
+// Deletes one engine folder unless a link lies on its way; a folder that is
+// itself a link loses only the link.
+void RemoveEngineFolder(const std::wstring& folder, bool allowRestart, MovedAside* moved) {
+  WalkCheck check;
+  if (MayWalk(kLog, L"remove engine folder", folder, &check)) {
+    DeleteEngineTree(folder, allowRestart, moved);
+    return;
+  }
+  if (check.start != WalkStart::kTopIsLink) return;
+  const DWORD top = ::GetFileAttributesW(check.link.c_str());
+  const bool removed = IsLink(top) && RemoveLink(check.link, top);
+  log::Action(kLog, L"remove link", check.link, removed ? 0 : static_cast<long>(::GetLastError()));
+}
+
 }  // namespace
 
 bool RemoveEngineSwitch(int engine) {
@@ -163,10 +188,11 @@ bool RemoveEngineFiles(int engine, bool allowRestart) {
   if (!work.empty()) folders.push_back(work + sub);
   MovedAside moved;
   for (const std::wstring& folder : folders)
-    if (FolderExists(folder)) DeleteEngineTree(folder, allowRestart, &moved);
+    if (FolderExists(folder)) RemoveEngineFolder(folder, allowRestart, &moved);
   if (engine == kEngineSavapi && !root.empty()) {
     const std::wstring import = root + L"AviraImp.dll";
-    if (FileExists(import)) DeleteEngineFile(import, allowRestart, &moved);
+    if (FileExists(import) && MayWalk(kLog, L"delete engine file", root))
+      DeleteEngineFile(import, allowRestart, &moved);
   }
   log::Note(kLog, L"engine " + std::to_wstring(engine) + L" removed: " +
                       std::to_wstring(removedBytes.load()) + L" bytes");

@@ -19,6 +19,7 @@
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
 #include "system/service_control_win.h"
+#include "system/walk_guard_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_requests_win.h"
 
@@ -366,18 +367,24 @@ bool CShell::DeleteTree(const std::wstring& folder, bool allowRestart) {
     log::Action(kLog, L"delete tree refused", folder, ERROR_INVALID_PARAMETER);
     return false;
   }
-  const DWORD top = GetFileAttributesW(folder.c_str());
-  if (IsLink(top)) {
+  WalkCheck check;
+  if (!MayWalk(kLog, L"delete tree", folder, &check)) {
+    if (check.start != WalkStart::kTopIsLink) return false;
     // The folder itself is a link: the link goes, what it points to is not ours.
-    const bool removed = RemoveLink(folder, top);
+    const DWORD top = GetFileAttributesW(folder.c_str());
+    const bool removed = IsLink(top) && RemoveLink(folder, top);
     log::Action(kLog, L"remove link", folder, removed ? 0 : LastErrorCode());
     return removed;
   }
+  return DeleteTreeBelow(folder, allowRestart);
+}
+
+bool CShell::DeleteTreeBelow(const std::wstring& folder, bool allowRestart) {
   ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
     const std::wstring path = folder + L"\\" + name;
     const TreeEntry kind = ClassifyTreeEntry(attributes);
     if (kind == TreeEntry::kFolder) {
-      DeleteTree(path, allowRestart);
+      DeleteTreeBelow(path, allowRestart);
     } else if (kind == TreeEntry::kLink) {
       log::Action(kLog, L"remove link", path, RemoveLink(path, attributes) ? 0 : LastErrorCode());
     } else if (ContainsNoCase(path, L"Repair.exe")) {
@@ -412,12 +419,20 @@ bool CShell::CopyTree(const std::wstring& source, const std::wstring& target) {
     log::Action(kLog, L"copy tree: no source", source, ERROR_PATH_NOT_FOUND);
     return false;
   }
+  // Neither end may lead elsewhere: a link on the source's way would copy
+  // someone else's files in, one on the target's way would write them out.
+  if (!MayWalk(kLog, L"copy tree from", source) || !MayWalk(kLog, L"copy tree to", target))
+    return false;
+  return CopyTreeBelow(source, target);
+}
+
+bool CShell::CopyTreeBelow(const std::wstring& source, const std::wstring& target) {
   bool all = CreateFolderTree(target);
   ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
     const std::wstring from = source + L"\\" + name, to = target + L"\\" + name;
     switch (ClassifyTreeEntry(attributes)) {
       case TreeEntry::kFolder:
-        all &= CopyTree(from, to);
+        all &= CopyTreeBelow(from, to);
         break;
       case TreeEntry::kLink:
         log::Action(kLog, L"copy tree: link not followed", from, 0);

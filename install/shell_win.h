@@ -43,8 +43,9 @@ class CShell : public IScriptBackend {
 
   // Deletes the folder's content and the folder, keeping every file whose
   // path contains "Repair.exe" (and so the folders holding one). Refuses an
-  // empty folder or one of 260 characters or more. True when the folder is
-  // gone now.
+  // empty folder, one of 260 characters or more, and one with a link on its
+  // way below the volume root (a top that is itself a link loses only the
+  // link). True when the folder is gone now.
   bool DeleteTree(const std::wstring& folder, bool allowRestart);
 
   // Paths that could be neither deleted nor scheduled for deletion.
@@ -92,7 +93,8 @@ class CShell : public IScriptBackend {
   // target at restart (false is answered then).
   bool CopyFileItem(const std::wstring& source, const std::wstring& target,
                     bool allowRestart) override;
-  // Every file of the tree through CopyFileItem without restart fallback.
+  // Every file of the tree through CopyFileItem without restart fallback;
+  // nothing when a link lies on the way to either end.
   bool CopyTree(const std::wstring& source, const std::wstring& target) override;
 
   bool AuthorizeApplication(const std::wstring& imagePath,
@@ -100,6 +102,9 @@ class CShell : public IScriptBackend {
   bool RevokeApplication(const std::wstring& imagePath) override;
 
  private:
+  // The walks below a top whose way was checked.
+  bool DeleteTreeBelow(const std::wstring& folder, bool allowRestart);
+  bool CopyTreeBelow(const std::wstring& source, const std::wstring& target);
   bool ScheduleDelete(const std::wstring& path);
   void RememberLeftover(const std::wstring& path);
 

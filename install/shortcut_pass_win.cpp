@@ -18,6 +18,7 @@
 #include "system/registry_win.h"
 #include "system/shell_link_win.h"
 #include "system/uninstall_entry_win.h"
+#include "system/walk_guard_win.h"
 #include "system/windows_version_win.h"
 
 namespace lum {
@@ -104,8 +105,15 @@ long CreateShortcuts(const std::wstring& installDir) {
   } else {
     log::Action(kLog, L"start-menu folder name unusable", menuPath, ERROR_INVALID_NAME);
   }
-  for (const std::wstring& menu : menus)
+  for (std::wstring& menu : menus) {
+    // A link on the way (a user may put one into his own programs folder)
+    // would have the folder made and the shortcuts written where it points.
+    if (!MayWalk(kLog, L"create start-menu folder", menu)) {
+      menu.clear();
+      continue;
+    }
     log::Action(kLog, L"create start-menu folder", menu, CreateFolderTree(menu) ? 0 : 1);
+  }
   const bool commonMenu = !menus.empty() && !commonPrograms.empty();
 
   const std::wstring lnk1 = session.Text(L"lnk1");

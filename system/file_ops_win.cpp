@@ -1,5 +1,6 @@
 #include "system/file_ops_win.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <cwchar>
@@ -10,6 +11,8 @@
 #include "base/install_log.h"
 #include "system/folder_tree_win.h"
 #include "system/link_rule.h"
+#include "system/token_privilege_win.h"
+#include "system/walk_guard_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -58,22 +61,18 @@ std::wstring FileNamePart(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool DeleteFolderTree(const std::wstring& folder) {
-  const DWORD top = Attributes(folder);
-  if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY))
-    return !FileExists(folder);
-  if (IsLink(top)) {
-    // The folder itself is a link: only the link goes, never what it points to.
-    ::RemoveDirectoryW(folder.c_str());
-    return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
-  }
+namespace {
+
+// The walk below a top that CheckWalkStart cleared: entries are judged by
+// their own attributes as listed, never followed.
+void DeleteFolderTreeBelow(const std::wstring& folder) {
   ForEachEntry(WithTrailingSlash(folder), [](const std::wstring& path,
                                               const WIN32_FIND_DATAW& data) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
       ::SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
     switch (ClassifyTreeEntry(data.dwFileAttributes)) {
       case TreeEntry::kFolder:
-        DeleteFolderTree(path);
+        DeleteFolderTreeBelow(path);
         break;
       case TreeEntry::kLink:
         RemoveLink(path, data.dwFileAttributes);
@@ -84,6 +83,22 @@ bool DeleteFolderTree(const std::wstring& folder) {
     }
   });
   ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+bool DeleteFolderTree(const std::wstring& folder) {
+  const DWORD top = Attributes(folder);
+  if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY))
+    return !FileExists(folder);
+  WalkCheck check;
+  if (!MayWalk("files", L"delete folder tree", folder, &check)) {
+    if (check.start != WalkStart::kTopIsLink) return false;
+    // The folder itself is a link: only the link goes, never what it points to.
+    ::RemoveDirectoryW(folder.c_str());
+    return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
+  }
+  DeleteFolderTreeBelow(folder);
   return !FolderExists(folder);
 }
 
@@ -98,6 +113,7 @@ bool RemoveLink(const std::wstring& path, uint32_t attributes) {
 
 int ScheduleDeleteAtReboot(const std::wstring& folder) {
   int scheduled = 0;
+  if (!MayWalk("files", L"schedule folder removal at restart", folder)) return 0;
   ForEachEntry(WithTrailingSlash(folder), [&](const std::wstring& path, const WIN32_FIND_DATAW&) {
     if (::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) ++scheduled;
   });
@@ -155,6 +171,47 @@ bool CreateProtectedFolder(const std::wstring& path) {
   std::lock_guard<std::mutex> hold(protectedFoldersLock);
   ProtectedFolders().insert(FolderKey(folder));
   return true;
+}
+
+bool SecureSharedProductFolder(const std::wstring& path) {
+  std::wstring folder = WithTrailingSlash(path);
+  folder.pop_back();
+  // Users may read what the product keeps there; only SYSTEM and the
+  // Administrators may change it.
+  const wchar_t* const sddl =
+      L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+    return false;
+  UniqueLocal descriptorOwner(descriptor);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  if (::CreateDirectoryW(folder.c_str(), &attributes)) return true;
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  const DWORD found = Attributes(folder);
+  if (IsLink(found) || !(found & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  // Someone may have made it before us with rights of his own: take it over.
+  // The owner can always give himself back any right, so it changes too.
+  EnableProcessPrivileges({L"SeTakeOwnershipPrivilege", L"SeRestorePrivilege"});
+  UniqueFileHandle handle(::CreateFileW(
+      folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) return false;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL defaulted = FALSE, present = FALSE;
+  ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  const DWORD result = ::SetSecurityInfo(
+      handle.Get(), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      owner, nullptr, dacl, nullptr);
+  ::SetLastError(result);
+  return result == ERROR_SUCCESS;
 }
 
 bool IsProtectedFolderOfThisRun(const std::wstring& path) {

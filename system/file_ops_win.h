@@ -33,6 +33,15 @@ bool CreatePrivateFolder(const std::wstring& path);
 // False (and GetLastError, ERROR_ALREADY_EXISTS for a taken name) when not
 // created.
 bool CreateProtectedFolder(const std::wstring& path);
+// Makes `path` (its parent must exist) a product folder inside a folder
+// every user may write to, such as the common application data: a protected
+// DACL with full control for SYSTEM and the Administrators and read access
+// for users, so a standard user can neither add to it nor replace anything in
+// it, with a link least of all. A folder that exists already gets the same
+// DACL and the Administrators as owner (the one who planted it loses it). A
+// link there is refused (ERROR_CANT_ACCESS_FILE). False (and GetLastError)
+// when the folder is not made or not secured.
+bool SecureSharedProductFolder(const std::wstring& path);
 // Whether this process made `path` with CreateProtectedFolder (any case, with
 // or without a trailing backslash). Code is loaded only from such a folder.
 bool IsProtectedFolderOfThisRun(const std::wstring& path);

@@ -30,4 +30,12 @@ bool IsLink(uint32_t attributes);
 // "B\a\b\f"}. Separators '\' and '/'; empty steps are left out.
 std::vector<std::wstring> PathsOnTheWay(const std::wstring& base, const std::wstring& relative);
 
+// The folders a walk starting at the full path `path` passes below its
+// volume root, `path` itself last: "C:\a\b" -> {"C:\a", "C:\a\b"}; also
+// for "\\server\share\..." and the "\\?\" forms. Empty for a path that
+// names nothing below a volume root (relative, drive-relative, a root alone)
+// or steps through "." or "..": no walk may start there, since where it
+// would go cannot be checked step by step.
+std::vector<std::wstring> FoldersOnTheWay(const std::wstring& path);
+
 }  // namespace lum

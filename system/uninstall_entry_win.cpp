@@ -29,7 +29,9 @@ long WriteUninstallEntry(const UninstallEntryTexts& texts) {
   const std::wstring base = WithTrailingSlash(folder);
   bool ok = key.WriteString(L"Edition", L"Professional");
   ok = key.WriteString(L"DisplayIcon", base + L"ZVSafeMain.exe") && ok;
-  ok = key.WriteString(L"UninstallString", base + L"Uninstall.exe") && ok;
+  // Quoted: unquoted, "C:\Program Files\..." would start "C:\Program.exe"
+  // wherever someone could place one.
+  ok = key.WriteString(L"UninstallString", L"\"" + base + L"Uninstall.exe\"") && ok;
   ok = key.WriteString(L"DisplayName", texts.displayName) && ok;
   ok = key.WriteString(L"InstallLocation", folder) && ok;
   ok = key.WriteString(L"Publisher", texts.publisher) && ok;

@@ -7,10 +7,14 @@
 // in order in one process, on a fresh prefix.
 #include <gtest/gtest.h>
 #include <windows.h>
+// These headers build on windows.h.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <string>
 #include <thread>
 
+#include "base/install_log.h"
 #include "base/text.h"
 #include "install/bapi_helper_win.h"
 #include "install/scan_engine_win.h"
@@ -19,6 +23,7 @@
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/wine/planted_link.h"
 
 namespace lum {
 namespace {
@@ -208,6 +213,86 @@ TEST_F(ScanEngineTest, WithoutAnInstalledProductNothingRelativeIsDeleted) {
   EXPECT_FALSE(helper.Load());
   EXPECT_EQ(2u, GetLastError());
   ASSERT_TRUE(appPaths.WriteString(L"Path", kProduct));
+}
+
+// Whether any entry of the folder's DACL that is not SYSTEM's, the
+// Administrators' or the owner's allows a change: adding, deleting or
+// replacing entries, or rewriting the rights.
+bool OthersMayChange(const std::wstring& folder) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return true;
+  UniqueLocal hold(descriptor);
+  if (!dacl) return true;  // a missing DACL lets everyone in
+  const DWORD change = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE |
+                       WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+        ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+      continue;
+    PSID sid = &ace->SidStart;
+    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+        (owner && EqualSid(sid, owner)))
+      continue;
+    if (ace->Mask & change) return true;
+  }
+  return false;
+}
+
+// A standard user may write to the common application data: a work folder
+// he made first, with a link in it or as a link, never leads the removal
+// elsewhere, and the folder is his no longer.
+TEST_F(ScanEngineTest, PlantedLinksInTheSharedWorkFolderAreNeverWalked) {
+  const std::wstring victim = L"C:\\LumEngineTest\\Victim";
+  ASSERT_TRUE(WriteFile(victim + L"\\keep.dat", "someone else's file"));
+  ASSERT_TRUE(WriteFile(victim + L"\\bd\\keep.dat", "someone else's file"));
+  std::wstring work = WorkFolder();
+  work.pop_back();
+  ASSERT_TRUE(DeleteFolderTree(work));
+  {
+    // Made before the installer, by a user, for everyone to write to.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    UniqueLocal hold(open);
+    PACL dacl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(open, &present, &dacl, &defaulted));
+    ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              SetNamedSecurityInfoW(&work[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, dacl, nullptr));
+  }
+  ASSERT_TRUE(OthersMayChange(work));
+  ASSERT_TRUE(planted::PlantFolderLink(work + L"\\bd", victim)) << GetLastError();
+  log::SetSink([](const std::string&) {});  // what earlier tests left buffered
+  std::wstring lines;
+  log::SetSink([&](const std::string& line) { lines += Utf8ToWide(line) + L"\n"; });
+  EXPECT_TRUE(RemoveEngineFiles(kEngineBd, true));
+  EXPECT_FALSE(OthersMayChange(work));  // his no longer
+
+  // The whole work folder is a link.
+  ASSERT_TRUE(planted::RemovePlantedLink(work + L"\\bd"));
+  ASSERT_TRUE(RemoveDirectoryW(work.c_str()));
+  ASSERT_TRUE(planted::PlantFolderLink(work, victim)) << GetLastError();
+  EXPECT_TRUE(RemoveEngineFiles(kEngineBd, true));
+  log::ClearSink();
+  ASSERT_TRUE(planted::RemovePlantedLink(work));
+
+  EXPECT_EQ("someone else's file", ReadBytes(victim + L"\\keep.dat"));
+  EXPECT_EQ("someone else's file", ReadBytes(victim + L"\\bd\\keep.dat"));
+  EXPECT_EQ(1u, Count(lines, L"[engine] remove engine folder refused: link on the way | " + work +
+                                 L"\\bd |"))
+      << WideToUtf8(lines);
+  EXPECT_EQ(1u, Count(lines, L"[engine] secure engine work folder | " + work + L" | 0"));
+  EXPECT_EQ(1u, Count(lines, L"[engine] engine work folder refused: link on the way | " + work +
+                                 L" |"));
+  EXPECT_EQ(std::wstring::npos, lines.find(L"keep.dat")) << WideToUtf8(lines);
 }
 
 TEST_F(ScanEngineTest, EngineAndDeepScanSwitches) {

@@ -23,6 +23,7 @@
 #include "system/uninstall_entry_win.h"
 #include "system/windows_restart_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/wine/planted_link.h"
 
 namespace lum {
 namespace {
@@ -149,7 +150,8 @@ TEST_F(ShortcutsE2eTest, FirstInstallOnWindows7RegistersTheProductAndItsShortcut
   EXPECT_EQ(L"Professional", RegString(HKEY_LOCAL_MACHINE, kUninstall, L"Edition", RegView::k64));
   EXPECT_EQ(In(L"ZVSafeMain.exe"),
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayIcon", RegView::k64));
-  EXPECT_EQ(In(L"Uninstall.exe"),
+  // Quoted, so that no "C:\Program.exe" can stand in for it.
+  EXPECT_EQ(L"\"" + In(L"Uninstall.exe") + L"\"",
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString", RegView::k64));
   EXPECT_EQ(L"Lum Bastion",
             RegString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", RegView::k64));
@@ -281,6 +283,46 @@ TEST_F(ShortcutsE2eTest, UninstallEntryWithoutVersionDesktopListingAndRestartEnt
   EXPECT_EQ(L"\"C:\\Temp\\LumBastionSetup.exe\" /post",
             RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
                       L"Lumts"));
+}
+
+// The user's own programs folder is his to change: a link he puts at the
+// start-menu folder's first step leads the elevated reinstall neither to
+// delete nor to create anything where it points.
+TEST_F(ShortcutsE2eTest, ALinkInTheUsersProgramsFolderLeadsNowhere) {
+  ASSERT_TRUE(FileExists(UserMenu() + L"\\Patch Up.lnk")) << "needs the earlier installs";
+  {
+    RegKey wine;
+    ASSERT_TRUE(wine.Create(HKEY_CURRENT_USER, L"Software\\Wine", KEY_SET_VALUE));
+    ASSERT_TRUE(wine.WriteString(L"Version", L"win10"));
+  }
+  const std::wstring first = Folder(CSIDL_PROGRAMS) + L"\\Lum Security Center";
+  ASSERT_TRUE(DeleteFolderTree(first));
+  const std::wstring victim = L"C:\\LumShortcutVictim";
+  const std::wstring victimMenu = victim + L"\\Lum Bastion";
+  ASSERT_TRUE(CreateDirectoryW(victim.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(victimMenu.c_str(), nullptr));
+  ASSERT_TRUE(CreateShortcut(L"C:\\Mine\\Tool.exe", victimMenu + L"\\Tool.lnk", L"", 0));
+  const std::string tool = e2e::ReadBytes(victimMenu + L"\\Tool.lnk");
+  ASSERT_FALSE(tool.empty());
+  ASSERT_TRUE(planted::PlantFolderLink(first, victim)) << GetLastError();
+
+  ASSERT_EQ(0, Install()) << Log();
+  planted::RemovePlantedLink(first);
+
+  EXPECT_EQ(tool, e2e::ReadBytes(victimMenu + L"\\Tool.lnk"));
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((victimMenu + L"\\*").c_str(), &data));
+  ASSERT_TRUE(find.Valid());
+  size_t entries = 0;
+  do ++entries; while (FindNextFileW(find.Get(), &data));
+  EXPECT_EQ(3u, entries);  // ".", ".." and the user's own shortcut
+  const std::wstring log = Log();
+  // Refused once for each language's folder name (they are all the same).
+  EXPECT_NE(std::wstring::npos, log.find(L"delete tree refused: link on the way | " + first + L" |"))
+      << WideToUtf8(log);
+  EXPECT_EQ(1u, Count(log, L"create start-menu folder refused: link on the way | " + first + L" |"));
+  // The rest of the pass went on.
+  ExpectMenuSet(CommonMenu(), kSandboxRu);
 }
 
 }  // namespace

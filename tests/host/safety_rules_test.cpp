@@ -111,5 +111,24 @@ TEST(LinkRuleTest, NoRecursiveWalkFollowsALink) {
             PathsOnTheWay(L"C:\\B", L"\\a\\\\"));
 }
 
+TEST(LinkRuleTest, AWalkChecksEveryFolderBelowTheVolumeRoot) {
+  using Paths = std::vector<std::wstring>;
+  EXPECT_EQ((Paths{L"C:\\ProgramData", L"C:\\ProgramData\\LumSafe",
+                   L"C:\\ProgramData\\LumSafe\\bd"}),
+            FoldersOnTheWay(L"C:\\ProgramData\\LumSafe\\bd\\"));
+  EXPECT_EQ((Paths{L"c:\\a", L"c:\\a\\b"}), FoldersOnTheWay(L"c:/a//b"));
+  EXPECT_EQ((Paths{L"\\\\srv\\share\\a", L"\\\\srv\\share\\a\\b"}),
+            FoldersOnTheWay(L"\\\\srv\\share\\a\\b"));
+  EXPECT_EQ((Paths{L"\\\\?\\C:\\a"}), FoldersOnTheWay(L"\\\\?\\C:\\a"));
+  EXPECT_EQ((Paths{L"\\\\?\\UNC\\srv\\share\\a"}),
+            FoldersOnTheWay(L"\\\\?\\UNC\\srv\\share\\a"));
+  // Nothing that could make a walk start somewhere unchecked.
+  const wchar_t* const refused[] = {
+      L"",         L"C:\\",          L"C:", L"C:a\\b", L"\\a\\b", L"a\\b", L"\\\\srv", L"\\\\srv\\share",
+      L"\\\\\\x\\y", L"\\\\?\\Volume{1}\\a", L"C:\\a\\..\\Windows", L"C:\\a\\.\\b"};
+  for (size_t i = 0; i < sizeof(refused) / sizeof(refused[0]); ++i)
+    EXPECT_TRUE(FoldersOnTheWay(refused[i]).empty()) << "case " << i;
+}
+
 }  // namespace
 }  // namespace lum

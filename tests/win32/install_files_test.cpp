@@ -4,12 +4,11 @@
 #include <windows.h>
 // These headers build on windows.h.
 #include <shlobj.h>
-#include <winioctl.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/install_log.h"
 #include "base/text.h"
 #include "i18n/font_rules.h"
 #include "install/component_manifest.h"
@@ -20,6 +19,7 @@
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "tests/wine/planted_link.h"
 
 namespace lum {
 namespace {
@@ -198,37 +198,11 @@ TEST(InstallFilesTest, BackupThatIsAPlainFileIsLeftAlone) {
   EXPECT_FALSE(FolderExists(install.Sub(L"GameBooster")));
 }
 
-// A junction `link` -> `target` (both folders, `link` created empty first);
-// false where the file system cannot store one (Wine 8 answers
-// ERROR_NOT_SUPPORTED), and the caller skips.
+// A junction `link` -> `target`; false where the file system cannot store
+// one (Wine 8 answers ERROR_NOT_SUPPORTED), and the caller skips: Wine cannot
+// remove the host links it has instead, as this test expects.
 bool MakeJunction(const std::wstring& link, const std::wstring& target) {
-  if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
-  UniqueFileHandle handle(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
-  if (!handle) return false;
-  const std::wstring substitute = L"\\??\\" + target;
-  std::vector<uint8_t> buffer(16 + (substitute.size() + target.size() + 2) * sizeof(wchar_t));
-  auto put16 = [&](size_t at, size_t v) {
-    buffer[at] = static_cast<uint8_t>(v);
-    buffer[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
-  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-  memcpy(buffer.data(), &tag, 4);
-  put16(4, buffer.size() - 8);
-  put16(8, 0);
-  put16(10, substitute.size() * 2);
-  put16(12, (substitute.size() + 1) * 2);
-  put16(14, target.size() * 2);
-  memcpy(buffer.data() + 16, substitute.c_str(), substitute.size() * 2);
-  memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, target.c_str(), target.size() * 2);
-  DWORD returned = 0;
-  const bool made =
-      DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
-                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != FALSE;
-  handle.Reset();
-  if (!made) RemoveDirectoryW(link.c_str());
-  return made;
+  return planted::MakeJunction(link, target);
 }
 
 TEST(InstallFilesTest, LinksAreNeverFollowedByRestoreOrByAnyTreeDelete) {
@@ -267,6 +241,51 @@ TEST(InstallFilesTest, LinksAreNeverFollowedByRestoreOrByAnyTreeDelete) {
   ASSERT_TRUE(MakeJunction(install.Sub(L"top"), victim.Path()));
   EXPECT_TRUE(shell.DeleteTree(install.Sub(L"top"), false));
   EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"GameBooster\\UDGame.dat")));
+}
+
+size_t Count(const std::wstring& text, const std::wstring& needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1))
+    ++count;
+  return count;
+}
+
+// Every recursive walk refuses a start below a link, wherever on the way the
+// link lies, and says so in the log; the link's target keeps its files and
+// gains none.
+TEST(InstallFilesTest, NoWalkStartsBelowALinkOnItsWay) {
+  Scratch install(L"WayInstall");
+  Scratch victim(L"WayVictim");
+  WriteText(victim.Sub(L"inner\\tree\\keep.dat"), "someone else's file");
+  WriteText(install.Sub(L"source\\new.dat"), "ours");
+  const std::wstring link = install.Sub(L"via");
+  ASSERT_TRUE(planted::PlantFolderLink(link, victim.Path())) << GetLastError();
+  std::wstring lines;
+  log::SetSink([&](const std::string& line) { lines += Utf8ToWide(line) + L"\n"; });
+
+  // The link one, and two, steps above the top.
+  for (const std::wstring& top : {link + L"\\inner", link + L"\\inner\\tree"}) {
+    EXPECT_FALSE(DeleteFolderTree(top));
+    EXPECT_EQ(0, ScheduleDeleteAtReboot(top));
+    CShell shell(install.Path(), install.Path());
+    EXPECT_FALSE(shell.DeleteTree(top, true));
+    EXPECT_FALSE(shell.CopyTree(install.Sub(L"source"), top));
+    EXPECT_FALSE(shell.CopyTree(top, install.Sub(L"copy")));
+  }
+  log::ClearSink();
+
+  EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"inner\\tree\\keep.dat")));
+  EXPECT_FALSE(FileExists(victim.Sub(L"inner\\new.dat")));
+  EXPECT_FALSE(FileExists(victim.Sub(L"inner\\tree\\new.dat")));
+  EXPECT_FALSE(FolderExists(install.Sub(L"copy")));
+  EXPECT_EQ(2u, Count(lines, L"delete folder tree refused: link on the way | " + link + L" |"))
+      << WideToUtf8(lines);
+  EXPECT_EQ(2u, Count(lines, L"delete tree refused: link on the way | " + link + L" |"));
+  EXPECT_EQ(2u, Count(lines, L"copy tree to refused: link on the way | " + link + L" |"));
+  EXPECT_EQ(2u, Count(lines, L"copy tree from refused: link on the way | " + link + L" |"));
+  EXPECT_EQ(2u, Count(lines, L"restart refused: link on the way | " + link + L" |"));
+  EXPECT_EQ(std::wstring::npos, lines.find(L"keep.dat")) << WideToUtf8(lines);
+  planted::RemovePlantedLink(link);
 }
 
 // --- font rules -----------------------------------------------------------

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "base/install_log.h"
+#include "base/text.h"
+#include "tests/wine/planted_link.h"
 
 namespace lum {
 namespace {
@@ -84,6 +86,42 @@ TEST_F(InstallLogFileTest, UnopenableFileKeepsLinesBuffered) {
   const std::string data = ReadAll(path_);
   EXPECT_NE(data.find("open log file | "), std::string::npos) << data;  // the failure itself
   EXPECT_NE(data.find("[test] still buffered\r\n"), std::string::npos) << data;
+}
+
+// The default log's name is easy to foresee: whatever has it already, a
+// link planted there or the log of an earlier run, is never opened, and the
+// next free name is taken.
+TEST_F(InstallLogFileTest, NewLogNeverOpensWhatIsThereAlready) {
+  const std::wstring victim = TempPath() + L"lum_log_victim.txt";
+  HANDLE file = CreateFileW(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, "someone else's file", 19, &written, nullptr);
+  CloseHandle(file);
+  ASSERT_TRUE(planted::MakeHostLink(path_, victim));
+  const std::wstring earlier = log::NumberedLogName(path_, 1);
+  const std::wstring fresh = log::NumberedLogName(path_, 2);
+  ASSERT_TRUE(log::OpenFile(earlier));
+  log::Note("test", L"an earlier run");
+  log::ClearSink();  // what follows is kept for the next file
+
+  ASSERT_TRUE(log::OpenNewFile(path_));
+  EXPECT_EQ(fresh, log::FilePath());
+  log::Note("test", L"this run");
+  log::ClearSink();
+
+  EXPECT_EQ("someone else's file", ReadAll(victim));
+  EXPECT_EQ(std::string::npos, ReadAll(earlier).find("this run"));
+  const std::string mine = ReadAll(fresh);
+  EXPECT_NE(std::string::npos, mine.find("[test] this run\r\n")) << mine;
+  EXPECT_NE(std::string::npos, mine.find("name taken, not used: " + WideToUtf8(path_))) << mine;
+  EXPECT_NE(std::string::npos, mine.find("name taken, not used: " + WideToUtf8(earlier)));
+  EXPECT_EQ(L"C:\\t\\a_2.log", log::NumberedLogName(L"C:\\t\\a.log", 2));
+  EXPECT_EQ(L"C:\\t.d\\a_3", log::NumberedLogName(L"C:\\t.d\\a", 3));
+  planted::RemovePlantedLink(path_);  // the link only: Wine's delete would take its target
+  DeleteFileW(earlier.c_str());
+  DeleteFileW(fresh.c_str());
+  DeleteFileW(victim.c_str());
 }
 
 TEST(InstallLogPath, SilentLogLivesInTemp) {
