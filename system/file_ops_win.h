@@ -33,6 +33,10 @@ bool CreatePrivateFolder(const std::wstring& path);
 // False (and GetLastError, ERROR_ALREADY_EXISTS for a taken name) when not
 // created.
 bool CreateProtectedFolder(const std::wstring& path);
+// The rights CreateProtectedFolder gives: protected (nothing inherited),
+// full control for SYSTEM and the Administrators, inherited by what is made
+// inside, no one else.
+constexpr const wchar_t* kProtectedFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // Whether this process made `path` with CreateProtectedFolder (any case, with
 // or without a trailing backslash). Code is loaded only from such a folder.
 bool IsProtectedFolderOfThisRun(const std::wstring& path);
