@@ -24,6 +24,7 @@
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
+#include "system/system_library_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_link_win.h"
@@ -180,7 +181,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail, int s
 
   // The language is known from here on; every message box speaks it.
   if (!session.silent) PrepareSkinForLanguage();
-  UniqueModule gdiplus(::LoadLibraryW(L"gdiplus.dll"));
+  UniqueModule gdiplus(LoadSystemLibrary(L"gdiplus.dll"));
   if (!gdiplus) {
     log::Action(kLog, L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));
     if (!session.silent)
