@@ -20,6 +20,7 @@
 #include "base/install_log.h"
 #include "base/text.h"
 #include "install/installed_product_win.h"
+#include "install/trusted_launch_win.h"
 #include "report/reports_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
@@ -57,7 +58,7 @@ void CommonWindowSetup() {
   ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
-  StartTrayLink();
+  StartTrayLink(IsTrustedImage);
 }
 
 void OpenReferralPage() {
