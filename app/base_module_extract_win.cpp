@@ -1,10 +1,15 @@
 // Writing the vendor base module out of the installer and loading it.
 //
-// The module is loaded into this (administrator) process, so the folder it is
-// loaded from must be one that nobody else could have prepared: the folder is
-// always freshly created (CreateDirectory fails on an existing one) and
-// carries a protected DACL that lets only the user, SYSTEM and the
-// Administrators write to it.
+// The module is loaded into this process, so the folder it is loaded from must
+// be one that nobody else could have prepared: the folder is always freshly
+// created (CreateDirectory fails on an existing one) with a protected DACL.
+// An unelevated run writes under its own %TEMP% (user, SYSTEM and the
+// Administrators). An elevated run never does: an unelevated process of the
+// same user owns %TEMP% and could rename a folder in it and put its own in
+// its place between the write and the load. It writes under the Windows
+// temporary folder (named by the system, never by %TEMP% or %windir%), where
+// standard users may add entries but never rename or delete ours, into a
+// folder that only SYSTEM and the Administrators can write to.
 #include <windows.h>
 // These headers build on windows.h.
 #include <shlobj.h>
@@ -15,6 +20,7 @@
 #include "base/install_log.h"
 #include "payload/resource_file_win.h"
 #include "system/file_ops_win.h"
+#include "system/windows_version_win.h"
 #include "vendor/base_module_win.h"
 
 namespace lum {
@@ -28,10 +34,12 @@ std::wstring FreshBaseFolderName() {
   return FormBaseFolderName(static_cast<uint32_t>(std::time(nullptr)), ::GetTickCount());
 }
 
-// Creates a fresh private folder under `parent` and writes the module there.
-// Returns the folder, or empty (nothing left behind) on failure.
-std::wstring WriteModuleUnder(const std::wstring& parent) {
-  const std::wstring folder = CreateFreshPrivateFolder(parent, FreshBaseFolderName());
+// Creates a fresh folder under `parent` (protected for SYSTEM and the
+// Administrators when `elevated`, else private to the user) and writes the
+// module there. Returns the folder, or empty (nothing left behind) on failure.
+std::wstring WriteModuleUnder(const std::wstring& parent, bool elevated) {
+  const std::wstring folder = elevated ? CreateFreshProtectedFolder(parent, FreshBaseFolderName())
+                                       : CreateFreshPrivateFolder(parent, FreshBaseFolderName());
   if (folder.empty()) {
     log::Action("startup", L"create base module folder", parent,
                 static_cast<long>(::GetLastError()));
@@ -55,11 +63,15 @@ std::wstring FormBaseFolderName(uint32_t seconds, uint32_t ticks) {
   return name;
 }
 
-std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wstring& name) {
+namespace {
+
+template <typename Create>
+std::wstring CreateFreshFolder(const std::wstring& parent, const std::wstring& name,
+                               Create create) {
   const std::wstring base = WithTrailingSlash(parent) + name;
   for (int attempt = 0; attempt < kFreshFolderTries; ++attempt) {
     const std::wstring candidate = attempt == 0 ? base : base + L"_" + std::to_wstring(attempt);
-    if (CreatePrivateFolder(candidate)) return candidate;
+    if (create(candidate)) return candidate;
     const DWORD error = ::GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return std::wstring();
     log::Note("startup", L"folder exists already, not used: " + candidate);
@@ -68,17 +80,41 @@ std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wst
   return std::wstring();
 }
 
+}  // namespace
+
+std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wstring& name) {
+  return CreateFreshFolder(parent, name, CreatePrivateFolder);
+}
+
+std::wstring CreateFreshProtectedFolder(const std::wstring& parent, const std::wstring& name) {
+  return CreateFreshFolder(parent, name, CreateProtectedFolder);
+}
+
+std::wstring WindowsTempFolder() {
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return WithTrailingSlash(std::wstring(windows, length)) + L"Temp\\";
+}
+
 BaseModuleResult ExtractBaseModule(std::wstring* baseFolder) {
   baseFolder->clear();
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH, temp);
-  if (length == 0 || length > MAX_PATH) {
+  const bool elevated = TokenIsElevated();
+  std::wstring temp;
+  if (elevated) {
+    temp = WindowsTempFolder();
+  } else {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
+    if (length != 0 && length <= MAX_PATH) temp.assign(buffer, length);
+  }
+  if (temp.empty()) {
     log::Note("startup",
               L"no temporary folder: base module, relocation and session set-up skipped");
     return BaseModuleResult::kNoTempPath;
   }
 
-  std::wstring folder = WriteModuleUnder(std::wstring(temp, length));
+  std::wstring folder = WriteModuleUnder(temp, elevated);
   if (!folder.empty()) {
     const int scheduled = ScheduleDeleteAtReboot(folder);
     log::Action("startup",
@@ -91,7 +127,7 @@ BaseModuleResult ExtractBaseModule(std::wstring* baseFolder) {
       log::Action("startup", L"base module: no common application data folder", L"", 103);
       return BaseModuleResult::kFailed;
     }
-    folder = WriteModuleUnder(common);
+    folder = WriteModuleUnder(common, elevated);
     if (folder.empty()) {
       log::Action("startup", L"base module could not be written", common, 103);
       return BaseModuleResult::kFailed;

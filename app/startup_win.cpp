@@ -16,6 +16,7 @@
 #include "base/install_log.h"
 #include "base/text.h"
 #include "install/installed_product_win.h"
+#include "install/trusted_launch_win.h"
 #include "report/reports_win.h"
 #include "session/command_line.h"
 #include "session/command_line_win.h"
@@ -24,6 +25,7 @@
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
+#include "system/system_library_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "tray/tray_link_win.h"
@@ -56,7 +58,7 @@ void CommonWindowSetup() {
   ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
-  StartTrayLink();
+  StartTrayLink(IsTrustedImage);
 }
 
 void OpenReferralPage() {
@@ -182,7 +184,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
   // The language is known from here on; every message box speaks it.
   if (!session.silent) PrepareSkinForLanguage();
-  UniqueModule gdiplus(::LoadLibraryW(L"gdiplus.dll"));
+  UniqueModule gdiplus(LoadSystemLibrary(L"gdiplus.dll"));
   if (!gdiplus) {
     log::Action(kLog, L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));
     if (!session.silent)

@@ -41,8 +41,16 @@ std::wstring FormBaseFolderName(uint32_t seconds, uint32_t ticks);
 // name is taken, `name` + "_1" ... "_15". Never reuses an existing folder.
 // Returns the created folder (no trailing backslash) or empty.
 std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wstring& name);
-// Writes resource FILE 504 as "Lumbase.dll" into a fresh folder under %TEMP%
-// (then under the common application data folder) and loads it.
+// The same with CreateProtectedFolder: SYSTEM and the Administrators only.
+std::wstring CreateFreshProtectedFolder(const std::wstring& parent, const std::wstring& name);
+// "<Windows folder>\Temp\", the Windows folder as the system names it
+// (GetSystemWindowsDirectory); empty when it cannot be read.
+std::wstring WindowsTempFolder();
+// Writes resource FILE 504 as "Lumbase.dll" into a fresh folder (then under
+// the common application data folder) and loads it. The first folder is under
+// %TEMP% for an unelevated run; an elevated run writes under the Windows
+// temporary folder into a folder made by CreateProtectedFolder, the only kind
+// it loads code from.
 BaseModuleResult ExtractBaseModule(std::wstring* baseFolder);
 
 // --- relocation ---

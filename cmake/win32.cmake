@@ -112,7 +112,7 @@ string(REPLACE "/" "\\" lum_build_win "Z:${CMAKE_BINARY_DIR}")
 foreach(src ${LUM_E2E_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE lumwin gtest gtest_main)
+  target_link_libraries(${name} PRIVATE lumwin gtest gtest_main psapi)
   target_compile_options(${name} PRIVATE ${LUM_WARNINGS})
   add_dependencies(${name} LumBastionSetup)
   add_test(NAME e2e_${name} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
@@ -131,7 +131,7 @@ target_link_options(tray_link_bench PRIVATE -municode)
 # What the installer reports, checked by the loopback statistics and offer
 # server (tests/report_server), which listens while this test runs.
 add_executable(reports_served_e2e ${PROJECT_SOURCE_DIR}/tests/e2e/reports_served_e2e.cpp)
-target_link_libraries(reports_served_e2e PRIVATE lumwin gtest gtest_main)
+target_link_libraries(reports_served_e2e PRIVATE lumwin gtest gtest_main psapi)
 target_compile_options(reports_served_e2e PRIVATE ${LUM_WARNINGS})
 target_compile_definitions(reports_served_e2e PRIVATE
   LUM_REPORT_CONTROL=L"http://127.0.0.1:${LUM_REPORT_PORT}/__control/")

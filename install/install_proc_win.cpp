@@ -31,6 +31,7 @@
 #include "install/settings_backup.h"
 #include "install/shell_win.h"
 #include "install/shortcut_pass_win.h"
+#include "install/trusted_launch_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
 #include "report/reports_win.h"
@@ -430,8 +431,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   ReportProgress(90, 100);
   SetDeepScanHrmDisabled(true);                                  // 22
   ReportProgress(93, 100);
-  {                                                              // 23
-    const std::wstring saver = WithTrailingSlash(p) + L"Utils\\PowerSaver.exe";
+  if (const std::wstring saver = WithTrailingSlash(p) + L"Utils\\PowerSaver.exe";  // 23
+      !FileExists(saver) || IsTrustedImage(saver)) {
+    // A present program runs with the installer's rights only when trusted.
     SHELLEXECUTEINFOW info = {sizeof(info)};
     // No UI: a missing program must not leave an invisible error box that
     // holds the install (a silent run has nobody to close it).
@@ -443,6 +445,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     const BOOL started = ::ShellExecuteExW(&info);
     log::Action(kLog, L"start with /flightsigning", saver,
                 started ? 0 : static_cast<long>(::GetLastError()));
+  } else {
+    log::Action(kLog, L"start with /flightsigning: untrusted image, refused", saver,
+                ERROR_ACCESS_DENIED);
   }
   if (IsAtLeastBuild(L"10.0.16299")) InstallProtectedService(p); // 24
   if (!BringUpActiveDefense(p)) SetRebootNeeded();               // 25

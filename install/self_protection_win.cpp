@@ -6,6 +6,7 @@
 
 #include "base/install_log.h"
 #include "base/prescribed_wait.h"
+#include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
 #include "system/platform_support_win.h"
 #include "system/win_handle_win.h"
@@ -21,6 +22,11 @@ bool DisableSelfProtection(const std::wstring& productFolder) {
   if (!FileExists(tool)) {
     log::Note(kLog, L"no self-protection tool: nothing to switch off");
     return true;
+  }
+  // Started with the installer's rights: only when it is the product's own.
+  if (!IsTrustedImage(tool)) {
+    log::Action(kLog, L"start /disablesp 3: untrusted image, refused", tool, ERROR_ACCESS_DENIED);
+    return false;
   }
   const std::wstring quoted = L"\"" + tool + L"\"";
   SHELLEXECUTEINFOW info = {sizeof(info)};

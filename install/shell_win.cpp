@@ -8,6 +8,7 @@
 #include "base/prescribed_wait.h"
 #include "base/text.h"
 #include "install/process_termination_win.h"
+#include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
 #include "system/firewall_win.h"
 #include "system/folder_tree_win.h"
@@ -211,6 +212,13 @@ void CShell::Sleep(unsigned milliseconds) {
 }
 
 bool CShell::RunHiddenAndWait(const std::wstring& program, const std::wstring& commandLine) {
+  // The program lies in the install folder and runs with the installer's
+  // rights: only the product's trusted code does.
+  if (!IsTrustedImage(program)) {
+    log::Action(kLog, L"uninstall program not started: untrusted image", commandLine,
+                ERROR_ACCESS_DENIED);
+    return false;
+  }
   PROCESS_INFORMATION info = {};
   if (!StartProcess(program, commandLine, L"", SW_HIDE, 0, &info)) {
     log::Action(kLog, L"uninstall program not started", commandLine, LastErrorCode());

@@ -73,7 +73,8 @@ HINTERNET OpenRequest(HINTERNET session, const std::wstring& url, DWORD timeoutM
 std::wstring Outcome(unsigned status, DWORD error) {
   if (status != 0) return L"status " + std::to_wstring(status);
   if (error == ERROR_INTERNET_TIMEOUT) return L"timed out";
-  const wchar_t* why = error == ERROR_INTERNET_CANNOT_CONNECT ? L"could not connect, "
+  const wchar_t* why = error == ERROR_INSUFFICIENT_BUFFER     ? L"body above its limit, "
+                       : error == ERROR_INTERNET_CANNOT_CONNECT ? L"could not connect, "
                        : error == ERROR_INTERNET_CONNECTION_ABORTED
                            ? L"connection closed without an answer, "
                        : error == ERROR_INTERNET_NAME_NOT_RESOLVED ? L"host name not resolved, "
@@ -87,10 +88,26 @@ DWORD WINAPI BoundedThread(void* parameter) {
   return 0;
 }
 
+// Reads the body into `body`, at most `limit` bytes, all of it within
+// `timeoutMs`. 0, or the error that ended the read.
+DWORD ReadBody(HINTERNET request, size_t limit, DWORD timeoutMs, std::string* body) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  char chunk[1024];
+  for (;;) {
+    DWORD read = 0;
+    if (!::InternetReadFile(request, chunk, sizeof(chunk), &read)) return ::GetLastError();
+    if (read == 0) return 0;
+    const size_t kept = strnlen(chunk, read);
+    if (body->size() + kept > limit) return ERROR_INSUFFICIENT_BUFFER;
+    body->append(chunk, kept);
+    if (::GetTickCount64() > deadline) return ERROR_INTERNET_TIMEOUT;
+  }
+}
+
 }  // namespace
 
-int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, unsigned* statusOut,
-            unsigned long* errorOut) {
+int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, size_t bodyLimit,
+            unsigned* statusOut, unsigned long* errorOut) {
   unsigned status = 0;
   DWORD error = 0;
   bool ok = false;
@@ -111,22 +128,16 @@ int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, unsi
                            &size, nullptr))
         status = code;
       if (status >= 200 && status <= 299) {
-        char chunk[1024];
-        DWORD read = 0;
-        bool lastReadOk = true;
-        for (;;) {
-          lastReadOk = ::InternetReadFile(request.Get(), chunk, sizeof(chunk), &read) != FALSE;
-          if (!lastReadOk || read == 0) break;
-          if (body) body->append(chunk, strnlen(chunk, read));
-        }
-        if (!lastReadOk) error = ::GetLastError();
-        ok = lastReadOk;
+        if (body) error = ReadBody(request.Get(), bodyLimit, timeoutMs, body);
+        ok = error == 0;
+        if (!ok && body) body->clear();
       }
     }
+    // The handles close here, whatever of the body is still on its way.
   }
   log::Action(kLog, L"HTTP GET, time-out " + std::to_wstring(timeoutMs) + L" ms: " +
-                        Outcome(status, error),
-              url, ok ? 0 : (status != 0 ? static_cast<long>(status) : static_cast<long>(error)));
+                        Outcome(error == 0 ? status : 0, error),
+              url, ok ? 0 : (error == 0 ? static_cast<long>(status) : static_cast<long>(error)));
   if (statusOut) *statusOut = status;
   if (errorOut) *errorOut = error;
   return ok ? 0 : 1;

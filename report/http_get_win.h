@@ -12,14 +12,19 @@ namespace lum {
 
 constexpr unsigned kRequestTimeoutMs = 5000;
 
-// 0 on success (status 200-299, the whole body read), 1 on failure. The
-// connect, send and receive time-outs are `timeoutMs`, set on the session and
-// on the request handle (which Wine does not let inherit them). Redirects are
-// not followed: a 302 is a failure, and a report never goes anywhere else.
-// `status` receives the HTTP status (0 when none arrived) and `error` the
-// Win32 error of a failed request.
+// 0 on success (status 200-299, and the whole body read when one is asked
+// for), 1 on failure. The connect, send and receive time-outs are
+// `timeoutMs`, set on the session and on the request handle (which Wine does
+// not let inherit them). Redirects are not followed: a 302 is a failure, and
+// a report never goes anywhere else. Without `body` nothing of the body is
+// read: the request ends with the status. With `body`, at most `bodyLimit`
+// bytes are kept and the whole body must arrive within `timeoutMs` of the
+// answer's start: a longer or slower one is a failure (ERROR_INSUFFICIENT_BUFFER,
+// ERROR_INTERNET_TIMEOUT) and the connection is closed, so a server can cost
+// neither memory nor time without end. `status` receives the HTTP status (0
+// when none arrived) and `error` the Win32 error of a failed request.
 int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body = nullptr,
-            unsigned* status = nullptr, unsigned long* error = nullptr);
+            size_t bodyLimit = 0, unsigned* status = nullptr, unsigned long* error = nullptr);
 
 // Starts a thread that calls HttpGet(url, 5000), waits for it at most
 // `waitMs` and lets it go; true when the thread started.

@@ -16,6 +16,7 @@
 #include "report/machine_id.h"
 #include "session/session_settings.h"
 #include "system/registry_win.h"
+#include "system/system_library_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
 
@@ -213,9 +214,7 @@ std::string AddressByNetbios() {
   static NetbiosCall call = nullptr;
   static std::once_flag once;
   std::call_once(once, [] {
-    wchar_t system[MAX_PATH] = {};
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    netapi.Reset(::LoadLibraryW((std::wstring(system) + L"\\Netapi32.dll").c_str()));
+    netapi.Reset(LoadSystemLibrary(L"Netapi32.dll"));
     if (netapi)
       call = reinterpret_cast<NetbiosCall>(
           reinterpret_cast<void*>(::GetProcAddress(netapi.Get(), "Netbios")));

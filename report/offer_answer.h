@@ -9,10 +9,15 @@
 // on for the UI languages whose bit is set in the 64-bit mask). Only "value"
 // is required; the others default to 0.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace lum {
+
+// The longest answer read. A legal answer is under 200 bytes even with
+// spaces and the widest numbers; a longer one is no answer and is not read on.
+constexpr size_t kOfferAnswerMaxBytes = 4096;
 
 // Statuses besides an answer's value. A failed request is negative so that it
 // can never read as an answer that switches the offer on.

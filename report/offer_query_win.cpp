@@ -32,10 +32,13 @@ DWORD WINAPI OfferThread(void* parameter) {
   delete static_cast<std::shared_ptr<OfferRequest>*>(parameter);
   std::string body;
   unsigned status = 0;
-  const bool ok = HttpGet(request->url, kRequestTimeoutMs, &body, &status) == 0;
+  const bool ok =
+      HttpGet(request->url, kRequestTimeoutMs, &body, kOfferAnswerMaxBytes, &status) == 0;
+  // A 2xx whose body could not be read whole (too long, too slow) failed to read.
+  const bool badStatus = status != 0 && (status < 200 || status > 299);
   std::lock_guard<std::mutex> hold(request->lock);
   request->done = true;
-  request->requestStatus = ok ? 0 : (status != 0 ? kOfferBadStatus : kOfferRequestFailed);
+  request->requestStatus = ok ? 0 : (badStatus ? kOfferBadStatus : kOfferRequestFailed);
   request->body = std::move(body);
   return 0;
 }

@@ -167,7 +167,7 @@ bool CreateProtectedFolder(const std::wstring& path) {
   folder.pop_back();
   // Not the installing user: an unelevated process of that same user is
   // exactly who must not reach the files loaded or copied from here.
-  if (!CreateFolderWithSddl(folder, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)")) return false;
+  if (!CreateFolderWithSddl(folder, kProtectedFolderSddl)) return false;
   std::lock_guard<std::mutex> hold(protectedFoldersLock);
   ProtectedFolders().insert(FolderKey(folder));
   return true;

@@ -42,6 +42,11 @@ bool CreateProtectedFolder(const std::wstring& path);
 // link there is refused (ERROR_CANT_ACCESS_FILE). False (and GetLastError)
 // when the folder is not made or not secured.
 bool SecureSharedProductFolder(const std::wstring& path);
+
+// The rights CreateProtectedFolder gives: protected (nothing inherited),
+// full control for SYSTEM and the Administrators, inherited by what is made
+// inside, no one else.
+constexpr const wchar_t* kProtectedFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // Whether this process made `path` with CreateProtectedFolder (any case, with
 // or without a trailing backslash). Code is loaded only from such a folder.
 bool IsProtectedFolderOfThisRun(const std::wstring& path);

@@ -8,6 +8,7 @@
 
 #include "base/install_log.h"
 #include "system/registry_win.h"
+#include "system/system_library_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -44,14 +45,23 @@ class NativeFileSystemView {
 };
 
 bool RunBcdedit(const wchar_t* parameters) {
+  // By its full path in the system folder: a plain name would be looked for
+  // in the installer's own folder and the current folder first, where a
+  // user may have put a "bcdedit.exe" of their own.
+  const std::wstring bcdedit = SystemFolderFile(L"bcdedit.exe");
+  if (bcdedit.empty()) {
+    log::Action(kLog, std::wstring(L"bcdedit ") + parameters, L"system folder unknown",
+                ERROR_PATH_NOT_FOUND);
+    return false;
+  }
   SHELLEXECUTEINFOW info = {sizeof(info)};
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"open";
-  info.lpFile = L"bcdedit.exe";
+  info.lpFile = bcdedit.c_str();
   info.lpParameters = parameters;
   info.nShow = SW_HIDE;
   const BOOL started = ::ShellExecuteExW(&info);
-  log::Action(kLog, std::wstring(L"bcdedit ") + parameters, L"",
+  log::Action(kLog, std::wstring(L"bcdedit ") + parameters, bcdedit,
               started ? 0 : static_cast<long>(::GetLastError()));
   if (!started) return false;
   UniqueHandle process(info.hProcess);

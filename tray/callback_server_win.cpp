@@ -17,6 +17,7 @@
 #include "system/win_handle_win.h"
 #include "tray/pipe_names.h"
 #include "tray/volume_serial_win.h"
+#include "tray/wire_limits.h"
 
 namespace lum {
 namespace tray {
@@ -33,10 +34,6 @@ using apache::thrift::transport::TPipeServer;
 
 constexpr const char* kLog = "tray";
 constexpr DWORD kStopWaitMs = 5000;
-// No legitimate call of the service carries more than a few kilobytes; a
-// peer that announces more is dropped before anything is allocated for it.
-constexpr int32_t kStringLimit = 64 * 1024;
-constexpr int32_t kContainerLimit = 4096;
 // Only the tray service (LocalSystem) and administrators may connect; the
 // library's default would let every user of the machine in.
 const char kPipeSecurity[] = "D:(A;;FA;;;SY)(A;;FA;;;BA)";
@@ -120,7 +117,7 @@ bool StartCallbackServer() {
   try {
     auto pipe = std::make_shared<TPipeServer>(WideToUtf8(state->pipeName), kPipeBufferSize,
                                               PIPE_UNLIMITED_INSTANCES, kPipeSecurity);
-    auto protocol = std::make_shared<TBinaryProtocolFactory>(kStringLimit, kContainerLimit,
+    auto protocol = std::make_shared<TBinaryProtocolFactory>(kWireStringLimit, kWireContainerLimit,
                                                              /*strictRead=*/false,
                                                              /*strictWrite=*/true);
     auto workers = ThreadManager::newSimpleThreadManager();

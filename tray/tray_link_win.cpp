@@ -14,8 +14,12 @@
 #include "tray/callback_server_win.h"
 #include "tray/launch_rules.h"
 #include "tray/pipe_names.h"
+#include "system/product_location_win.h"
+#include "tray/service_image.h"
+#include "tray/service_peer_win.h"
 #include "tray/session_processes_win.h"
 #include "tray/volume_serial_win.h"
+#include "tray/wire_limits.h"
 
 namespace lum {
 
@@ -48,6 +52,7 @@ struct Link {
 };
 
 Link* g_link = nullptr;
+ServiceImageTest g_trustedImage = nullptr;
 
 bool UsableHandle(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
 
@@ -77,6 +82,31 @@ void Drop(Link& link) {
   link.registered = false;
 }
 
+// Whether the pipe's server is the product's service: its program from the
+// install folder that passes the trusted-image test. Logged either way.
+bool ServedByTheService(HANDLE pipe, const std::wstring& pipeName) {
+  std::wstring image, why;
+  if (!PipeServerImage(pipe, &image, &why)) {
+    log::Action(kLog, L"tray service pipe refused: " + why, pipeName, kTrayTransportError);
+    return false;
+  }
+  const std::wstring folder = ReadProductFolder();
+  if (!IsServiceImageOf(image, folder)) {
+    log::Action(kLog,
+                L"tray service pipe refused: served by " + image + L", not the service of " +
+                    (folder.empty() ? std::wstring(L"an installed product") : folder),
+                pipeName, kTrayTransportError);
+    return false;
+  }
+  if (!g_trustedImage || !g_trustedImage(image)) {
+    log::Action(kLog, L"tray service pipe refused: untrusted image " + image, pipeName,
+                kTrayTransportError);
+    return false;
+  }
+  log::Action(kLog, L"tray service pipe served by " + image, pipeName, 0);
+  return true;
+}
+
 int Register(Link& link) {
   link.processId = ::GetCurrentProcessId();
   if (link.processId == 0) return kTrayNoProcessId;
@@ -84,9 +114,27 @@ int Register(Link& link) {
   link.portHandle = WaitForPortHandle();
   link.pipe = std::make_shared<TPipe>(WideToUtf8(link.servicePipe));
   link.transport = std::make_shared<TBufferedTransport>(link.pipe);
-  link.client = std::make_shared<ztray::ZTrayServiceClient>(
-      std::make_shared<TBinaryProtocol>(link.transport));
+  // The service's answers are held to the limits the callback server holds
+  // the service's calls to.
+  link.client = std::make_shared<ztray::ZTrayServiceClient>(std::make_shared<TBinaryProtocol>(
+      link.transport, kWireStringLimit, kWireContainerLimit, /*strictRead=*/false,
+      /*strictWrite=*/true));
   const std::wstring ownPipe = CallbackPipeName();
+  const std::wstring pipePath = L"\\\\.\\pipe\\" + link.servicePipe;
+  HANDLE opened = OpenServicePipe(pipePath);
+  if (opened == INVALID_HANDLE_VALUE) {
+    const long error = static_cast<long>(::GetLastError());
+    log::Action(kLog, L"tray service not reached: pipe not opened (error " +
+                          std::to_wstring(error) + L")",
+                link.servicePipe, kTrayTransportError);
+    Drop(link);
+    return kTrayTransportError;
+  }
+  link.pipe->setPipeHandle(opened);  // the pipe owns the handle from here on
+  if (!ServedByTheService(opened, link.servicePipe)) {
+    Drop(link);
+    return kTrayTransportError;
+  }
   std::unique_ptr<CallDeadline> deadline;
   try {
     link.transport->open();
@@ -177,7 +225,10 @@ int LaunchInUserSession(DWORD session, const std::wstring& file, const std::wstr
 
 }  // namespace tray
 
-bool StartTrayLink() { return tray::StartCallbackServer(); }
+bool StartTrayLink(ServiceImageTest trustedImage) {
+  tray::g_trustedImage = trustedImage;
+  return tray::StartCallbackServer();
+}
 
 void ReleaseTrayLink() {
   if (tray::g_link == nullptr) return;

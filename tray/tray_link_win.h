@@ -19,8 +19,16 @@ class ZTrayServiceClient;
 
 namespace lum {
 
-// Start-up step: starts the callback server (the link itself is made on first use).
-bool StartTrayLink();
+// The trusted-image test the service's program must pass before the link
+// says anything over the service pipe.
+using ServiceImageTest = bool (*)(const std::wstring& image);
+
+// Start-up step: starts the callback server (the link itself is made on first
+// use). Registration first checks that the service pipe is served by the
+// product's service program from the install folder and that the program
+// passes `trustedImage`; any other server (one a local user made while the
+// service is not running) is refused with -4 before anything is sent.
+bool StartTrayLink(ServiceImageTest trustedImage);
 // Shutdown: closes the transport when registered, releases the link and
 // stops the callback server.
 void StopTrayLink();

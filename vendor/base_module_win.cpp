@@ -3,6 +3,8 @@
 #include <mutex>
 
 #include "base/install_log.h"
+#include "system/file_ops_win.h"
+#include "system/windows_version_win.h"
 #include "vendor/base_module_bridge_win.h"
 #include "vendor/trust_kind.h"
 
@@ -86,11 +88,25 @@ std::wstring ReadIdentityText(const BaseModuleBinding& module) {
 }
 
 bool LoadBaseModule(const std::wstring& path) {
+  // An elevated process runs code only from a folder it made itself for
+  // SYSTEM and the Administrators; anything else may be a standard user's.
+  const size_t slash = path.find_last_of(L"\\/");
+  if (TokenIsElevated() &&
+      (slash == std::wstring::npos || !IsProtectedFolderOfThisRun(path.substr(0, slash)))) {
+    log::Action(kLog, L"bind base module: refused, folder not protected by this run", path,
+                ERROR_ACCESS_DENIED);
+    return false;
+  }
   bool decidedNow = false;
   const bool loaded = BaseModuleBinding::Instance().Load(path, &decidedNow);
   if (decidedNow) {
-    log::Action(kLog, loaded ? L"bind base module" : L"bind base module: not loaded", path,
-                loaded ? 0 : 1);
+    // The file the loader mapped, not the one asked for: the two differ when
+    // a module of that name was in the process already.
+    log::Action(kLog,
+                loaded ? L"bind base module, mapped from " +
+                             BaseModuleBinding::Instance().ModuleFileName()
+                       : std::wstring(L"bind base module: not loaded"),
+                path, loaded ? 0 : 1);
   }
   return loaded;
 }

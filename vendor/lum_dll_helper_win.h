@@ -73,6 +73,14 @@ class CLumPublicDLLHelper {
   }
 
   bool Loaded() const { return loaded_.load(std::memory_order_acquire); }
+  // The full path of the bound module's file as the loader has it; empty when
+  // not loaded.
+  std::wstring ModuleFileName() const {
+    if (!Loaded()) return std::wstring();
+    wchar_t name[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(module_.Get(), name, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(name, length);
+  }
   uint32_t EntryCount() const { return Loaded() ? table_.count : 0; }
 
   // The table's pointer for `index`, or nullptr when not loaded or the index

@@ -3,6 +3,12 @@
 //
 //   ZVTrayService.exe [/record:<file>]   serves until stopService; with
 //                                        /record, appends one line per call
+//   ZVTrayService.exe /peer:count|huge|silent [/record:<file>]
+//       a hostile peer for the installer's tests, without the protocol: takes
+//       one client on the service pipe and records how many bytes it sent;
+//       "huge" answers the first request with a reply whose result announces
+//       a string of 2 GB (and sends none of it); "silent" takes two clients
+//       and never reads or answers a byte (it ends after 60 s)
 //
 // What it does for a client: accepts RegisterClient and calls the client back
 // on its own pipe (TestValueClient(42), GetTrayData), starts the program of
@@ -229,15 +235,106 @@ int Serve() {
   return 0;
 }
 
+// Waits for an overlapped operation on `pipe` at most `ms`; the bytes moved,
+// or -1 when it failed or did not finish in time (it is then cancelled).
+long Overlapped(HANDLE pipe, OVERLAPPED* overlap, BOOL started, DWORD ms) {
+  if (!started && GetLastError() != ERROR_IO_PENDING) return -1;
+  if (WaitForSingleObject(overlap->hEvent, ms) != WAIT_OBJECT_0) {
+    CancelIoEx(pipe, overlap);
+    DWORD ignored = 0;
+    GetOverlappedResult(pipe, overlap, &ignored, TRUE);
+    return -1;
+  }
+  DWORD moved = 0;
+  return GetOverlappedResult(pipe, overlap, &moved, FALSE) ? static_cast<long>(moved) : -1;
+}
+
+HANDLE RawPipeInstance() {
+  const std::wstring name =
+      L"\\\\.\\pipe\\" + lum::tray::ServicePipeName(lum::tray::SystemVolumeSerial());
+  return CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                          4096, 4096, 0, nullptr);
+}
+
+// Waits at most `ms` for a client on `pipe`.
+bool AcceptClient(HANDLE pipe, OVERLAPPED* overlap, DWORD ms) {
+  ResetEvent(overlap->hEvent);
+  const BOOL started = ConnectNamedPipe(pipe, overlap);
+  return (!started && GetLastError() == ERROR_PIPE_CONNECTED) ||
+         Overlapped(pipe, overlap, started, ms) >= 0;
+}
+
+// The raw peer of /peer: every wait bounded.
+int ServeRaw(const std::wstring& mode) {
+  const bool hugeAnswer = mode == L"huge";
+  OVERLAPPED overlap = {};
+  overlap.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Record("serving raw " + lum::WideToUtf8(mode));
+  if (mode == L"silent") {
+    std::vector<HANDLE> taken;
+    const ULONGLONG until = GetTickCount64() + 60000;
+    while (taken.size() < 2 && GetTickCount64() < until) {
+      HANDLE next = RawPipeInstance();
+      if (next == INVALID_HANDLE_VALUE) return 2;
+      if (AcceptClient(next, &overlap, 60000)) {
+        taken.push_back(next);
+        Record("client " + std::to_string(taken.size()) + " connected");
+      } else {
+        CloseHandle(next);
+      }
+    }
+    Sleep(static_cast<DWORD>(until > GetTickCount64() ? until - GetTickCount64() : 0));
+    for (HANDLE pipe : taken) CloseHandle(pipe);
+    return 0;
+  }
+  HANDLE pipe = RawPipeInstance();
+  if (pipe == INVALID_HANDLE_VALUE) return 2;
+  if (!AcceptClient(pipe, &overlap, 60000)) {
+    Record("no client");
+    return 3;
+  }
+  Record("client connected");
+  // The reply to the first call: strict header (version 1, reply),
+  // "RegisterClient", sequence 0, then field 0 as a string of 2^31 - 1 bytes.
+  const unsigned char reply[] = {0x80, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x0E, 'R', 'e', 'g',
+                                 'i',  's',  't',  'e',  'r',  'C',  'l',  'i',  'e', 'n', 't',
+                                 0x00, 0x00, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x7F, 0xFF, 0xFF, 0xFF};
+  long received = 0;
+  bool answered = false;
+  char buffer[4096];
+  for (;;) {
+    ResetEvent(overlap.hEvent);
+    const long read = Overlapped(
+        pipe, &overlap, ReadFile(pipe, buffer, sizeof(buffer), nullptr, &overlap), 5000);
+    if (read <= 0) break;  // the client left, or sent nothing more for 5 s
+    received += read;
+    if (hugeAnswer && !answered) {
+      ResetEvent(overlap.hEvent);
+      answered = Overlapped(pipe, &overlap,
+                            WriteFile(pipe, reply, sizeof(reply), nullptr, &overlap), 5000) ==
+                 static_cast<long>(sizeof(reply));
+      Record(answered ? "answered 2 GB" : "answer not written");
+    }
+  }
+  Record("received " + std::to_string(received) + " bytes");
+  CloseHandle(overlap.hEvent);
+  CloseHandle(pipe);
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::wstring peer;
   for (int i = 1; argv != nullptr && i < argc; ++i) {
     if (_wcsnicmp(argv[i], L"/record:", 8) == 0) g_recordPath = argv[i] + 8;
+    if (_wcsnicmp(argv[i], L"/peer:", 6) == 0) peer = argv[i] + 6;
   }
   LocalFree(argv);
+  if (!peer.empty()) return ServeRaw(peer);
   g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (g_stop == nullptr) return 1;
   return Serve();

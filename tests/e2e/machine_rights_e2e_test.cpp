@@ -16,6 +16,7 @@
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/win32/folder_rights.h"
 
 namespace lum {
 namespace {
@@ -115,6 +116,47 @@ TEST(MachineRightsE2eTest,
       EXPECT_NE(KeyAccess::kDenied, EvaluateKeyAccess(root, key, user, kKeyFullRights)) << where;
     }
   }
+}
+
+
+// The text between `before` and the next " | " on the first line holding both.
+std::wstring LogField(const std::wstring& text, const std::wstring& before) {
+  const size_t at = text.find(before);
+  if (at == std::wstring::npos) return std::wstring();
+  const size_t start = at + before.size();
+  const size_t end = text.find(L" | ", start);
+  return end == std::wstring::npos ? std::wstring() : text.substr(start, end - start);
+}
+
+TEST(MachineRightsE2eTest, ElevatedRunLoadsTheBaseModuleOnlyFromAFolderForSystemAndAdministrators) {
+  const std::wstring installer = InstallerPath();
+  if (installer.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
+  // Another instance holds the single-instance mutex: the run writes and
+  // binds the base module, then ends with 105 before it installs anything.
+  UniqueHandle instance(CreateMutexW(nullptr, TRUE, L"Local\\ZLumSafeI18NInstaller"));
+  ASSERT_TRUE(instance);
+  const std::wstring log = TempFolder() + L"lum_base_module_e2e.log";
+  ASSERT_EQ(105, RunProgram(installer, L"/s /BNinstall /log:" + log)) << WideToUtf8(ReadText(log));
+  const std::wstring text = ReadText(log);
+
+  // Written to a folder of its own under the Windows temporary folder...
+  const std::wstring written = LogField(text, L"write base module | ");
+  ASSERT_FALSE(written.empty()) << WideToUtf8(text);
+  const std::wstring folder = written.substr(0, written.find_last_of(L'\\'));
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_NE(0u, GetSystemWindowsDirectoryW(windows, MAX_PATH));
+  EXPECT_EQ(0u, folder.find(std::wstring(windows) + L"\\Temp\\")) << WideToUtf8(folder);
+  // ...that only SYSTEM and the Administrators may write to...
+  // (Wine keeps no folder DACL; there the startup steps' test checks the
+  // rights the folder is created with.)
+  if (FolderRightsAreKept())
+    EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(folder)) << WideToUtf8(folder);
+  // ...and the loader mapped the module from exactly that file.
+  EXPECT_TRUE(EqualsNoCase(written, LogField(text, L"bind base module, mapped from ")))
+      << WideToUtf8(text);
+  EXPECT_NE(std::wstring::npos, text.find(L"load base module | " + written + L" | 0"))
+      << WideToUtf8(text);
+  EXPECT_EQ(std::wstring::npos, text.find(L"bind base module: refused")) << WideToUtf8(text);
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 // The tray service link against the stand-in tray service on real named
-// pipes: no service at all, registration with the callback round trip,
-// program starts, the monitor-exit broadcast and the service stop; then a
-// silent reinstall over a running product, whose monitor and service leave
-// when asked so that their files are replaced in place.
+// pipes: no service at all, another program serving the service's pipe,
+// registration with the callback round trip, program starts, the
+// monitor-exit broadcast and the service stop; then a silent reinstall over
+// a running product, whose monitor and service leave when asked so that
+// their files are replaced in place; last, the installed service answering
+// with a length of 2 GB.
 //
 // The tests build on each other's machine state, so they run in order.
 #include <gtest/gtest.h>
 #include <windows.h>
+// psapi.h builds on windows.h.
+#include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -17,8 +22,10 @@
 #include "app/session_environment_win.h"
 #include "base/install_log.h"
 #include "base/text.h"
+#include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
+#include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
 #include "tray/launch_rules.h"
@@ -28,6 +35,7 @@
 #include "tray/tray_link_win.h"
 #include "tray/tray_requests_win.h"
 #include "tray/volume_serial_win.h"
+#include "vendor/base_module_win.h"
 
 namespace lum {
 namespace {
@@ -83,6 +91,33 @@ bool WaitForPipe(const std::wstring& pipe) {
   return false;
 }
 
+// The peak of this process's memory. Wine's PeakPagefileUsage is the
+// current figure, not a peak (and PrivateUsage is 0); its PeakWorkingSetSize
+// is a true peak, and every page a string is filled with counts in it.
+SIZE_T PeakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return 0;
+  return std::max(counters.PeakPagefileUsage, counters.PeakWorkingSetSize);
+}
+
+// The App Paths record that names the install folder, for as long as it
+// lives: gone again afterwards, so that no later install takes the build's
+// folder for an installed product.
+class ProductFolderRecord {
+ public:
+  explicit ProductFolderRecord(const std::wstring& folder) {
+    RegKey key;
+    written_ = key.Create(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_SET_VALUE, RegView::k32) &&
+               key.WriteString(L"Path", folder);
+  }
+  ~ProductFolderRecord() { RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, RegView::k32); }
+  bool Written() const { return written_; }
+
+ private:
+  bool written_ = false;
+};
+
 bool WaitForWindow(const wchar_t* className) {
   for (int n = 0; n < 100 && FindWindowW(className, nullptr) == nullptr; ++n) Sleep(100);
   return FindWindowW(className, nullptr) != nullptr;
@@ -95,6 +130,15 @@ class TrayLinkE2eTest : public ::testing::Test {
       std::lock_guard<std::mutex> hold(linesLock_);
       lines_ += Utf8ToWide(line) + L"\n";
     });
+    // The trusted-image test asks the base module, which this (elevated)
+    // process loads only from a folder it made for SYSTEM and the
+    // Administrators, as the installer does.
+    const std::wstring build = BuildDir();
+    const std::wstring folder = TempFolder() + L"lum_tray_base_" + std::to_wstring(GetTickCount());
+    if (!build.empty() && CreateProtectedFolder(folder) &&
+        CopyFileW((build + L"\\product\\Lumbase.dll").c_str(), (folder + L"\\Lumbase.dll").c_str(),
+                  TRUE))
+      LoadBaseModule(folder + L"\\Lumbase.dll");
   }
   static void TearDownTestSuite() { log::ClearSink(); }
   void SetUp() override {
@@ -121,7 +165,7 @@ std::wstring TrayLinkE2eTest::lines_;
 TEST_F(TrayLinkE2eTest, WithoutATrayServiceEveryCallFailsAndTheProductStartsThroughTheShell) {
   // The prefix's drive C: carries this serial (LUM_WINE_SERIAL).
   ASSERT_EQ(tray::kFallbackVolumeSerial, tray::SystemVolumeSerial());
-  ASSERT_TRUE(StartTrayLink());
+  ASSERT_TRUE(StartTrayLink(IsTrustedImage));
   EXPECT_EQ(tray::kTrayTransportError, tray::Connect());
   EXPECT_EQ(kTrayNotConnected, BroadcastMonitorExit());
   EXPECT_EQ(kTrayNotConnected, StopService());
@@ -135,6 +179,38 @@ TEST_F(TrayLinkE2eTest, WithoutATrayServiceEveryCallFailsAndTheProductStartsThro
   if (HWND main = FindWindowW(L"ZLumSafeMainClass", nullptr)) PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
+TEST_F(TrayLinkE2eTest, AnotherProgramServingTheServicePipeIsRefusedAndHearsNothing) {
+  // Before the service runs, a local user's program takes the pipe name: a
+  // copy of the service program itself (signed, so the file is trusted) run
+  // from a folder that is not the install folder, as a raw peer that counts
+  // the bytes it gets.
+  ASSERT_TRUE(BaseModuleLoaded());
+  ProductFolderRecord installed(build_ + L"\\product");
+  ASSERT_TRUE(installed.Written());
+  const std::wstring elsewhere = TempFolder() + L"lum_squatter";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  CreateDirectoryW((elsewhere + L"\\safemon").c_str(), nullptr);
+  const std::wstring copy = elsewhere + L"\\safemon\\ZVTrayService.exe";
+  ASSERT_TRUE(CopyFileW(Product(L"safemon\\ZVTrayService.exe").c_str(), copy.c_str(), FALSE));
+  const std::wstring record = TempFolder() + L"tray_squatter_record.txt";
+  DeleteFileW(record.c_str());
+  Started squatter(copy, L"/peer:count /record:" + record);
+  const std::wstring pipe = L"\\\\.\\pipe\\" + tray::ServicePipeName(tray::SystemVolumeSerial());
+  ASSERT_TRUE(WaitForPipe(pipe));
+
+  ReleaseTrayLink();
+  ASSERT_TRUE(StartTrayLink(IsTrustedImage));
+  EXPECT_EQ(tray::kTrayTransportError, tray::Connect());
+  EXPECT_FALSE(tray::LinkConnected());
+  EXPECT_NE(std::wstring::npos,
+            Lines().find(L"tray service pipe refused: served by " + copy + L", not the service of " +
+                         build_ + L"\\product"))
+      << Lines();
+  EXPECT_EQ(0, squatter.EndedWithin(15000));
+  EXPECT_TRUE(Has(Record(record), "client connected\r\nreceived 0 bytes")) << Record(record);
+  ReleaseTrayLink();
+}
+
 TEST_F(TrayLinkE2eTest, RegistersLaunchesBroadcastsAndStopsTheService) {
   const std::wstring record = TempFolder() + L"tray_service_record.txt";
   DeleteFileW(record.c_str());
@@ -145,6 +221,12 @@ TEST_F(TrayLinkE2eTest, RegistersLaunchesBroadcastsAndStopsTheService) {
   ASSERT_TRUE(WaitForPipe(L"\\\\.\\pipe\\" + servicePipe));
   // The service derived the same name from the same drive.
   EXPECT_TRUE(Has(Record(record), "serving " + WideToUtf8(servicePipe))) << Record(record);
+  // The service program of the install folder (App Paths names the build's
+  // product folder), trusted by the base module.
+  ProductFolderRecord installed(build_ + L"\\product");
+  ASSERT_TRUE(installed.Written());
+  ReleaseTrayLink();
+  ASSERT_TRUE(StartTrayLink(IsTrustedImage));
 
   const auto t0 = std::chrono::steady_clock::now();
   ASSERT_EQ(tray::kTraySuccess, tray::Connect());
@@ -247,6 +329,40 @@ TEST_F(TrayLinkE2eTest, ReinstallOverARunningProductAsksMonitorAndServiceToLeave
   EXPECT_NE(std::wstring::npos, text.find(L"stop request through the tray service | "
                                           L"ZVActiveDefense | 0"))
       << text;
+}
+
+
+TEST_F(TrayLinkE2eTest, ServiceAnswerAnnouncingTwoGigabytesEndsTheLinkWithoutAllocatingThem) {
+  // The installed service program itself, as a raw peer whose answer to the
+  // registration announces a string of 2 GB.
+  ASSERT_TRUE(BaseModuleLoaded());
+  const std::wstring dir = DefaultInstallDir();
+  ASSERT_EQ(dir, ReadProductFolder());
+  const std::wstring record = TempFolder() + L"tray_huge_record.txt";
+  DeleteFileW(record.c_str());
+  Started peer(dir + L"\\safemon\\ZVTrayService.exe", L"/peer:huge /record:" + record);
+  ASSERT_TRUE(WaitForPipe(L"\\\\.\\pipe\\" + tray::ServicePipeName(tray::SystemVolumeSerial())));
+
+  ReleaseTrayLink();
+  ASSERT_TRUE(StartTrayLink(IsTrustedImage));
+  const SIZE_T before = PeakMemoryBytes();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(tray::kTrayTransportError, tray::Connect());
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  const SIZE_T after = PeakMemoryBytes();
+  std::printf("[figure] 2 GB answer: -4 after %.1f ms, peak memory %.1f -> %.1f MB\n", ms,
+              static_cast<double>(before) / (1 << 20), static_cast<double>(after) / (1 << 20));
+  EXPECT_NE(0u, after);
+  EXPECT_LT(after - before, SIZE_T{16} << 20);
+  EXPECT_LT(ms, 5000.0);  // refused on the announcement, not after the call's deadline
+  EXPECT_NE(std::wstring::npos,
+            Lines().find(L"tray service pipe served by " + dir + L"\\safemon\\ZVTrayService.exe"))
+      << Lines();
+  EXPECT_NE(std::wstring::npos, Lines().find(L"tray service not reached: ")) << Lines();
+  EXPECT_EQ(0, peer.EndedWithin(15000));
+  EXPECT_TRUE(Has(Record(record), "answered 2 GB")) << Record(record);
+  ReleaseTrayLink();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "tray/launch_rules.h"
 #include "tray/pipe_names.h"
+#include "tray/service_image.h"
 
 namespace lum {
 namespace tray {
@@ -33,6 +34,21 @@ TEST(TrayPipeNames, BothNamesFollowTheVolumeSerial) {
   EXPECT_EQ(L"{3F793C29-82EE-4BCE-9CD4-FF8FCA529537}_", ServicePipeName(0xFFFFFFFFu));
   EXPECT_EQ(L"\\\\.\\pipe\\{FFFFFFFF-82EF-4BCF-9CD4-FF90CA529538}_",
             CallbackPipeName(0xFFFFFFFFu, 0));
+}
+
+TEST(TrayServiceImage, OnlyTheServiceProgramOfTheInstallFolder) {
+  const std::wstring service = L"C:\\Program Files\\Lum\\Bastion\\safemon\\ZVTrayService.exe";
+  for (const wchar_t* folder : {L"C:\\Program Files\\Lum\\Bastion", L"c:\\program files\\lum\\bastion\\"})
+    EXPECT_TRUE(IsServiceImageOf(service, folder)) << folder;
+  // Another folder with the same layout, another program, a folder that only
+  // starts like it, no install folder at all.
+  EXPECT_FALSE(IsServiceImageOf(L"C:\\Users\\u\\AppData\\safemon\\ZVTrayService.exe",
+                                L"C:\\Program Files\\Lum\\Bastion"));
+  EXPECT_FALSE(IsServiceImageOf(L"C:\\Program Files\\Lum\\Bastion\\safemon\\ZVSafeTray.exe",
+                                L"C:\\Program Files\\Lum\\Bastion"));
+  EXPECT_FALSE(IsServiceImageOf(L"C:\\Program Files\\Lum\\Bastion2\\safemon\\ZVTrayService.exe",
+                                L"C:\\Program Files\\Lum\\Bastion"));
+  EXPECT_FALSE(IsServiceImageOf(service, L""));
 }
 
 TEST(TrayLaunchRules, CommandIntegrityAndRetries) {

@@ -7,7 +7,7 @@ with the host tool (report_open), answers the offer query, and can answer 302,
 tests. See README.md for the control requests and the offer answer format.
 
   report_server.py --port 18611 --keys KEYFILE --opener report_open [--record FILE]
-                   [--ready FILE] [--offer JSON] [--mode ok|302|404|hang|drip]
+                   [--ready FILE] [--offer JSON] [--mode ok|302|404|hang|drip|endless]
 """
 import argparse
 import hashlib
@@ -20,8 +20,9 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
-MODES = ("ok", "302", "404", "hang", "drip")
+MODES = ("ok", "302", "404", "hang", "drip", "endless")
 STALL_SECONDS = 60
+ENDLESS_BYTES = 4 << 30  # "endless" stops here, or after STALL_SECONDS, or when the client leaves
 
 
 def load_keys(path):
@@ -176,6 +177,22 @@ class Handler(BaseHTTPRequestHandler):
                     time.sleep(1)
             except OSError:
                 pass
+            return
+        if mode == "endless":
+            # A 200 whose body never ends: as fast as the client takes it.
+            self.send_response(200)
+            self.send_header("Content-Type", "application/json")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            chunk = b'{"value": 1, ' + b" " * 65536
+            sent, until = 0, time.time() + STALL_SECONDS
+            try:
+                while sent < ENDLESS_BYTES and time.time() < until:
+                    self.wfile.write(chunk)
+                    sent += len(chunk)
+            except OSError:
+                pass
+            self.close_connection = True
             return
         if path.endswith("/promo/opera"):
             return self.reply(200, state.offer_for(channel).encode(), [("Content-Type", "application/json")])

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_bridge_win.h"
 #include "vendor/base_module_win.h"
@@ -43,7 +44,9 @@ class BaseModuleTest : public ::testing::Test {
     GetTempPathW(MAX_PATH, temp);
     folder_ = new std::wstring(std::wstring(temp) + L"lum_base_module_test_" +
                                std::to_wstring(GetCurrentProcessId()));
-    CreateDirectoryW(folder_->c_str(), nullptr);
+    // This process is elevated: it loads code only from a folder it made
+    // for SYSTEM and the Administrators.
+    CreateProtectedFolder(*folder_);
     modulePath_ = new std::wstring(*folder_ + L"\\Lumbase.dll");
     written_ = WriteResourceToFile(kFileResourceType, kResBaseModule, *modulePath_);
     loaded_ = written_ && LoadBaseModule(*modulePath_);

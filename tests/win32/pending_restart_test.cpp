@@ -101,8 +101,11 @@ TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShow
   // The guarded launcher asks the vendor base module whether an image is signed.
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring module = std::wstring(temp) + L"lum_pending_restart_Lumbase.dll";
+  const std::wstring folder0 = std::wstring(temp) + L"lum_pending_restart_base_" +
+                               std::to_wstring(GetTickCount());
+  const std::wstring module = folder0 + L"\\Lumbase.dll";
   if (!BaseModuleLoaded()) {
+    ASSERT_TRUE(CreateProtectedFolder(folder0));
     ASSERT_TRUE(WriteResourceToFile(kFileResourceType, kResBaseModule, module));
     ASSERT_TRUE(LoadBaseModule(module));
   }

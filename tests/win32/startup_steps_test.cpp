@@ -5,15 +5,20 @@
 // These headers build on windows.h.
 #include <shlobj.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/startup_win.h"
 #include "base/exit_codes.h"
+#include "base/text.h"
 #include "session/command_line_win.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
+#include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
+#include "tests/win32/folder_rights.h"
+#include "vendor/base_module_win.h"
 
 namespace lum {
 namespace {
@@ -184,10 +189,29 @@ TEST(BaseModuleFolderTest, NameFormAndFreshFolderWhenTheNameIsTaken) {
 }
 
 TEST(BaseModuleFolderTest, ExtractWritesTheModuleAndSchedulesItsFolderForRestart) {
+  // Wine runs this process elevated: the module goes under the Windows
+  // temporary folder, never under %TEMP%, into a folder only SYSTEM and the
+  // Administrators may write to.
+  ASSERT_TRUE(TokenIsElevated());
   std::wstring folder;
   ASSERT_EQ(BaseModuleResult::kWritten, ExtractBaseModule(&folder));
-  EXPECT_EQ(0u, folder.find(TempFolder()));
+  ASSERT_FALSE(WindowsTempFolder().empty());
+  EXPECT_EQ(0u, folder.find(WindowsTempFolder())) << WideToUtf8(folder);
+  EXPECT_NE(0u, folder.find(TempFolder())) << WideToUtf8(folder);
   EXPECT_TRUE(FileExists(folder + L"\\Lumbase.dll"));
+  EXPECT_TRUE(IsProtectedFolderOfThisRun(folder));
+  EXPECT_EQ("", ProtectedFolderRequestWriters(kProtectedFolderSddl));
+  if (FolderRightsAreKept())
+    EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(folder));
+  else
+    std::printf("[note] Wine keeps no folder DACL: the rights asked for were checked instead\n");
+  // Elevated, the module is bound from no other folder.
+  const std::wstring planted = TempFolder() + L"lum_planted_base";
+  CreateDirectoryW(planted.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((folder + L"\\Lumbase.dll").c_str(), (planted + L"\\Lumbase.dll").c_str(),
+                        FALSE));
+  EXPECT_FALSE(LoadBaseModule(planted + L"\\Lumbase.dll"));
+  DeleteFolderTree(planted);
 
   RegKey sessionManager;
   ASSERT_TRUE(sessionManager.Open(
@@ -204,7 +228,7 @@ TEST(BaseModuleFolderTest, ExtractWritesTheModuleAndSchedulesItsFolderForRestart
   EXPECT_NE(std::wstring::npos, all.find(folder + L"|"));
 }
 
-TEST(BaseModuleFolderTest, UnusableTempFolderFallsBackToCommonAppDataWithoutReboot) {
+TEST(BaseModuleFolderTest, ElevatedRunIgnoresTempAndTakesTheWindowsTemporaryFolder) {
   wchar_t savedTmp[MAX_PATH + 1] = {}, savedTemp[MAX_PATH + 1] = {};
   GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
   GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
@@ -216,10 +240,10 @@ TEST(BaseModuleFolderTest, UnusableTempFolderFallsBackToCommonAppDataWithoutRebo
   SetEnvironmentVariableW(L"TMP", savedTmp[0] ? savedTmp : nullptr);
   SetEnvironmentVariableW(L"TEMP", savedTemp[0] ? savedTemp : nullptr);
 
+  // %TEMP% names a folder of the user's choosing; the elevated run never
+  // looks at it.
   ASSERT_EQ(BaseModuleResult::kWritten, result);
-  wchar_t common[MAX_PATH + 1] = {};
-  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, FALSE));
-  EXPECT_EQ(0u, folder.find(WithTrailingSlash(common))) << folder;
+  EXPECT_EQ(0u, folder.find(WindowsTempFolder())) << WideToUtf8(folder);
   EXPECT_TRUE(FileExists(folder + L"\\Lumbase.dll"));
   EXPECT_FALSE(FolderExists(missing));  // nothing was created where TEMP pointed
   DeleteFolderTree(folder);

@@ -4,76 +4,106 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/install_log.h"
+#include "base/text.h"
+#include "install/trusted_launch_win.h"
+#include "payload/resource_file_win.h"
+#include "system/file_ops_win.h"
+#include "system/product_location_win.h"
+#include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tray/launch_rules.h"
 #include "tray/pipe_names.h"
 #include "tray/tray_link_win.h"
+#include "tray/call_deadline_win.h"
 #include "tray/volume_serial_win.h"
+#include "vendor/base_module_win.h"
 
 namespace lum {
 namespace tray {
 namespace {
 
-// Serves the service pipe: accepts each client and never reads or writes a
-// byte (the request waits in the pipe's buffer). The next instance is made
-// as soon as a client is accepted, so a reconnecting client always finds one.
+std::wstring BuildFolder() {
+  std::wstring folder = OwnModulePath();
+  folder.resize(folder.find_last_of(L'\\'));
+  return folder;
+}
+
+// The installed service program as a peer that takes two clients and never
+// reads or answers a byte (the request waits in the pipe's buffer). The
+// program is the one the link talks to: the service of the install folder
+// (App Paths names the build's product folder for the test), trusted by the
+// base module, which this elevated process loads from a protected folder.
 class SilentService {
  public:
   SilentService() {
-    name_ = L"\\\\.\\pipe\\" + ServicePipeName(SystemVolumeSerial());
-    listening_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    thread_.Reset(CreateThread(nullptr, 0, &SilentService::Serve, this, 0, nullptr));
-    WaitForSingleObject(listening_.Get(), 5000);
+    const std::wstring product = BuildFolder() + L"\\product";
+    RegKey appPaths;
+    recorded_ = appPaths.Create(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_SET_VALUE,
+                                RegView::k32) &&
+                appPaths.WriteString(L"Path", product);
+    if (!BaseModuleLoaded()) {
+      const std::wstring folder = BuildFolder() + L"\\tray_deadline_base_" +
+                                  std::to_wstring(GetTickCount());
+      if (CreateProtectedFolder(folder) &&
+          WriteResourceToFile(kFileResourceType, kResBaseModule, folder + L"\\Lumbase.dll"))
+        LoadBaseModule(folder + L"\\Lumbase.dll");
+    }
+    const std::wstring exe = product + L"\\safemon\\ZVTrayService.exe";
+    std::wstring line = L"\"" + exe + L"\" /peer:silent";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+      process_.Reset(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+    const std::wstring pipe = L"\\\\.\\pipe\\" + ServicePipeName(SystemVolumeSerial());
+    for (int n = 0; n < 100 && !WaitNamedPipeW(pipe.c_str(), 100); ++n) Sleep(100);
   }
   ~SilentService() {
-    stop_ = true;
-    // A last client wakes a ConnectNamedPipe that is still waiting.
-    HANDLE poke = CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (poke != INVALID_HANDLE_VALUE) CloseHandle(poke);
-    WaitForSingleObject(thread_.Get(), 5000);
-    for (HANDLE pipe : accepted_) CloseHandle(pipe);
+    if (process_) TerminateProcess(process_.Get(), 0);
+    RegKey::DeleteTree(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, RegView::k32);
   }
-  int clients() const { return clients_.load(); }
+  bool Ready() const { return recorded_ && process_ && BaseModuleLoaded(); }
 
  private:
-  static DWORD WINAPI Serve(void* self) {
-    auto* service = static_cast<SilentService*>(self);
-    while (!service->stop_) {
-      HANDLE pipe =
-          CreateNamedPipeW(service->name_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT,
-                           PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
-      if (pipe == INVALID_HANDLE_VALUE) return 1;
-      SetEvent(service->listening_.Get());
-      if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
-        if (!service->stop_) ++service->clients_;
-        service->accepted_.push_back(pipe);  // read by the destructor after the join
-      } else {
-        CloseHandle(pipe);
-      }
-    }
-    return 0;
-  }
-
-  std::wstring name_;
-  UniqueHandle listening_;
-  UniqueHandle thread_;
-  std::vector<HANDLE> accepted_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> clients_{0};
+  bool recorded_ = false;
+  UniqueHandle process_;
 };
 
 TEST(TrayDeadlineTest, ServiceThatNeverAnswersEndsRegistrationWithTransportError) {
   SilentService service;
+  ASSERT_TRUE(service.Ready());
+  static std::mutex lock;
+  static std::wstring lines;
+  log::SetSink([](const std::string& line) {
+    std::lock_guard<std::mutex> hold(lock);
+    lines += Utf8ToWide(line) + L"\n";
+  });
+  ReleaseTrayLink();
+  ASSERT_TRUE(StartTrayLink(IsTrustedImage));
+  const ULONGLONG started = GetTickCount64();
   EXPECT_EQ(kTrayTransportError, Connect());
   EXPECT_FALSE(LinkConnected());
   // The link was dropped: the next request connects again, and fails the same way.
   EXPECT_EQ(kTrayTransportError, Connect());
-  EXPECT_EQ(2, service.clients());
-  ReleaseTrayLink();
+  const ULONGLONG elapsed = GetTickCount64() - started;
+  log::ClearSink();
+  // Both ended by the deadline of the registration, not refused at the door.
+  std::lock_guard<std::mutex> hold(lock);
+  size_t late = 0;
+  for (size_t at = lines.find(L"did not answer the registration in time");
+       at != std::wstring::npos; at = lines.find(L"did not answer the registration in time", at + 1))
+    ++late;
+  EXPECT_EQ(2u, late) << WideToUtf8(lines);
+  EXPECT_GE(elapsed, 2 * kTrayCallLimitMs - 500);
+  StopTrayLink();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/install_log.h"
+#include "system/system_library_win.h"
 
 namespace lum {
 
@@ -113,7 +114,7 @@ bool StartGdiPlus() {
   if (api.started) return true;
   if (api.tried) return false;
   api.tried = true;
-  api.module = ::LoadLibraryW(L"gdiplus.dll");
+  api.module = LoadSystemLibrary(L"gdiplus.dll");
   if (!api.module) {
     log::Action("skin", L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));
     return false;
