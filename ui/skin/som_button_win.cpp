@@ -39,13 +39,6 @@ void CSomButton3::SetImage(CSomBitmap* background) {
   Invalidate();
 }
 
-void CSomButton3::SetOverlay(CSomBitmap* overlay, int frame) {
-  if (overlay == overlay_ && frame == overlayFrame_) return;
-  overlay_ = overlay;
-  overlayFrame_ = frame;
-  Invalidate();
-}
-
 // --- CSomButton4 ---
 
 void CSomButton4::OnCreate() {

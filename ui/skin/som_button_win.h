@@ -24,7 +24,6 @@ class CSomButton3 : public CSomWnd {
   void OnMouseLeave() override { press_.Leave(*this); }
 
   void SetImage(CSomBitmap* background);
-  void SetOverlay(CSomBitmap* overlay, int frame);
   bool Hovered() const { return press_.hover; }
   bool Pressed() const { return press_.pressed; }
 
