@@ -90,9 +90,6 @@ class CMultiUserRegManager {
 
   // True when the machine maps and every helper were built.
   bool Ready() const { return ready_; }
-  const EnvironmentMap& MachineEnvironment() const { return machineEnvironment_; }
-  const ShellFolderMap& MachineShellFolders() const { return machineShellFolders_; }
-  std::vector<std::wstring> Sids() const;  // of the helpers, in SID order
   std::shared_ptr<CUserRegHelper> Helper(const std::wstring& sid) const;
 
   // The folder `folderId` (CSIDL) for every user: a machine-wide folder of
