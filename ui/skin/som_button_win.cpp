@@ -21,9 +21,6 @@ void CSomButton3::OnCreate() {
 
 void CSomButton3::OnPaint(HDC dc, int, int) {
   if (background_) background_->DrawFrame(dc, 0, 0, press_.Frame(*this));
-  if (overlay_)
-    overlay_->DrawFrame(dc, (Width() - overlay_->FrameWidth()) / 2,
-                        (Height() - overlay_->FrameHeight()) / 2, overlayFrame_);
 }
 
 void CSomButton3::OnCaptureLost() {
