@@ -47,10 +47,8 @@ class CBAPIHelper {
   void Unload();
 
   int state() const { return state_.load(); }
-  DWORD failure() const { return failure_; }
   // The module's file version is at most 2.0.0.1007.
   bool oldModule() const { return oldModule_; }
-  const std::wstring& modulePath() const { return modulePath_; }
 
  private:
   DWORD LoadNow();

@@ -55,9 +55,6 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   // steps (firewall, completion) included. Progress 100 can be posted
   // before that, so the window ends the install only once this is true.
   bool RunFinished() const { return runFinished_.load(); }
-  const std::wstring& WorkDir() const { return workDir_; }
-  const std::wstring& InstallDir() const { return installDir_; }
-  const std::vector<std::wstring>& CopyList() const { return copyList_; }
 
   // Interactive: hands the chosen folder to the worker. Only once per process.
   bool StartInstall(HWND notifyWnd, const std::wstring& folder);
@@ -68,9 +65,9 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   // Posts `position` to the main window when it is above every earlier one.
   void ReportProgress(int position, int maximum);
 
-  // C: extraction into WorkDir()\temp_files. True when ErrorCode() is 0.
+  // C: extraction into the work folder's temp_files. True when ErrorCode() is 0.
   bool Extract();
-  // E: one install run into InstallDir(). True when ErrorCode() is 0.
+  // E: one install run into the install folder. True when ErrorCode() is 0.
   bool InstallRun(bool withCompletion);
   // Deletes the work folder, keeping files whose path contains "Repair.exe".
   void DeleteWorkFolder();

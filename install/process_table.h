@@ -14,12 +14,10 @@ class ProcessTable {
  public:
   // Adds one process of the snapshot (in snapshot order).
   void Add(const std::wstring& programName, uint32_t processId);
-  void Clear() { byName_.clear(); }
   // Takes the table of a new snapshot. A snapshot that could not be taken
   // leaves the table empty ("nothing runs"): the ids of an older one may
   // meanwhile belong to unrelated processes.
   void Replace(bool snapshotTaken, const ProcessTable& fresh);
-  bool Empty() const { return byName_.empty(); }
 
   // The last process of that name in snapshot order; false when none runs.
   bool Find(const std::wstring& programName, uint32_t* processId) const;

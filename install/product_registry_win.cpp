@@ -132,13 +132,11 @@ void WriteProductRegistry(const std::wstring& installDir, const SessionSettings&
     LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\LumSelfProtection",
              L"i18n", 1);
 
-  {
-    RegKey product;
-    product.Create(HKEY_LOCAL_MACHINE, kProductKey, KEY_SET_VALUE);
-    DWORD mask = 0;
-    if (!ReadDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", &mask))
-      LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", 1);
-  }
+  // The product key exists after this: either MaskFlags was already there or
+  // writing it creates the key with its parents.
+  DWORD mask = 0;
+  if (!ReadDword(HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", &mask))
+    LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"MaskFlags", 1);
   if (session.silent) {
     DWORD tips = 0;
     ReadDword(HKEY_CURRENT_USER, kExperienceKey, L"ShowTipsValue", &tips);

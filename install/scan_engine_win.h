@@ -10,7 +10,7 @@
 
 namespace lum {
 
-// Engine 1 ("savapi\", with "AviraImp.dll") or 2 ("bd\").
+// Engine 1 ("savapi\", with its import module beside it) or 2 ("bd\").
 constexpr int kEngineSavapi = 1;
 constexpr int kEngineBd = 2;
 
@@ -20,7 +20,7 @@ constexpr int kEngineBd = 2;
 bool RemoveEngineSwitch(int engine);
 
 // Deletes the engine's folders (under the product's "DeepScan\SDEng\" and
-// the engine work folder) and, for engine 1, "AviraImp.dll". With
+// the engine work folder) and, for engine 1, its import module. With
 // `allowRestart` a file that cannot be deleted is moved to "<name>.bak" and
 // deleted at the restart. False only for another engine number.
 bool RemoveEngineFiles(int engine, bool allowRestart);

@@ -60,7 +60,6 @@ class CSomWorkerThread {
 
   HWND Window() const { return window_; }
   bool Running() const { return thread_.Valid(); }
-  DWORD ThreadId() const { return threadId_; }
 
  protected:
   static constexpr const wchar_t* kClassName = L"LumSomWorkerThreadWnd";

@@ -91,7 +91,6 @@ HRESULT CInFileStream::GetSize(UINT64* size) {
 bool COutFileStream::Create(const std::wstring& path) {
   file_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  written_ = 0;
   return file_.Valid();
 }
 
@@ -129,7 +128,6 @@ HRESULT COutFileStream::Write(const void* data, UINT32 size, UINT32* processed) 
   if (processed != nullptr) *processed = 0;
   DWORD written = 0;
   if (!::WriteFile(file_.Get(), data, size, &written, nullptr)) return LastErrorResult();
-  written_ += written;
   if (processed != nullptr) *processed = written;
   return S_OK;
 }

@@ -48,7 +48,6 @@ class COutFileStream final : public arc::IOutStream {
   bool SetTimes(const FILETIME& time);
   // Closes the file; the result of CloseHandle as an HRESULT.
   HRESULT Close();
-  uint64_t BytesWritten() const { return written_; }
 
   HRESULT __stdcall QueryInterface(REFIID iid, void** object) override;
   ULONG __stdcall AddRef() override;
@@ -61,7 +60,6 @@ class COutFileStream final : public arc::IOutStream {
   ~COutFileStream() = default;
   LONG references_ = 1;
   UniqueFileHandle file_;
-  uint64_t written_ = 0;
 };
 
 // Progress of opening (ignored) and the password question (refused: the

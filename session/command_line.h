@@ -34,7 +34,6 @@ class CommandLineOptions {
 
   bool Empty() const { return options_.empty(); }
   const OptionMap& Options() const { return options_; }
-  void Clear() { options_.clear(); }
 
  private:
   OptionMap options_;

@@ -313,12 +313,6 @@ CMultiUserRegManager::CMultiUserRegManager() {
 
 CMultiUserRegManager::~CMultiUserRegManager() = default;
 
-std::vector<std::wstring> CMultiUserRegManager::Sids() const {
-  std::vector<std::wstring> sids;
-  for (const auto& entry : userHiveSet_) sids.push_back(entry.first);
-  return sids;
-}
-
 std::shared_ptr<CUserRegHelper> CMultiUserRegManager::Helper(const std::wstring& sid) const {
   auto hit = userHiveSet_.find(sid);
   return hit == userHiveSet_.end() ? nullptr : hit->second;

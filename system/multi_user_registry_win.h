@@ -44,14 +44,12 @@ class CUserRegHelper {
 
   // False when the SID was empty or has no profile folder in ProfileList.
   bool Ok() const { return ok_; }
-  const std::wstring& Sid() const { return sid_; }
   const std::wstring& ProfileFolder() const { return profileFolder_; }
   const std::wstring& AccountName() const { return accountName_; }  // "Unknown" if not found
   // Whether this helper mounted the main / classes hive (and will unload it).
   bool LoadedHive() const { return loadedHive_; }
   bool LoadedClassesHive() const { return loadedClasses_; }
 
-  const EnvironmentMap& Environment() const { return environment_; }
   // Variable by name (any case); false when absent.
   bool Variable(const std::wstring& name, std::wstring* value) const;
   const ShellFolderMap& ShellFolders() const { return shellFolders_; }
@@ -90,9 +88,6 @@ class CMultiUserRegManager {
 
   // True when the machine maps and every helper were built.
   bool Ready() const { return ready_; }
-  const EnvironmentMap& MachineEnvironment() const { return machineEnvironment_; }
-  const ShellFolderMap& MachineShellFolders() const { return machineShellFolders_; }
-  std::vector<std::wstring> Sids() const;  // of the helpers, in SID order
   std::shared_ptr<CUserRegHelper> Helper(const std::wstring& sid) const;
 
   // The folder `folderId` (CSIDL) for every user: a machine-wide folder of

@@ -34,7 +34,6 @@ class RegKey {
   // Deletes the key with everything below it; true also when it was absent.
   static bool DeleteTree(HKEY root, const std::wstring& subkey, RegView view = RegView::kDefault);
 
-  bool IsOpen() const { return key_.Valid(); }
   HKEY Get() const { return key_.Get(); }
   LONG LastError() const { return lastError_; }
 

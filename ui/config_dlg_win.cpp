@@ -26,8 +26,8 @@ namespace lum {
 namespace {
 
 constexpr const wchar_t* kStripClass = L"LumBastionOptions";
-constexpr DWORD kStripStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;  // 0x86000000
-constexpr DWORD kStripExStyle = WS_EX_TOOLWINDOW;                            // 0x80
+constexpr DWORD kStripStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kStripExStyle = WS_EX_TOOLWINDOW;
 constexpr COLORREF kLabelColor = 0x606060;
 constexpr COLORREF kPathTextColor = 0x505050;
 constexpr COLORREF kDisabledTextColor = 0x808080;

@@ -32,11 +32,10 @@ namespace lum {
 namespace {
 
 constexpr const char* kLog = "ui";
-// WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU
-// (0x96080000) less WS_VISIBLE: the window is shown with the caller's show
-// command once its page is laid out.
+// No WS_VISIBLE: the window is shown with the caller's show command once its
+// page is laid out.
 constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;  // 0x00050100
+constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kOptionsTextColor = 0xFF9966;
 constexpr int kMainIcon = 128;

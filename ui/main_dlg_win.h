@@ -65,7 +65,6 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
     void SetIcon(CSomBitmap* icon, int frame) override { SetIcon(icon, frame, false); }
     void SetIcon(CSomBitmap* icon, int frame, bool iconLeft);
     void OnPaint(HDC dc, int limit, int part) override;
-    CSomBitmap* Icon() const { return icon_; }
 
    private:
     void Fit();
@@ -97,14 +96,12 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   void ShowProgressPage();
 
   // What a test of the window measures.
-  bool UpdateMode() const { return updateMode_; }
   bool Installing() const { return installing_; }
   bool OnProgressPage() const { return progressPage_; }
   bool StripVisible() const;
   int ProgressPercent() const { return percent_; }
   CSomButton4& InstallButton() { return installButton_; }
   CLFCheckBoxBlue& AcceptBox() { return acceptBox_; }
-  CLFCheckBoxBlue& CloudBox() { return cloudBox_; }
   CIconButton& OptionsButton() { return optionsButton_; }
   CDropDownButton& LanguageButton() { return languageButton_; }
   CSomTextWnd& LicenceText() { return licenceText_; }

@@ -135,10 +135,7 @@ void CMsgBoxDialog::OnInit() {
     button.SetTextColor(primary ? kPrimaryTextColor : kSecondaryTextColor);
     button.Create(this, 0, 0, 0, 0, static_cast<UINT>(ids[i]),
                   (visible ? static_cast<uint32_t>(CSomWnd::kVisible) : 0u) | CSomWnd::kAutoSize);
-    if (visible) {
-      const bool okSet = (flags_ & 0xF) == 0;
-      button.SetText(okSet && !okCaption_.empty() ? okCaption_ : ButtonCaption(ids[i]));
-    }
+    if (visible) button.SetText(ButtonCaption(ids[i]));
   }
   PlaceWindow();
 }

@@ -43,8 +43,6 @@ class CMsgBoxDialog : public CLFDialog {
                             LRESULT& result) override;
   void EraseBackground(HDC dc, const RECT* rect) override;
 
-  // The single button of the OK set shows this instead of the table's caption.
-  void SetCustomOkCaption(const std::wstring& caption) { okCaption_ = caption; }
   // The answer of the close button, Escape and Alt+F4 (2 unless set).
   void SetCloseAnswer(int id) { closeAnswer_ = id; }
 
@@ -55,7 +53,6 @@ class CMsgBoxDialog : public CLFDialog {
   CSomButton4& Button(int index) { return buttons_[index]; }
   CSomBitmap& Picture() { return *picture_; }
   bool HasPicture() { return picture_->Loaded(); }
-  int DefaultId() const { return defaultId_; }
 
  protected:
   CSomBitmap* BackgroundImage() override;
@@ -68,7 +65,6 @@ class CMsgBoxDialog : public CLFDialog {
   UINT flags_;
   int defaultId_;
   std::unique_ptr<CSomBitmap> picture_;
-  std::wstring okCaption_;
   int closeAnswer_ = IDCANCEL;
   std::vector<std::wstring> pieces_;
 };

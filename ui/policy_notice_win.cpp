@@ -13,8 +13,8 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"LumPolicyNoticeClass";
 constexpr const wchar_t* kExperienceKey = L"SOFTWARE\\LumBastion\\Experience";
-constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;   // 0x86000000
-constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;       // 0x00010100
+constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
 constexpr COLORREF kTitleColor = 0x606060;
 constexpr COLORREF kTextColor = 0x505050;
 

@@ -56,7 +56,6 @@ class CPagePolicyNotice : public CSomWindow,
   void EraseBackground(HDC dc, const RECT* rect) override;
 
   CSomButton4& ContinueButton() { return continueButton_; }
-  CSomWndTipImpl<CSomButton3>& CloseButton() { return closeButton_; }
   CSomUnspannableTextWnd& Title() { return title_; }
   CSomUnspannableTextWnd& Description() { return description_; }
   CSomTextWnd& PrivacyLink() { return privacyLink_; }

@@ -31,7 +31,6 @@ class C2LayerProgressBar {
   void SetPercent(int percent);
 
   // For the window's layout and its tests.
-  int X() const { return x_; }
   int Y() const { return y_; }
   RECT TrackBounds() const;
   RECT FillBounds() const;

@@ -11,8 +11,9 @@ namespace lum {
 
 namespace {
 
-constexpr DWORD kShadowStyle = 0x96080000;    // popup, visible, clip siblings/children, sysmenu
-constexpr DWORD kShadowExStyle = 0x08080080;  // no-activate, layered, tool window
+constexpr DWORD kShadowStyle =
+    WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU;
+constexpr DWORD kShadowExStyle = WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW;
 constexpr const wchar_t* kShadowClass = L"LumBastionShadow";
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The "/result:path" file a deployment tool reads: written by the process
 // whose exit code is final, also after a hand-over to the relocated copy and
-// for a failed run, with exactly the documented members.
+// for a failed run, with exactly the members a deployment tool expects.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <windows.h>

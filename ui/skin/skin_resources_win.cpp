@@ -9,11 +9,11 @@ namespace {
 
 constexpr UINT_PTR kHiDpiOffset = 10000;
 
-struct FontSpec {
+struct FontRow {
   int px;
   int weight;  // 0: the stock font's weight
 };
-constexpr FontSpec kFonts[SkinResources::kFontCount] = {
+constexpr FontRow kFonts[SkinResources::kFontCount] = {
     {12, 0}, {12, 700}, {14, 400}, {14, 700}, {16, 400},
     {16, 700}, {18, 400}, {18, 700}, {24, 400}, {24, 700},
 };

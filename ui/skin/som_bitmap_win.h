@@ -35,7 +35,6 @@ class CSomBitmap {
   int FrameCount() { return Load(), frames_; }
   bool HasAlpha() { return Load(), hasAlpha_; }
   bool Loaded() { return Load(), handle_ != nullptr; }
-  HGDIOBJ Handle() { return Load(), handle_; }
 
  protected:
   // Decodes on first use; a failure leaves zero sizes and frames.

@@ -21,9 +21,6 @@ void CSomButton3::OnCreate() {
 
 void CSomButton3::OnPaint(HDC dc, int, int) {
   if (background_) background_->DrawFrame(dc, 0, 0, press_.Frame(*this));
-  if (overlay_)
-    overlay_->DrawFrame(dc, (Width() - overlay_->FrameWidth()) / 2,
-                        (Height() - overlay_->FrameHeight()) / 2, overlayFrame_);
 }
 
 void CSomButton3::OnCaptureLost() {
@@ -36,13 +33,6 @@ void CSomButton3::SetImage(CSomBitmap* background) {
   background_ = background;
   if (IsAutoSize() && background_ && manager_)
     manager_->SetWndSize(this, background_->FrameWidth(), background_->FrameHeight());
-  Invalidate();
-}
-
-void CSomButton3::SetOverlay(CSomBitmap* overlay, int frame) {
-  if (overlay == overlay_ && frame == overlayFrame_) return;
-  overlay_ = overlay;
-  overlayFrame_ = frame;
   Invalidate();
 }
 

@@ -1,6 +1,6 @@
-// The skin's buttons: CSomButton3 is a four-state image strip with an optional
-// centred overlay, CSomButton4 a stretched three-part background with an
-// optional icon and a text; CSomWndTipImpl<T> adds a tooltip to either.
+// The skin's buttons: CSomButton3 is a four-state image strip, CSomButton4 a
+// stretched three-part background with an optional icon and a text;
+// CSomWndTipImpl<T> adds a tooltip to either.
 #pragma once
 #include <string>
 
@@ -12,9 +12,7 @@ namespace lum {
 
 class CSomButton3 : public CSomWnd {
  public:
-  explicit CSomButton3(CSomBitmap* background = nullptr, CSomBitmap* overlay = nullptr,
-                       int overlayFrame = 0)
-      : overlay_(overlay), overlayFrame_(overlayFrame), background_(background) {}
+  explicit CSomButton3(CSomBitmap* background = nullptr) : background_(background) {}
   void OnCreate() override;
   void OnPaint(HDC dc, int limit, int part) override;
   void OnCaptureLost() override;
@@ -24,14 +22,11 @@ class CSomButton3 : public CSomWnd {
   void OnMouseLeave() override { press_.Leave(*this); }
 
   void SetImage(CSomBitmap* background);
-  void SetOverlay(CSomBitmap* overlay, int frame);
   bool Hovered() const { return press_.hover; }
   bool Pressed() const { return press_.pressed; }
 
  protected:
   SomPressState press_;
-  CSomBitmap* overlay_;
-  int overlayFrame_;
   CSomBitmap* background_;
 };
 

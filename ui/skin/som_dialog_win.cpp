@@ -15,10 +15,10 @@ void PutText(std::vector<WORD>* t, const wchar_t* s) {
   t->push_back(0);
 }
 
-// DLGTEMPLATE with no controls and the "MS Shell Dlg" 8 font.
-std::vector<WORD> BuildTemplate(DWORD style) {
+// A borderless popup DLGTEMPLATE with no controls and the "MS Shell Dlg" 8 font.
+std::vector<WORD> BuildTemplate() {
   std::vector<WORD> t;
-  style |= DS_SETFONT;
+  const DWORD style = WS_POPUP | DS_SETFONT;
   PutWord(&t, LOWORD(style));
   PutWord(&t, HIWORD(style));
   PutWord(&t, 0);  // extended style
@@ -39,7 +39,7 @@ std::vector<WORD> BuildTemplate(DWORD style) {
 }  // namespace
 
 INT_PTR CSomDialog::DoModal(HWND owner) {
-  const std::vector<WORD> tmpl = BuildTemplate(style_);
+  const std::vector<WORD> tmpl = BuildTemplate();
   const INT_PTR result = ::DialogBoxIndirectParamW(
       ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(tmpl.data()), owner,
       GetDialogProc(), reinterpret_cast<LPARAM>(this));

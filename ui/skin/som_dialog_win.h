@@ -44,7 +44,6 @@ class CSomDialog : public CSomDialogImpl, public CSomWndManager {
 
   HWND Window() const { return window_; }
   CSomButton3& CloseButton() { return close_; }
-  void SetStyle(DWORD style) { style_ = style; }
 
  protected:
   // The images the subclass supplies.
@@ -54,7 +53,6 @@ class CSomDialog : public CSomDialogImpl, public CSomWndManager {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
-  DWORD style_ = WS_POPUP;
   CSomWndTipImpl<CSomButton3> close_;
 };
 

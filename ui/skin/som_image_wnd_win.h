@@ -11,7 +11,6 @@ class CSomImageWnd : public CSomWnd {
   void OnCreate() override;
   void OnPaint(HDC dc, int limit, int part) override;
   void SetImage(CSomBitmap* image, int frame = 0);
-  CSomBitmap* Image() const { return image_; }
 
  private:
   CSomBitmap* image_;

@@ -71,11 +71,7 @@ void CSomTextWnd::Layout() {
     runs_[i].rect = {x, lineHeight - sizes[i].cy, x + sizes[i].cx, lineHeight};
     x += sizes[i].cx;
   }
-  content_ = {x, lineHeight};
-  if (IsAutoSize() && manager_) {
-    const int width = maxWidth_ != -1 ? std::min(x, maxWidth_) : x;
-    manager_->SetWndSize(this, width, lineHeight);
-  }
+  if (IsAutoSize() && manager_) manager_->SetWndSize(this, x, lineHeight);
 }
 
 HFONT CSomTextWnd::UnderlinedFont(HFONT font) {
@@ -92,12 +88,9 @@ HFONT CSomTextWnd::UnderlinedFont(HFONT font) {
 }
 
 void CSomTextWnd::OnPaint(HDC dc, int limit, int part) {
-  if (limit == -1) limit = maxWidth_;
   RECT clip;
   ::GetClipBox(dc, &clip);
-  UINT format = DT_NOPREFIX | align_;
-  if (!multiLine_) format |= DT_SINGLELINE;
-  if (maxWidth_ != -1) format |= DT_END_ELLIPSIS;
+  const UINT format = DT_NOPREFIX | DT_SINGLELINE | align_;
   const int oldMode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = ::GetTextColor(dc);
   HGDIOBJ oldFont = ::SelectObject(dc, font_);
@@ -197,13 +190,6 @@ void CSomTextWnd::SetFont(HFONT font) {
 void CSomTextWnd::SetTextColor(COLORREF color) {
   if (color == color_) return;
   color_ = color;
-  Invalidate();
-}
-
-void CSomTextWnd::SetMaxWidth(int width) {
-  if (width == maxWidth_) return;
-  maxWidth_ = width;
-  Layout();
   Invalidate();
 }
 

@@ -39,16 +39,11 @@ class CSomTextWnd : public CSomWnd {
   void SetTextFormat(const wchar_t* format, ...);
   void SetFont(HFONT font);
   void SetTextColor(COLORREF color);
-  void SetMaxWidth(int width);
   void SetAlignment(UINT flags);
-  void SetMultiLine(bool multiLine) { multiLine_ = multiLine; }
 
   const std::wstring& Markup() const { return markup_; }
   const std::vector<Run>& Runs() const { return runs_; }
   int HoverRun() const { return hoverRun_; }
-  int PressedRun() const { return pressedRun_; }
-  // Width and height the runs need on one line.
-  SIZE ContentSize() const { return content_; }
 
  private:
   void Layout();
@@ -59,12 +54,9 @@ class CSomTextWnd : public CSomWnd {
   std::vector<Run> runs_;
   HFONT font_;
   COLORREF color_ = 0;
-  int maxWidth_ = -1;
   int hoverRun_ = -1;
   int pressedRun_ = -1;
   UINT align_ = DT_VCENTER;
-  bool multiLine_ = false;
-  SIZE content_ = {0, 0};
   HFONT underlineSource_ = nullptr;
   HFONT underlined_ = nullptr;
 };

@@ -16,7 +16,7 @@ void CSomUnspannableTextWnd::OnCreate() {
 void CSomUnspannableTextWnd::Wrap() {
   HDC dc = ::GetDC(nullptr);
   HGDIOBJ old = ::SelectObject(dc, font_);
-  const int width = Width() - leftMargin_ - rightMargin_;
+  const int width = Width();
   wrapped_ = BreakLines(dc, source_, width, SkinResources::Get().Language());
   RECT calc = {0, 0, width, 0};
   ::DrawTextW(dc, wrapped_.c_str(), static_cast<int>(wrapped_.size()), &calc,
@@ -30,7 +30,7 @@ void CSomUnspannableTextWnd::OnPaint(HDC dc, int, int) {
   const int oldMode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = ::SetTextColor(dc, press_.hover ? hoverColor_ : color_);
   HGDIOBJ oldFont = ::SelectObject(dc, font_);
-  RECT r = {leftMargin_, 0, Width() - rightMargin_, Height()};
+  RECT r = {0, 0, Width(), Height()};
   ::DrawTextW(dc, wrapped_.c_str(), static_cast<int>(wrapped_.size()), &r,
               align_ | DT_WORDBREAK | DT_NOPREFIX);
   ::SelectObject(dc, oldFont);
@@ -67,13 +67,6 @@ void CSomUnspannableTextWnd::SetTextColor(COLORREF color, COLORREF hoverColor) {
 void CSomUnspannableTextWnd::SetAlignment(UINT flags) {
   if (flags == align_) return;
   align_ = flags;
-  Wrap();
-  Invalidate();
-}
-
-void CSomUnspannableTextWnd::SetMargins(int left, int right) {
-  leftMargin_ = left;
-  rightMargin_ = right;
   Wrap();
   Invalidate();
 }

@@ -14,7 +14,6 @@ class CSomUnspannableTextWnd : public CSomWnd {
   void OnCreate() override;
   void OnPaint(HDC dc, int limit, int part) override;
   void OnCaptureLost() override;
-  bool OnSetCursor(POINT point) override { return hand_; }
   bool OnLButtonDown(POINT point) override { return press_.Down(*this); }
   bool OnLButtonUp(POINT point) override { return press_.Up(*this); }
   void OnMouseEnter(POINT point) override { press_.Enter(*this); }
@@ -24,8 +23,6 @@ class CSomUnspannableTextWnd : public CSomWnd {
   void SetFont(HFONT font);
   void SetTextColor(COLORREF color, COLORREF hoverColor);
   void SetAlignment(UINT flags);
-  void SetMargins(int left, int right);
-  void SetHand(bool hand) { hand_ = hand; }
   const std::wstring& WrappedText() const { return wrapped_; }
 
  private:
@@ -37,10 +34,7 @@ class CSomUnspannableTextWnd : public CSomWnd {
   COLORREF color_ = 0;
   COLORREF hoverColor_ = 0;
   SomPressState press_;
-  bool hand_ = false;
   UINT align_ = DT_CENTER;
-  int leftMargin_ = 0;
-  int rightMargin_ = 0;
 };
 
 }  // namespace lum

@@ -30,7 +30,6 @@ class CSomToolTipAdpater {
     toolTip_ = toolTip;
     toolOwner_ = owner;
   }
-  HWND ToolTip() const { return toolTip_; }
   const std::map<UINT, Tool>& Tools() const { return tools_; }
 
  protected:
