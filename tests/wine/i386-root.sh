@@ -15,7 +15,16 @@ say() { printf '[i386-root] %s\n' "$*" >&2; }
 cache=${LUM_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lum-bastion-wine}/i386-root
 ver=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null) || { say "wine64 is not installed"; exit 1; }
 root="$cache/wine32-$(echo "$ver" | tr -c 'a-zA-Z0-9.\n' _)"
-if [ -f "$root/.complete" ]; then echo "$root"; exit 0; fi
+# libwine's maintainer script (which unpacking does not run) marks the mingw
+# zlib as a Wine builtin and puts it beside Wine's own DLLs; without it
+# user32.dll, and with it every program, fails to load.
+builtin_zlib() {
+  local in=$1/usr/i686-w64-mingw32/lib/zlib1.dll out=$1/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll
+  [ -f "$out" ] && return 0
+  [ -f "$in" ] || { say "the unpacked packages hold no i686 zlib1.dll (libz-mingw-w64)"; return 1; }
+  { head -c 64 "$in"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$in"; } >"$out"
+}
+if [ -f "$root/.complete" ]; then builtin_zlib "$root"; echo "$root"; exit 0; fi
 
 apt="$cache/apt"
 mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/cache"
@@ -53,6 +62,7 @@ rm -rf "$root.tmp"; mkdir -p "$root.tmp"
 n=0
 for deb in "$apt/archives"/*.deb; do dpkg-deb -x "$deb" "$root.tmp"; n=$((n + 1)); done
 [ -x "$root.tmp/usr/lib/wine/wine" ] || { say "the unpacked packages hold no usr/lib/wine/wine"; exit 1; }
+builtin_zlib "$root.tmp"
 touch "$root.tmp/.complete"
 rm -rf "$root"; mv "$root.tmp" "$root"
 say "wine32 $ver with $n i386 packages unpacked into $root"
