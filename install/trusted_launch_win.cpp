@@ -4,7 +4,7 @@
 #include "base/install_log.h"
 #include "install/process_table.h"
 #include "system/process_start_win.h"
-#include "system/registry_win.h"
+#include "system/product_location_win.h"
 #include "system/self_protection_device_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
@@ -14,24 +14,10 @@ namespace {
 
 constexpr const char* kLog = "launch";
 
-// Read once it is known; a first install asks before the App Paths record
-// exists, and must not keep that empty answer.
-const std::wstring& ProductFolder() {
-  static std::wstring folder;
-  if (folder.empty()) {
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE,
-                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ZVSafeMain.exe",
-                 KEY_QUERY_VALUE))
-      key.ReadString(L"Path", &folder);
-  }
-  return folder;
-}
-
 }  // namespace
 
 bool IsTrustedImage(const std::wstring& path) {
-  if (PathLiesInFolder(path, ProductFolder()) &&
+  if (PathLiesInFolder(path, ReadProductFolder()) &&
       AskSelfProtectionDriver() == SelfProtectionAnswer::kAcknowledged)
     return true;
   if (!BaseModuleLoaded()) log::Note(kLog, L"base module not loaded: no file verification");
