@@ -162,12 +162,18 @@ void DetectMakerBrowsers(std::vector<BrowserRecord>* out) {
   }
 }
 
+// The program its App Paths record names, or else `program` in the folder of
+// the first uninstall entry whose name contains `uninstallName`.
+std::wstring ProgramFromAppPathOrUninstall(const wchar_t* appPath, const wchar_t* uninstallName,
+                                           const wchar_t* program) {
+  const std::wstring exe = AppPath(appPath);
+  if (!exe.empty() && FileExists(exe)) return exe;
+  const std::wstring location = UninstallLocationContaining(uninstallName);
+  return location.empty() ? std::wstring() : WithTrailingSlash(location) + program;
+}
+
 void DetectOpera(std::vector<BrowserRecord>* out) {
-  std::wstring exe = AppPath(L"Opera.exe");
-  if (exe.empty() || !FileExists(exe)) {
-    const std::wstring location = UninstallLocationContaining(L"Opera");
-    exe = location.empty() ? std::wstring() : WithTrailingSlash(location) + L"launcher.exe";
-  }
+  const std::wstring exe = ProgramFromAppPathOrUninstall(L"Opera.exe", L"Opera", L"launcher.exe");
   BrowserRecord record;
   if (!Fill(kBrowserOpera, exe, L"OperaStable", L"\"%s\" -noautoupdate -- \"%%1\"", &record))
     return;
@@ -185,11 +191,8 @@ void DetectSimple(int kind, const wchar_t* appPath, const wchar_t* progId, const
 }
 
 void DetectFirefox(std::vector<BrowserRecord>* out) {
-  std::wstring exe = AppPath(L"firefox.exe");
-  if (exe.empty() || !FileExists(exe)) {
-    const std::wstring location = UninstallLocationContaining(L"Firefox");
-    exe = location.empty() ? std::wstring() : WithTrailingSlash(location) + L"firefox.exe";
-  }
+  const std::wstring exe =
+      ProgramFromAppPathOrUninstall(L"firefox.exe", L"Firefox", L"firefox.exe");
   BrowserRecord record;
   if (Fill(kBrowserFirefox, exe, L"FirefoxURL", L"\"%s\" -osint -url \"%%1\"", &record))
     out->push_back(record);
