@@ -68,7 +68,6 @@ class CPagePolicyNotice : public CSomWindow,
   void CreateControls();
   void Layout();
   void Leave();
-  void WriteExperience(bool joined);
 
   HWND mainWindow_ = nullptr;
   UINT finishMessage_ = 0;
