@@ -149,8 +149,9 @@ TEST(MachineRightsE2eTest, ElevatedRunLoadsTheBaseModuleOnlyFromAFolderForSystem
   // ...that only SYSTEM and the Administrators may write to...
   // (Wine keeps no folder DACL; there the startup steps' test checks the
   // rights the folder is created with.)
-  if (FolderRightsAreKept())
+  if (FolderRightsAreKept()) {
     EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(folder)) << WideToUtf8(folder);
+  }
   // ...and the loader mapped the module from exactly that file.
   EXPECT_TRUE(EqualsNoCase(written, LogField(text, L"bind base module, mapped from ")))
       << WideToUtf8(text);
