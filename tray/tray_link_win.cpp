@@ -198,7 +198,6 @@ int CallService(const wchar_t* what,
 }
 
 int LaunchInUserSession(DWORD session, const std::wstring& file, const std::wstring& arguments) {
-  Connect();
   const std::wstring command = LaunchCommandLine(file, arguments);
   bool shellFound = false;
   const bool admin = ShellHoldsAdministrators(session, &shellFound);
@@ -210,6 +209,9 @@ int LaunchInUserSession(DWORD session, const std::wstring& file, const std::wstr
   data.u8StrCmd = WideToUtf8(command);
   const int result = RetryUntilSuccess(
       [&] {
+        // A try that broke the link (the service restarting, a late answer)
+        // leaves the next one to connect and register anew.
+        Connect();
         return CallService(L"start program through the tray service",
                            [&](ztray::ZTrayServiceClient& client) {
                              return client.sendLaunchProcData2Srv(kLaunchCommand, data);
@@ -232,7 +234,7 @@ bool StartTrayLink(ServiceImageTest trustedImage) {
 
 void ReleaseTrayLink() {
   if (tray::g_link == nullptr) return;
-  if (tray::g_link->registered) tray::Drop(*tray::g_link);
+  tray::Drop(*tray::g_link);
   delete tray::g_link;
   tray::g_link = nullptr;
 }

@@ -42,6 +42,10 @@ int StopService() {
       [](ztray::ZTrayServiceClient& client) { return client.stopService(); });
   log::Action(kLog, L"stop request through the tray service", L"ZVActiveDefense",
               result == tray::kTraySuccess ? 0 : result);
+  // The service ends after answering: the link to it is dead either way, and
+  // the next request (the product start after the install) connects to the
+  // service that is started again.
+  ReleaseTrayLink();
   return result;
 }
 

@@ -9,7 +9,8 @@ constexpr int kTrayNotConnected = -6;
 
 // Asks the real-time monitor windows of every session to exit (copy-data code 'EXIT').
 int BroadcastMonitorExit();
-// Asks the product's tray service to stop its protection service.
+// Asks the product's tray service to stop its protection service, then releases
+// the link (the next request connects anew).
 int StopService();
 
 }  // namespace lum

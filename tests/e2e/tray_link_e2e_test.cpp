@@ -172,10 +172,24 @@ TEST_F(TrayLinkE2eTest, WithoutATrayServiceEveryCallFailsAndTheProductStartsThro
   EXPECT_EQ(kTrayNotConnected,
             tray::LaunchInUserSession(WTSGetActiveConsoleSessionId(), Product(L"Repair.exe"), L""));
 
-  // The interactive finish: no service, so the shell opens the program.
+  // The interactive finish: no service, so the installer starts the program
+  // itself, with the user's rights and never its own elevated token.
+  const std::wstring starts = Product(L"ZVSafeMain.starts");
+  DeleteFileW(starts.c_str());
   EXPECT_TRUE(StartInstalledProduct(build_ + L"\\product"));
-  EXPECT_NE(std::wstring::npos, Lines().find(L"start product (shell)")) << Lines();
+  EXPECT_NE(std::wstring::npos,
+            Lines().find(L"start at medium integrity | \"" + Product(L"ZVSafeMain.exe") +
+                         L"\" /install | 0"))
+      << Lines();
   EXPECT_TRUE(WaitForWindow(L"ZLumSafeMainClass"));
+  DWORD ownSession = 0;
+  ProcessIdToSessionId(GetCurrentProcessId(), &ownSession);
+  // Wine keeps integrity labels off (every token reads 0x3000 whatever was
+  // set), so the level itself is seen only on Windows; the token's elevation,
+  // its Administrators group and the session are Wine's to show.
+  const std::string facts = Record(starts);
+  EXPECT_TRUE(Has(facts, "ZVSafeMain.exe\" /install |elevated=0 admin=0 integrity=")) << facts;
+  EXPECT_TRUE(Has(facts, " session=" + std::to_string(ownSession) + "\r\n")) << facts;
   if (HWND main = FindWindowW(L"ZLumSafeMainClass", nullptr)) PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
@@ -273,11 +287,27 @@ TEST_F(TrayLinkE2eTest, RegistersLaunchesBroadcastsAndStopsTheService) {
                   "delivered=1"))
       << Record(record);
 
-  // The service stops itself when asked; the link notices on its next call.
+  // The service stops itself when asked, and the link is released with it.
   EXPECT_EQ(tray::kTraySuccess, StopService());
+  EXPECT_FALSE(tray::LinkConnected());
   EXPECT_EQ(0, service.EndedWithin(10000));
   EXPECT_TRUE(Has(Record(record), "stopService\r\nstopped")) << Record(record);
-  EXPECT_EQ(tray::kTrayTransportError, BroadcastMonitorExit());
+  EXPECT_EQ(kTrayNotConnected, BroadcastMonitorExit());
+
+  // The service comes back (the install brings it up again): the product
+  // start after the install registers anew and goes through it.
+  const std::wstring again = TempFolder() + L"tray_service_again.txt";
+  DeleteFileW(again.c_str());
+  Started restarted(Product(L"safemon\\ZVTrayService.exe"), L"/record:" + again);
+  ASSERT_TRUE(WaitForPipe(L"\\\\.\\pipe\\" + servicePipe));
+  EXPECT_TRUE(StartInstalledProduct(build_ + L"\\product"));
+  seen = Record(again);
+  EXPECT_TRUE(Has(seen, "RegisterClient pipe=")) << seen;
+  EXPECT_TRUE(Has(seen, "ZVSafeMain.exe\" /install integrity=")) << seen;
+  EXPECT_TRUE(Has(seen, " answer=1")) << seen;
+  if (HWND main = FindWindowW(L"ZLumSafeMainClass", nullptr)) PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(tray::kTraySuccess, StopService());
+  EXPECT_EQ(0, restarted.EndedWithin(10000));
   EXPECT_EQ(kTrayNotConnected, StopService());
 
   const auto stopping = std::chrono::steady_clock::now();
