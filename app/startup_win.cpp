@@ -15,6 +15,7 @@
 #include "base/exit_codes.h"
 #include "base/install_log.h"
 #include "base/text.h"
+#include "browser/open_link_win.h"
 #include "install/installed_product_win.h"
 #include "install/trusted_launch_win.h"
 #include "report/reports_win.h"
@@ -68,10 +69,10 @@ void OpenReferralPage() {
     log::Action(kLog, L"open referral page (lowered rights)", link, 0);
     return;
   }
-  HINSTANCE opened =
-      ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  log::Action(kLog, L"open referral page", link,
-              reinterpret_cast<INT_PTR>(opened) > 32 ? 0 : static_cast<long>(::GetLastError()));
+  // Without the utility module the page still opens with the user's rights:
+  // a shell open from here would hand the browser the installer's token.
+  const bool opened = OpenLink(link, kOpenLinkDefaultBrowser);
+  log::Action(kLog, L"open referral page", link, opened ? 0 : 1);
 }
 
 bool InstalledIsBuild1133(const std::wstring& productFolder) {

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 // These build on windows.h.
-#include <sddl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -18,6 +17,7 @@
 #include "system/file_ops_win.h"
 #include "system/process_start_win.h"
 #include "system/registry_win.h"
+#include "system/user_rights_start_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -46,27 +46,28 @@ std::vector<ProcessEntry> RunningProcesses() {
   return processes;
 }
 
-bool IsRunning(const std::wstring& lowerName) {
-  for (const ProcessEntry& process : RunningProcesses())
-    if (process.name == lowerName) return true;
-  return false;
-}
 
-// The integrity RID of a process's token; 0 when it cannot be read.
-DWORD IntegrityOf(DWORD processId) {
+// Whether a process runs with an administrator's full rights: a token at
+// high integrity or above that is also elevated (a token derived from an
+// elevated one may keep its label; one that cannot be read counts as not).
+bool RunsElevated(DWORD processId) {
   UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (!process) return 0;
+  if (!process) return false;
   UniqueHandle token;
-  if (!::OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) return 0;
+  if (!::OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) return false;
+  TOKEN_ELEVATION elevation = {};
   DWORD size = 0;
+  if (!::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size) ||
+      !elevation.TokenIsElevated)
+    return false;
   ::GetTokenInformation(token.Get(), TokenIntegrityLevel, nullptr, 0, &size);
-  if (size == 0) return 0;
+  if (size == 0) return false;
   std::vector<BYTE> buffer(size);
   if (!::GetTokenInformation(token.Get(), TokenIntegrityLevel, buffer.data(), size, &size))
-    return 0;
+    return false;
   const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
   const UCHAR count = *::GetSidSubAuthorityCount(label->Label.Sid);
-  return count == 0 ? 0 : *::GetSidSubAuthority(label->Label.Sid, count - 1);
+  return count != 0 && *::GetSidSubAuthority(label->Label.Sid, count - 1) >= kHighIntegrityRid;
 }
 
 // Chrome hands a URL to its running main process, which opens it with that
@@ -80,14 +81,27 @@ bool ChromeMainRunsHigh() {
     if (process.name != L"chrome.exe") continue;
     const auto parent = names.find(process.parent);
     if (parent != names.end() && parent->second == L"chrome.exe") continue;
-    if (IntegrityOf(process.id) >= kHighIntegrityRid) return true;
+    if (RunsElevated(process.id)) return true;
   }
   return false;
 }
 
-bool StartDirect(const std::wstring& commandLine) {
+// A browser that already runs with the installer's rights takes the URL into
+// that process; beside one that runs with the user's rights, or cannot be
+// read, a direct start would open an elevated window: only an elevated
+// process of the name counts.
+bool RunsHigh(const std::wstring& lowerName) {
+  for (const ProcessEntry& process : RunningProcesses())
+    if (process.name == lowerName && RunsElevated(process.id)) return true;
+  return false;
+}
+
+// Browsers keep their current folder open; the installer's own folder is
+// deleted after the run, so they start in their own.
+bool StartDirect(const std::wstring& executable, const std::wstring& commandLine) {
   PROCESS_INFORMATION info = {};
-  const bool ok = StartProcess(L"", commandLine, L"", SW_SHOWNORMAL, 0, &info);
+  const bool ok =
+      StartProcess(L"", commandLine, NeutralFolderFor(executable), SW_SHOWNORMAL, 0, &info);
   if (ok) {
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
@@ -100,7 +114,8 @@ bool StartDirect(const std::wstring& commandLine) {
 bool ShellOpen(const std::wstring& file, const std::wstring& parameters) {
   const INT_PTR answer = reinterpret_cast<INT_PTR>(
       ::ShellExecuteW(nullptr, L"open", file.c_str(),
-                      parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL));
+                      parameters.empty() ? nullptr : parameters.c_str(),
+                      NeutralFolderFor(file).c_str(), SW_SHOWNORMAL));
   log::Action(kLog, L"open through the shell",
               file + (parameters.empty() ? L"" : L" " + parameters),
               answer > 32 ? 0 : static_cast<long>(answer));
@@ -124,8 +139,6 @@ bool OpenWithDefaultBrowser(const std::wstring& url) {
   const std::wstring path = DefaultBrowserPath();
   if (EqualsNoCase(path, L"MicrosoftEdge")) {
     if (version.IsWindows10OrLater()) return OpenInEdge(url);
-  } else if (!version.AtLeast(6, 0)) {
-    return !path.empty() && ShellOpen(path, L"\"" + url + L"\"");
   } else if (!path.empty() && LaunchUrlWithBrowser(path, url)) {
     return true;
   }
@@ -142,65 +155,6 @@ bool OpenWithDefaultBrowser(const std::wstring& url) {
 }
 
 }  // namespace
-
-bool LaunchAtMediumIntegrity(const std::wstring& commandLine) {
-  UniqueHandle own;
-  if (!::OpenProcessToken(
-          ::GetCurrentProcess(),
-          TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY, own.Put())) {
-    log::Action(kLog, L"medium-integrity start: open own token", commandLine,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
-  UniqueHandle duplicate;
-  if (!::DuplicateTokenEx(own.Get(), 0, nullptr, SecurityImpersonation, TokenPrimary,
-                          duplicate.Put())) {
-    log::Action(kLog, L"medium-integrity start: duplicate token", commandLine,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
-  // The integrity level alone leaves the Administrators group enabled, and
-  // objects without a label (most files and keys) would still be open to the
-  // browser: the group is made deny-only and the privileges dropped, so a
-  // default browser that the user's registry names gets no more than the
-  // user's rights.
-  BYTE adminsBuffer[SECURITY_MAX_SID_SIZE] = {};
-  DWORD adminsSize = sizeof(adminsBuffer);
-  UniqueHandle token;
-  SID_AND_ATTRIBUTES deny = {adminsBuffer, 0};
-  if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, adminsBuffer, &adminsSize) ||
-      !::CreateRestrictedToken(duplicate.Get(), DISABLE_MAX_PRIVILEGE, 1, &deny, 0, nullptr, 0,
-                               nullptr, token.Put())) {
-    log::Action(kLog, L"medium-integrity start: restrict token", commandLine,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
-  PSID medium = nullptr;
-  if (!::ConvertStringSidToSidW(L"S-1-16-8192", &medium)) return false;
-  UniqueLocal mediumOwner(medium);
-  TOKEN_MANDATORY_LABEL label = {};
-  label.Label.Attributes = SE_GROUP_INTEGRITY;
-  label.Label.Sid = medium;
-  if (!::SetTokenInformation(token.Get(), TokenIntegrityLevel, &label,
-                             sizeof(label) + ::GetLengthSid(medium))) {
-    log::Action(kLog, L"medium-integrity start: set integrity", commandLine,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
-  const BOOL ok = ::CreateProcessAsUserW(token.Get(), nullptr, line.data(), nullptr, nullptr, FALSE,
-                                         0, nullptr, nullptr, &startup, &info);
-  const DWORD error = ok ? 0 : ::GetLastError();
-  if (ok) {
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
-  }
-  log::Action(kLog, L"start browser at medium integrity", commandLine, static_cast<long>(error));
-  return ok != FALSE;
-}
 
 bool LaunchUrlWithBrowser(const std::wstring& executable, const std::wstring& url) {
   if (executable.empty()) return false;
@@ -220,17 +174,18 @@ bool LaunchUrlWithBrowser(const std::wstring& executable, const std::wstring& ur
   const std::wstring commandLine = BrowserCommandLine(executable, url);
   switch (rule.mode) {
     case StartMode::kDirect:
-      return StartDirect(commandLine);
+      return StartDirect(executable, commandLine);
     case StartMode::kChromeRule:
-      if (version.AtLeast(6, 1) && ChromeMainRunsHigh()) return StartDirect(commandLine);
-      return LaunchAtMediumIntegrity(commandLine);
+      if (version.AtLeast(6, 1) && ChromeMainRunsHigh()) return StartDirect(executable, commandLine);
+      break;
     case StartMode::kRunningOrMedium:
-      if (IsRunning(rule.runningName)) return StartDirect(commandLine);
-      return LaunchAtMediumIntegrity(commandLine);
+      if (RunsHigh(rule.runningName)) return StartDirect(executable, commandLine);
+      break;
     case StartMode::kMediumIntegrity:
     default:
-      return LaunchAtMediumIntegrity(commandLine);
+      break;
   }
+  return LaunchAtMediumIntegrity(commandLine, NeutralFolderFor(executable), kLog);
 }
 
 bool OpenLink(const std::wstring& url, int mode) {

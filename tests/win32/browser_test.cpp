@@ -19,11 +19,14 @@
 #include "browser/browser_launch_win.h"
 #include "browser/open_link_win.h"
 #include "browser/partner_offer_win.h"
+#include "install/process_termination_win.h"
 #include "session/session_settings.h"
 #include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/process_start_win.h"
 #include "system/registry_win.h"
+#include "system/user_rights_start_win.h"
 
 namespace lum {
 namespace {
@@ -276,6 +279,31 @@ TEST_F(BrowserTest, StartsOnlyBrowsersSignedByTheirPublisher) {
   // The refused copies were never started, even with the signed one done.
   EXPECT_EQ(Launches(unsignedCopy), L"");
   EXPECT_EQ(Launches(other), L"");
+  // In its own folder: the installer's folder is deleted after the run.
+  EXPECT_NE(Launches(signedCopy).find(L"|cwd=" + ParentFolder(signedCopy)), std::wstring::npos)
+      << WideToUtf8(Launches(signedCopy));
+
+  // A Firefox already running with the user's rights is joined with the
+  // user's rights; only one running elevated takes the installer's.
+  const std::wstring launches = signedCopy + L".launches";
+  const std::wstring sleeper = BuildFolder() + L"\\lum_test_sleeper.exe";
+  const std::wstring userFirefox = Place(sleeper, root_ + L"\\user", L"firefox.exe");
+  ASSERT_TRUE(LaunchAtMediumIntegrity(L"\"" + userFirefox + L"\" 60000", root_, "test"));
+  DeleteFileW(launches.c_str());
+  ASSERT_TRUE(LaunchUrlWithBrowser(signedCopy, url));
+  EXPECT_NE(WaitForLaunch(signedCopy).find(L"|admin=0"), std::wstring::npos)
+      << WideToUtf8(Launches(signedCopy));
+  const std::wstring adminFirefox = Place(sleeper, root_ + L"\\admin", L"firefox.exe");
+  PROCESS_INFORMATION elevated = {};
+  ASSERT_TRUE(StartProcess(L"", L"\"" + adminFirefox + L"\" 60000", L"", kDefaultShow, 0, &elevated));
+  CloseHandle(elevated.hThread);
+  DeleteFileW(launches.c_str());
+  ASSERT_TRUE(LaunchUrlWithBrowser(signedCopy, url));
+  EXPECT_NE(WaitForLaunch(signedCopy).find(L"|admin=1"), std::wstring::npos)
+      << WideToUtf8(Launches(signedCopy));
+  TerminateProcess(elevated.hProcess, 0);
+  CloseHandle(elevated.hProcess);
+  EndAllProcesses(L"firefox.exe");
 
   // A link opens in the default browser; an unknown one is not held to a
   // signer and starts at medium integrity.

@@ -2,8 +2,8 @@
 // browser's executable name with that browser's version description, it
 // appends its command line to "<own path>.launches" (one UTF-16 line per
 // start, followed by " |admin=1" when the Administrators group is enabled in
-// its token, else " |admin=0") and exits, so a test sees which browser was
-// started with what rights.
+// its token, else " |admin=0", then " |cwd=<current folder>") and exits, so a
+// test sees which browser was started with what rights and where.
 #include <windows.h>
 
 #include <string>
@@ -22,8 +22,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size) ||
       !CheckTokenMembership(nullptr, admins, &member))
     member = TRUE;  // unknown counts as the worse case
-  const std::wstring line =
-      std::wstring(GetCommandLineW()) + (member ? L" |admin=1\n" : L" |admin=0\n");
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD folderLength = GetCurrentDirectoryW(MAX_PATH, folder);
+  const std::wstring line = std::wstring(GetCommandLineW()) +
+                            (member ? L" |admin=1" : L" |admin=0") + L" |cwd=" +
+                            std::wstring(folder, folderLength < MAX_PATH ? folderLength : 0) +
+                            L"\n";
   DWORD written = 0;
   WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written,
             nullptr);
