@@ -8,7 +8,7 @@
 #include "browser/partner_offer_win.h"
 #include "install/install_placeholders_win.h"
 #include "install/scan_engine_win.h"
-#include "report/report_placeholders_win.h"
+#include "report/document_versions_win.h"
 #include "system/app_registration_win.h"
 #include "system/registry_logged_win.h"
 #include "system/registry_win.h"
@@ -75,14 +75,7 @@ void WriteFreshInstallSettings(const SessionSettings& session, CShell& shell,
   }
   // Mode 2 writes "ExtFlags" = 0 only for a session option this build does not know.
 
-  if (!session.silent) {
-    std::wstring licence = FetchLicenseVersion(5000);
-    std::wstring privacy = FetchPrivacyVersion(5000);
-    LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"LicenseDateVer",
-              licence.empty() ? L"-" : licence);
-    LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"PrivacyDateVer",
-              privacy.empty() ? L"-" : privacy);
-  }
+  if (!session.silent) RecordDocumentVersions(kUserProfileKey);
   WriteOperaOfferRecords(session);
   if (session.channel == L"account") ChangePromptFlags(0x1000000, 0);
   LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"ShowTrayIcon", 1);

@@ -97,13 +97,13 @@ drive install || { echo "interactive install: $? check(s) failed"; status=1; }
 
 state > "$work/interactive.state"
 # What only a person's run records: the notice page's experience choice, the
-# licence and privacy versions the user saw, and the browser offer. No offer
-# server answers here and the channel is 101, so the offer box starts ticked
+# licence and privacy versions the user saw ("-": no statistics service
+# answers here), and the browser offer. No offer server answers here and the channel is 101, so the offer box starts ticked
 # and, left so, the offer is taken: "InstallOpera" and "NeedOpera" are
 # written and the introduction page for the browser is not shown. A silent
 # run makes no offer. Everything else must be exactly what the silent run left.
 interactive_only='^("UserExperience"=dword:00000001|"LicenseDateVer"=.*|"PrivacyDateVer"=.*|\[HKEY_LOCAL_MACHINE\\Software\\LumBastion\\(Experience|Bundle)\]|"InstallOpera"=dword:00000001|"NeedOpera"=dword:00000001|"NeedOperaCount"=dword:00000000|"OperaShown"=.*)$'
-for record in '"UserExperience"=' '"LicenseDateVer"=' '"PrivacyDateVer"=' \
+for record in '"UserExperience"=' '"LicenseDateVer"="-"' '"PrivacyDateVer"="-"' \
               '"InstallOpera"=dword:00000001' '"NeedOpera"=dword:00000001' \
               '"NeedOperaCount"=dword:00000000' '"OperaShown"=dword:00000000'; do
   if grep -q "^$record" "$work/interactive.state"; then

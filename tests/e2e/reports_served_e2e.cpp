@@ -22,6 +22,7 @@
 #include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "report/damaged_file_report_win.h"
+#include "report/document_versions_win.h"
 #include "report/http_get_win.h"
 #include "report/machine_id_win.h"
 #include "report/offer_query_win.h"
@@ -298,6 +299,44 @@ TEST_F(ReportsE2E, OfferServerThatNeverFinishesGivesMinus3AfterTheWait) {
          Seconds(started));
   EXPECT_EQ(1u, Requests(L"rptE").size());
 
+}
+
+TEST_F(ReportsE2E, LicenceAndPrivacyVersionsAreTheServicesTextsOrADash) {
+  const wchar_t* key = L"SOFTWARE\\LumBastionTest\\Profile";
+  const auto value = [key](const wchar_t* name) {
+    RegKey reg;
+    std::wstring text = L"<none>";
+    if (reg.Open(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE)) reg.ReadString(name, &text);
+    return text;
+  };
+  SessionSettings& session = Session();
+  const std::wstring channel = session.channel, language = session.language;
+  session.channel = L"rptV";
+  session.language = L"de";
+  RecordDocumentVersions(key);
+  EXPECT_EQ(L"2026-03-01", value(L"LicenseDateVer"));
+  EXPECT_EQ(L"2026-04-15 r2", value(L"PrivacyDateVer"));
+  const Json::Value asked = Requests(L"rptV");
+  ASSERT_EQ(2u, asked.size()) << Describe(asked);
+  EXPECT_EQ("/safei18n/legal/version", asked[0]["path"].asString());
+  EXPECT_EQ("license", asked[0]["params"]["doc"].asString());
+  EXPECT_EQ("privacy", asked[1]["params"]["doc"].asString());
+  EXPECT_EQ("de", asked[1]["params"]["lang"].asString());
+
+  // An error page, an answer that never ends, no answer in time: "-".
+  for (const wchar_t* mode : {L"404", L"endless", L"hang"}) {
+    SetMode(L"rptV", mode);
+    const auto started = std::chrono::steady_clock::now();
+    RecordDocumentVersions(key);
+    printf("[figure] document versions with the service answering \"%ls\": %.1f s\n", mode,
+           Seconds(started));
+    EXPECT_EQ(L"-", value(L"LicenseDateVer")) << mode;
+    EXPECT_EQ(L"-", value(L"PrivacyDateVer")) << mode;
+  }
+  SetMode(L"rptV", L"ok");
+  session.channel = channel;
+  session.language = language;
+  RegKey::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastionTest");
 }
 
 TEST_F(ReportsE2E, OfferQueryStatusesAndWhatTheyMakeOfTheOffer) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "report/document_version.h"
 #include "report/machine_id.h"
 #include "report/offer_answer.h"
 #include "report/report_urls.h"
@@ -181,6 +182,21 @@ TEST(MachineIdRules, ProfileIdentity) {
   EXPECT_FALSE(ProfileIdentityFromRecord(R"({"mid":"","mid2":"b","client_uid":"c-1"})", L"c-1", L"",
                                          &identity));
   EXPECT_FALSE(ProfileIdentityFromRecord("not json", L"c-1", L"", &identity));
+}
+
+TEST(DocumentVersions, OnlyAShortPlainTextIsTakenAsTheVersion) {
+  EXPECT_EQ(L"http://127.0.0.1:18611/safei18n/legal/version?doc=license&lang=pt%2DBR&ch=a%26b",
+            DocumentVersionUrl(L"http://127.0.0.1:18611/safei18n/", L"license", L"pt-BR", L"a&b"));
+  EXPECT_EQ(L"2026-03-01", DocumentVersionFromAnswer("2026-03-01"));
+  EXPECT_EQ(L"v 3.2_1: 2026/04", DocumentVersionFromAnswer(" \r\nv 3.2_1: 2026/04\r\n"));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer(""));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer(" \n "));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer("<html>404</html>"));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer(std::string("2026\0-03", 8)));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer("2026-03-01\x01"));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer("\xc3\xa9t\xc3\xa9"));
+  EXPECT_EQ(std::wstring(32, L'7'), DocumentVersionFromAnswer(std::string(32, '7')));
+  EXPECT_EQ(L"", DocumentVersionFromAnswer(std::string(33, '7')));
 }
 
 }  // namespace

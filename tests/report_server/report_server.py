@@ -20,6 +20,8 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
+# The licence and privacy versions the service names (GET <stats base>legal/version?doc=).
+DOCUMENT_VERSIONS = {"license": "2026-03-01", "privacy": "2026-04-15 r2"}
 MODES = ("ok", "302", "404", "hang", "drip", "endless")
 STALL_SECONDS = 60
 ENDLESS_BYTES = 4 << 30  # "endless" stops here, or after STALL_SECONDS, or when the client leaves
@@ -194,6 +196,11 @@ class Handler(BaseHTTPRequestHandler):
                 pass
             self.close_connection = True
             return
+        if path.endswith("/legal/version"):
+            version = DOCUMENT_VERSIONS.get(params.get("doc", ""))
+            if version is None:
+                return self.reply(404, b"no such document")
+            return self.reply(200, version.encode(), [("Content-Type", "text/plain")])
         if path.endswith("/promo/opera"):
             return self.reply(200, state.offer_for(channel).encode(), [("Content-Type", "application/json")])
         return self.reply(200, b"ok")
