@@ -9,6 +9,7 @@
 #include "base/install_log.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
+#include "system/shell_start_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
@@ -40,21 +41,17 @@ bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCo
   const std::wstring ownPath = OwnModulePath();
   if (!DeleteCompatLayerValue(ownPath)) return false;
 
-  SHELLEXECUTEINFOW info = {};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = L"open";
-  info.lpFile = ownPath.c_str();
-  info.lpParameters = commandTail.empty() ? nullptr : commandTail.c_str();
-  info.nShow = SW_SHOW;
   const std::wstring commandLine = L"\"" + ownPath + L"\" " + commandTail;
-  if (!::ShellExecuteExW(&info) || !info.hProcess) {
-    // The layer is gone for the next start; this run goes on as it is.
-    log::Action("startup", L"restart without compatibility layer", commandLine,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
-  UniqueHandle process(info.hProcess);
+  ShellStartRequest start;
+  start.program = ownPath;
+  start.parameters = commandTail;
+  start.show = SW_SHOW;
+  start.logTag = "startup";
+  start.what = L"restart without compatibility layer";
+  UniqueHandle process;
+  // The layer is gone for the next start; without a process this run goes
+  // on as it is.
+  if (!StartThroughShell(start, &process) || !process) return false;
   ::WaitForSingleObject(process.Get(), INFINITE);
   const DWORD code = ChildExitCode(process.Get(), commandLine);
   *childExitCode = code;

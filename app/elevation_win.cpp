@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/registry_win.h"
+#include "system/shell_start_win.h"
 #include "system/windows_version_win.h"
 #include "ui/msg_box_win.h"
 
@@ -59,12 +60,13 @@ bool RelaunchElevated(const UacTexts& texts) {
   }
   const std::wstring ownPath = OwnModulePath();
   const std::wstring parameters = commandLine + L" " + kElevatedSwitch;
-  HINSTANCE started = ::ShellExecuteW(nullptr, L"runas", ownPath.c_str(), parameters.c_str(),
-                                      nullptr, SW_SHOWNORMAL);
-  const long code =
-      reinterpret_cast<INT_PTR>(started) > 32 ? 0 : static_cast<long>(::GetLastError());
-  log::Action("startup", L"start elevated copy", L"\"" + ownPath + L"\" " + parameters, code);
-  return code == 0;
+  ShellStartRequest start;
+  start.verb = L"runas";
+  start.program = ownPath;
+  start.parameters = parameters;
+  start.logTag = "startup";
+  start.what = L"start elevated copy";
+  return StartThroughShell(start);
 }
 
 }  // namespace lum

@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include "app/hand_over.h"
+#include "app/missing_program_win.h"
 #include "app/result_file_win.h"
 #include "app/session_environment_win.h"
 #include "base/exit_codes.h"
@@ -26,6 +27,7 @@
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
+#include "system/shell_start_win.h"
 #include "system/system_library_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
@@ -185,6 +187,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
   // The language is known from here on; every message box speaks it.
   if (!session.silent) PrepareSkinForLanguage();
+  SetMissingProgramHandler(&OnMissingProgram);
   UniqueModule gdiplus(LoadSystemLibrary(L"gdiplus.dll"));
   if (!gdiplus) {
     log::Action(kLog, L"load GDI+", L"gdiplus.dll", static_cast<long>(::GetLastError()));

@@ -130,7 +130,10 @@ target_link_options(tray_link_bench PRIVATE -municode)
 
 # What the installer reports, checked by the loopback statistics and offer
 # server (tests/report_server), which listens while this test runs.
-add_executable(reports_served_e2e ${PROJECT_SOURCE_DIR}/tests/e2e/reports_served_e2e.cpp)
+# It carries the installer's resources: the damaged-file message is the
+# skinned box, in the language table's texts.
+add_executable(reports_served_e2e ${PROJECT_SOURCE_DIR}/tests/e2e/reports_served_e2e.cpp
+  ${LUM_INSTALLER_RC})
 target_link_libraries(reports_served_e2e PRIVATE lumwin gtest gtest_main psapi)
 target_compile_options(reports_served_e2e PRIVATE ${LUM_WARNINGS})
 target_compile_definitions(reports_served_e2e PRIVATE

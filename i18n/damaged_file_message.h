@@ -13,6 +13,7 @@ namespace lum {
 struct DamagedFileText {
   std::wstring caption;
   std::wstring text;  // ends with the missing file's name
+  std::wstring yes, no;  // the box's two buttons, in the same language
 };
 
 // The message in the language `code` of the installed product's config.ini

@@ -27,8 +27,9 @@ std::wstring ReadUiValue(const std::wstring& iniPath, const wchar_t* key) {
 
 DamagedFilePrompt SystemDamagedFilePrompt() {
   DamagedFilePrompt prompt;
-  prompt.showBox = [](HWND owner, const std::wstring& text, const std::wstring& caption) {
-    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONSTOP);
+  prompt.showBox = [](HWND owner, const DamagedFileText& message) {
+    return ::MessageBoxW(owner, message.text.c_str(), message.caption.c_str(),
+                         MB_YESNO | MB_ICONSTOP);
   };
   prompt.openAddress = [](const std::wstring& address) {
     const HINSTANCE result =
@@ -60,9 +61,9 @@ bool ShowDamagedFileMessage(HWND owner, const std::wstring& productFolder,
   }
   const DamagedFileText message =
       DamagedFileMessage(language.empty() ? std::wstring(L"en") : language, missingFile);
-  int answer = prompt.showBox(owner, message.text, message.caption);
+  int answer = prompt.showBox(owner, message);
   // The owner may be a window that is going away; a box of its own still asks.
-  if (answer == 0) answer = prompt.showBox(nullptr, message.text, message.caption);
+  if (answer == 0) answer = prompt.showBox(nullptr, message);
   const bool yes = answer == IDYES;
   log::Action(kLog,
               yes ? L"damaged-file message answered yes" : L"damaged-file message answered no",

@@ -6,13 +6,15 @@
 #include <functional>
 #include <string>
 
+#include "i18n/damaged_file_message.h"
+
 namespace lum {
 
 // The two user-facing effects, replaceable so that a test can answer the box
 // and see the address without a person or a browser.
 struct DamagedFilePrompt {
   // Returns the MessageBox answer (IDYES, IDNO) or 0 when no box was shown.
-  std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption)> showBox;
+  std::function<int(HWND owner, const DamagedFileText& message)> showBox;
   // Opens the address with the shell's "open" verb; false when that failed.
   std::function<bool(const std::wstring& address)> openAddress;
   // Sends the statistics event for the answer; the reporting folder, which

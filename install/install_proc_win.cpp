@@ -42,6 +42,7 @@
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
+#include "system/shell_start_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
 #include "vendor/vendor_placeholders_win.h"
@@ -433,18 +434,15 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   ReportProgress(93, 100);
   if (const std::wstring saver = WithTrailingSlash(p) + L"Utils\\PowerSaver.exe";  // 23
       !FileExists(saver) || IsTrustedImage(saver)) {
-    // A present program runs with the installer's rights only when trusted.
-    SHELLEXECUTEINFOW info = {sizeof(info)};
-    // No UI: a missing program must not leave an invisible error box that
-    // holds the install (a silent run has nobody to close it).
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = saver.c_str();
-    info.lpParameters = L"/flightsigning";
-    info.nShow = SW_HIDE;
-    const BOOL started = ::ShellExecuteExW(&info);
-    log::Action(kLog, L"start with /flightsigning", saver,
-                started ? 0 : static_cast<long>(::GetLastError()));
+    // A present program runs with the installer's rights only when trusted;
+    // a missing one is reported as damaged product files.
+    ShellStartRequest start;
+    start.program = saver;
+    start.parameters = L"/flightsigning";
+    start.show = SW_HIDE;
+    start.logTag = kLog;
+    start.what = L"start with /flightsigning";
+    StartThroughShell(start);
   } else {
     log::Action(kLog, L"start with /flightsigning: untrusted image, refused", saver,
                 ERROR_ACCESS_DENIED);

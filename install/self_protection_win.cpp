@@ -9,6 +9,7 @@
 #include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
 #include "system/platform_support_win.h"
+#include "system/shell_start_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -28,18 +29,13 @@ bool DisableSelfProtection(const std::wstring& productFolder) {
     log::Action(kLog, L"start /disablesp 3: untrusted image, refused", tool, ERROR_ACCESS_DENIED);
     return false;
   }
-  const std::wstring quoted = L"\"" + tool + L"\"";
-  SHELLEXECUTEINFOW info = {sizeof(info)};
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = L"open";
-  info.lpFile = quoted.c_str();
-  info.lpParameters = L"/disablesp 3";
-  info.nShow = SW_SHOWNORMAL;
-  if (!::ShellExecuteExW(&info)) {
-    log::Action(kLog, L"start /disablesp 3", tool, static_cast<long>(::GetLastError()));
-    return false;
-  }
-  UniqueHandle process(info.hProcess);
+  ShellStartRequest start;
+  start.program = tool;
+  start.parameters = L"/disablesp 3";
+  start.logTag = kLog;
+  start.what = L"start /disablesp 3";
+  UniqueHandle process;
+  if (!StartThroughShell(start, &process)) return false;
   DWORD code = 0;
   // The tool is the product's and ends on its own; its answer is the outcome.
   if (process) {

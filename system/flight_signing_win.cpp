@@ -8,6 +8,7 @@
 
 #include "base/install_log.h"
 #include "system/registry_win.h"
+#include "system/shell_start_win.h"
 #include "system/system_library_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
@@ -54,17 +55,14 @@ bool RunBcdedit(const wchar_t* parameters) {
                 ERROR_PATH_NOT_FOUND);
     return false;
   }
-  SHELLEXECUTEINFOW info = {sizeof(info)};
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = L"open";
-  info.lpFile = bcdedit.c_str();
-  info.lpParameters = parameters;
-  info.nShow = SW_HIDE;
-  const BOOL started = ::ShellExecuteExW(&info);
-  log::Action(kLog, std::wstring(L"bcdedit ") + parameters, bcdedit,
-              started ? 0 : static_cast<long>(::GetLastError()));
-  if (!started) return false;
-  UniqueHandle process(info.hProcess);
+  ShellStartRequest start;
+  start.program = bcdedit;
+  start.parameters = parameters;
+  start.show = SW_HIDE;
+  start.logTag = kLog;
+  start.what = L"bcdedit";
+  UniqueHandle process;
+  if (!StartThroughShell(start, &process)) return false;
   if (process) ::WaitForSingleObject(process.Get(), kBcdeditWaitMs);
   return true;
 }

@@ -275,9 +275,12 @@ void PrepareSkinForLanguage() {
 
 DamagedFilePrompt SkinnedDamagedFilePrompt() {
   DamagedFilePrompt prompt = SystemDamagedFilePrompt();
-  prompt.showBox = [](HWND owner, const std::wstring& text, const std::wstring& caption) {
-    if (!caption.empty()) SetButtonCaptions(caption, {});
-    return ShowMessageBox(owner, PopLogoId(), text, MB_YESNO, IDYES);
+  prompt.showBox = [](HWND owner, const DamagedFileText& message) {
+    // Yes and No in the message's own language, whatever the table's is.
+    SetButtonCaptions(message.caption.empty() ? MessageBoxTitle() : message.caption,
+                      {ButtonCaption(IDOK), ButtonCaption(IDCANCEL), ButtonCaption(IDABORT),
+                       ButtonCaption(IDRETRY), ButtonCaption(IDIGNORE), message.yes, message.no});
+    return ShowMessageBox(owner, PopLogoId(), message.text, MB_YESNO, IDYES);
   };
   return prompt;
 }

@@ -17,8 +17,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/missing_program_win.h"
+#include "app/session_environment_win.h"
 #include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "report/damaged_file_report_win.h"
@@ -28,7 +31,10 @@
 #include "report/offer_query_win.h"
 #include "report/reports_win.h"
 #include "session/session_settings.h"
+#include "system/product_location_win.h"
 #include "system/registry_win.h"
+#include "system/shell_start_win.h"
+#include "ui/msg_box_win.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace lum {
@@ -378,7 +384,7 @@ TEST_F(ReportsE2E, DamagedFileMessageReportsTheAnswer) {
   ::testing::FLAGS_gtest_death_test_style = "threadsafe";
   InFreshProcess(L"rptJ", L"rptJ", [] {
     DamagedFilePrompt prompt = DamagedFilePromptWithReport();
-    prompt.showBox = [](HWND, const std::wstring&, const std::wstring&) { return IDNO; };
+    prompt.showBox = [](HWND, const DamagedFileText&) { return IDNO; };
     prompt.openAddress = [](const std::wstring&) { return false; };
     ShowDamagedFileMessage(nullptr, L"C:\\lum_e2e_reports\\nowhere", L"C:\\x\\ZVSafeMain.exe", prompt);
     return std::string();
@@ -390,6 +396,149 @@ TEST_F(ReportsE2E, DamagedFileMessageReportsTheAnswer) {
   EXPECT_EQ("n", events[0]["params"]["re"].asString());
   for (const char* key : {"mid", "ver", "lan", "os"})
     EXPECT_FALSE(events[0]["params"][key].asString().empty()) << key;
+}
+
+// The first visible top-level window of this process other than `except`.
+HWND VisibleWindowOfThisProcess() {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+        reinterpret_cast<Search*>(data)->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// What the screen shows of `window`, as a 24-bit BMP; the count of distinct
+// colours seen (a drawn box has many, an unpainted one one or two).
+size_t SaveWindowShot(HWND window, const std::wstring& path) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;  // bottom-up, as a BMP file keeps it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+  const DWORD size = stride * static_cast<DWORD>(h);
+  std::vector<uint32_t> colours;
+  const auto* p = static_cast<const uint8_t*>(bits);
+  for (DWORD y = 0; y < static_cast<DWORD>(h); y += 2)
+    for (DWORD x = 0; x < static_cast<DWORD>(w); x += 2) {
+      const uint8_t* q = p + y * stride + x * 3;
+      const uint32_t c = q[0] | (q[1] << 8) | (q[2] << 16);
+      if (std::find(colours.begin(), colours.end(), c) == colours.end() && colours.size() < 64)
+        colours.push_back(c);
+    }
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+  file.bfSize = file.bfOffBits + size;
+  info.bmiHeader.biSizeImage = size;
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (out != INVALID_HANDLE_VALUE) {
+    WriteFile(out, &file, sizeof(file), &written, nullptr);
+    WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr);
+    WriteFile(out, bits, size, &written, nullptr);
+    CloseHandle(out);
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return colours.size();
+}
+
+TEST_F(ReportsE2E, MissingProgramAtAShellStartShowsTheDamagedFileMessageAndReportsIt) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  wchar_t buildValue[1024] = {};
+  const DWORD buildLength = GetEnvironmentVariableW(L"LUM_BUILD_DIR", buildValue, 1023);
+  ASSERT_TRUE(buildLength > 0 && buildLength < 1023);
+  const std::wstring build(buildValue, buildLength);
+  const std::wstring shot = build + L"\\screenshots\\damaged-file-message-de.bmp";
+  CreateDirectoryW((build + L"\\screenshots").c_str(), nullptr);
+  DeleteFileW(shot.c_str());
+  static std::wstring shotPath;
+  shotPath = shot;
+  InFreshProcess(L"rptM", L"rptM", [] {
+    // An interactive run over a product installed in German, whose
+    // power-saver program has gone.
+    SessionSettings& session = Session();
+    WinSessionEnvironment env;
+    if (!env.LoadLanguageTable(session.table)) return std::string("no language table");
+    IniTable::KeyMap english;
+    if (!session.table.Section(L"en", english)) return std::string("no English texts");
+    session.texts = english;
+    session.language = L"en";
+    session.silent = false;
+    PrepareSkinForLanguage();
+    const std::wstring product = L"C:\\lum_e2e_reports\\damaged";
+    CreateDirectoryW(product.c_str(), nullptr);
+    WritePrivateProfileStringW(L"UI", L"language", L"de", (product + L"\\config.ini").c_str());
+    // The installed product's folder is what App Paths names.
+    RegKey paths;
+    std::wstring installed;
+    if (!paths.Create(HKEY_LOCAL_MACHINE, kMainProgramAppPathsKey, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      RegView::k32))
+      return std::string("App Paths not opened");
+    const bool hadPath = paths.ReadString(L"Path", &installed);
+    paths.WriteString(L"Path", product);
+    SetMissingProgramHandler(&OnMissingProgram);
+
+    // The person sees the box and presses Escape ("no").
+    std::string seen;
+    std::thread person([&seen] {
+      HWND box = nullptr;
+      for (int i = 0; i < 200 && !(box = VisibleWindowOfThisProcess()); ++i) Sleep(100);
+      if (!box) {
+        seen = "no message box";
+        return;
+      }
+      Sleep(800);  // painted
+      const size_t colours = SaveWindowShot(box, shotPath);
+      if (colours < 3) seen = "the box shows " + std::to_string(colours) + " colours";
+      SetForegroundWindow(box);
+      INPUT keys[2] = {};
+      keys[0].type = keys[1].type = INPUT_KEYBOARD;
+      keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+      keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      SendInput(2, keys, sizeof(INPUT));
+      for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+      if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDCANCEL, 0), seen += " Escape did not close it";
+    });
+    ShellStartRequest start;
+    start.program = product + L"\\Utils\\PowerSaver.exe";
+    start.parameters = L"/flightsigning";
+    const bool started = StartThroughShell(start);
+    const DWORD error = GetLastError();
+    person.join();
+    if (hadPath) paths.WriteString(L"Path", installed);
+    if (started || error != ERROR_FILE_NOT_FOUND) seen += " the missing program counted as started";
+    return seen;
+  });
+  const auto events = OnPath(Requests(L"rptM"), "/safei18n/nosign.htm");
+  ASSERT_EQ(1u, events.size()) << Describe(Requests(L"rptM"));
+  EXPECT_EQ("valid", events[0]["signature"].asString());
+  EXPECT_EQ("PowerSaver.exe", events[0]["params"]["f"].asString());
+  EXPECT_EQ("n", events[0]["params"]["re"].asString());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shot.c_str()));
 }
 
 TEST_F(ReportsE2E, ServerThatNeverAnswersDelaysTheRunOnlyByTheBoundedWaits) {

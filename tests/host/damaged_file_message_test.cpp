@@ -36,6 +36,9 @@ TEST(DamagedFileMessage, AliasesSelectTheSameTextAndEveryLanguageDiffers) {
     ASSERT_GT(message.text.size(), file.size());
     EXPECT_EQ(message.text.substr(message.text.size() - file.size()), file) << code;
     texts.insert(message.text);
+    // The box's buttons speak the message's language too.
+    EXPECT_FALSE(message.yes.empty() || message.no.empty() || message.yes == message.no) << code;
+    EXPECT_TRUE(std::wstring(code) == L"en" || message.yes != L"Yes") << code;
   }
   EXPECT_EQ(texts.size(), 15u);
   EXPECT_NE(DamagedFileMessage(L"zh-TW", L"x").caption, L"Lum Bastion");

@@ -98,10 +98,10 @@ class DamagedFileWin : public ::testing::Test {
     product_ = root_ + L"\\Bastion";
     CreateDirectoryW(product_.c_str(), nullptr);
     log::SetSink([this](const std::string& line) { log_ += line + "\n"; });
-    prompt_.showBox = [this](HWND owner, const std::wstring& text, const std::wstring& caption) {
+    prompt_.showBox = [this](HWND owner, const DamagedFileText& message) {
       owners_.push_back(owner);
-      text_ = text;
-      caption_ = caption;
+      text_ = message.text;
+      caption_ = message.caption;
       return answers_.empty() ? IDNO : Next();
     };
     prompt_.openAddress = [this](const std::wstring& address) {
