@@ -33,7 +33,7 @@
 #include "system/windows_version_win.h"
 #include "tray/tray_link_win.h"
 #include "ui/msg_box_win.h"
-#include "vendor/vendor_placeholders_win.h"
+#include "vendor/product_modules_win.h"
 
 namespace lum {
 

@@ -45,7 +45,8 @@
 #include "system/shell_start_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
-#include "vendor/vendor_placeholders_win.h"
+#include "vendor/base_module_win.h"
+#include "vendor/product_modules_win.h"
 
 namespace lum {
 
@@ -370,6 +371,10 @@ bool CInstallProc::InstallRun(bool withCompletion) {
                       L" into " + p);
 
   CShell shell(p, extracted);
+  // The installed product's edition decides the protection mode later on; it
+  // is the edition of this installation, so it is read from the installed
+  // common module now, which is unloaded again before its file is replaced.
+  if (session.productInstalled) CommonModuleEdition();
   RepairProductAcls(p);                                          // 1
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3

@@ -14,7 +14,7 @@
 #include "system/registry_win.h"
 #include "system/flight_signing_win.h"
 #include "system/windows_version_win.h"
-#include "vendor/vendor_placeholders_win.h"
+#include "vendor/product_modules_win.h"
 
 namespace lum {
 

@@ -12,7 +12,7 @@
 #include "system/restart_rerun.h"
 #include "system/windows_restart_win.h"
 #include "ui/msg_box_win.h"
-#include "vendor/vendor_placeholders_win.h"
+#include "vendor/base_module_win.h"
 
 namespace lum {
 

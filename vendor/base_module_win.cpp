@@ -117,6 +117,15 @@ int VerifyFile(const std::wstring& path, int* kind) {
   return VerifyFileWith(BaseModuleBinding::Instance(), path, kind);
 }
 
+int BaseModuleEdition() {
+  auto entry =
+      reinterpret_cast<EditionFn>(BaseModuleBinding::Instance().Entry(kBaseEntryEdition));
+  const int edition = entry ? entry() : 0;
+  log::Note(kLog, entry ? L"base module edition " + std::to_wstring(edition)
+                        : std::wstring(L"base module edition: unavailable, 0"));
+  return edition;
+}
+
 std::wstring BaseIdentityText() {
   // Read once, from the first call that finds the module bound.
   static std::mutex lock;

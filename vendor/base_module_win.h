@@ -14,6 +14,10 @@ bool BaseModuleLoaded();
 // tells what vouched for the file. Untrusted when the module is not loaded.
 int VerifyFile(const std::wstring& path, int* kind);
 
+// Base entry 11: the installed product's edition; 0 when the module or the
+// entry is missing.
+int BaseModuleEdition();
+
 // The identity object's text (read once and cached; empty when unavailable).
 std::wstring BaseIdentityText();
 

@@ -35,9 +35,24 @@ using CreateObjectFn = int(__stdcall*)(const GUID* iid, void** out);
 
 // Base module entries.
 constexpr uint32_t kBaseEntryVerifyFile = 10;
-constexpr uint32_t kBaseEntryCount = 11;
+constexpr uint32_t kBaseEntryEdition = 11;
+constexpr uint32_t kBaseEntryCount = 12;
 // Non-zero when `path` is a trusted vendor image; *kind is -1 unless trusted.
 using VerifyFileFn = int(__stdcall*)(const wchar_t* path, int* kind);
+// The installed product's edition as the vendor knows it (0 when none).
+using EditionFn = int(__stdcall*)();
+
+// Utility module entries.
+constexpr uint32_t kUtilEntryOpenLink = 3;
+constexpr uint32_t kUtilEntryCount = 4;
+// Opens `file` with `verb` for the user with lowered rights; above 32 on
+// success (ShellExecute's answers).
+using OpenLinkFn = int(__stdcall*)(HWND window, const wchar_t* verb, const wchar_t* file,
+                                   const wchar_t* parameters, const wchar_t* folder, int show);
+
+// The product's common module is bound by export name; "GetEdition"(nullptr,
+// 0) answers the installed edition.
+using CommonGetEditionFn = int(__stdcall*)(void* reserved, int flags);
 
 // Kinds a trusted file can have; the module's own check vouches with kind 1.
 constexpr int kTrustKindNone = -1;

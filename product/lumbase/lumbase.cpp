@@ -1,6 +1,7 @@
 // The vendor base module: its export table and object factory.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "product/lumbase/image_file_reader.h"
@@ -17,6 +18,15 @@ int __stdcall VerifyVendorFile(const wchar_t* path, int* kind) {
   return 1;
 }
 
+// The installed product's edition. The stand-in has no licence behind it: it
+// answers LUM_PRODUCT_EDITION from the loading process's environment (a
+// number; 0 when unset), so tests choose the edition.
+int __stdcall ProductEdition() {
+  wchar_t value[16] = {};
+  const DWORD n = GetEnvironmentVariableW(L"LUM_PRODUCT_EDITION", value, 15);
+  return n > 0 && n < 15 ? _wtoi(value) : 0;
+}
+
 }  // namespace lum
 
 extern "C" int __stdcall InitLibs(lum::LumExportTable* table) {
@@ -25,6 +35,7 @@ extern "C" int __stdcall InitLibs(lum::LumExportTable* table) {
   // our count are left as they were.
   memset(table->entries, 0, sizeof(void*) * lum::kBaseEntryCount);
   table->entries[lum::kBaseEntryVerifyFile] = reinterpret_cast<void*>(&lum::VerifyVendorFile);
+  table->entries[lum::kBaseEntryEdition] = reinterpret_cast<void*>(&lum::ProductEdition);
   table->count = lum::kBaseEntryCount;
   return 0;
 }

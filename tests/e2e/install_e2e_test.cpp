@@ -169,14 +169,35 @@ TEST_F(InstallE2eTest, SecondSilentRunIsAReinstallThatKeepsUserChoices) {
     ASSERT_TRUE(profile.WriteDword(L"MaskFlags", 5));
   }
   WritePrivateProfileStringW(L"UI", L"channel", L"kept", In(L"config.ini").c_str());
+  // The installed common module tells its edition (the stand-in answers this
+  // variable) and records its life.
+  const std::wstring commonCalls = In(L"LumBNCommon.calls");
+  DeleteFileW(commonCalls.c_str());
+  SetEnvironmentVariableW(L"LUM_PRODUCT_EDITION", L"1");
 
   ASSERT_EQ(0, Install()) << Log();
+  SetEnvironmentVariableW(L"LUM_PRODUCT_EDITION", nullptr);
   EXPECT_EQ("[user]\r\nedited=1\r\n", ReadBytes(In(L"safemon\\setting.ini")));
   EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"ReInstall"));
   EXPECT_EQ(5u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"MaskFlags"));
   EXPECT_EQ(L"1", RegString(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", L"new_func_tips"));
   EXPECT_EQ(L"kept", Profile(In(L"config.ini"), L"UI", L"channel"));
   EXPECT_NE(std::wstring::npos, Log().find(L"reinstall into")) << Log();
+
+  // The common module was loaded only once the base module vouched for it,
+  // and unloaded before placement, so its file was replaced in place.
+  EXPECT_EQ("attach build=10.0.0.1\r\nGetEdition -> 1\r\ndetach\r\n", ReadBytes(commonCalls));
+  const std::wstring log = Log(), common = In(L"LumBNCommon.dll");
+  const size_t run = log.rfind(L"reinstall into");
+  const size_t verified = log.find(L"verify file: trusted, kind 1 | " + common, run);
+  const size_t loaded = log.find(L"load common module | " + common + L" | 0", run);
+  const size_t unloaded = log.find(L"unload common module | LumBNCommon.dll | 0", run);
+  const size_t copied = log.find(L"copy file | " + common + L" | 0", run);
+  ASSERT_NE(std::wstring::npos, verified) << log;
+  ASSERT_NE(std::wstring::npos, copied) << log;
+  EXPECT_LT(verified, loaded);
+  EXPECT_LT(loaded, unloaded);
+  EXPECT_LT(unloaded, copied);
 }
 
 TEST_F(InstallE2eTest, FileInUseIsReplacedAtRestartAndTheRunSucceeds) {

@@ -36,6 +36,7 @@
 #include "tray/tray_requests_win.h"
 #include "tray/volume_serial_win.h"
 #include "vendor/base_module_win.h"
+#include "vendor/product_modules_win.h"
 
 namespace lum {
 namespace {
@@ -393,6 +394,27 @@ TEST_F(TrayLinkE2eTest, ServiceAnswerAnnouncingTwoGigabytesEndsTheLinkWithoutAll
   EXPECT_EQ(0, peer.EndedWithin(15000));
   EXPECT_TRUE(Has(Record(record), "answered 2 GB")) << Record(record);
   ReleaseTrayLink();
+}
+
+TEST_F(TrayLinkE2eTest, LinksOpenThroughTheInstalledUtilityModule) {
+  // The installed product of the reinstall above: its utility module opens
+  // links for the user (the stand-in records them and opens only web links).
+  ASSERT_TRUE(BaseModuleLoaded());
+  const std::wstring dir = DefaultInstallDir();
+  ASSERT_EQ(dir, ReadProductFolder());
+  const std::wstring calls = dir + L"\\Lumutil.calls";
+  DeleteFileW(calls.c_str());
+  EXPECT_TRUE(OpenLinkWithLoweredRights(L"https://example.invalid/ref?mid=1&ch=2"));
+  EXPECT_FALSE(OpenLinkWithLoweredRights(L"C:\\not-a-page.exe"));
+  EXPECT_EQ(
+      "OpenLink verb=open file=https://example.invalid/ref?mid=1&ch=2 show=1\r\n"
+      "OpenLink verb=open file=C:\\not-a-page.exe show=1\r\n",
+      Record(calls));
+  const std::wstring lines = Lines();
+  const size_t verified = lines.find(L"verify file: trusted, kind 1 | " + dir + L"\\Lumutil.dll");
+  const size_t bound = lines.find(L"bind utility module | " + dir + L"\\Lumutil.dll | 0");
+  ASSERT_NE(std::wstring::npos, verified) << lines;
+  EXPECT_LT(verified, bound) << lines;
 }
 
 }  // namespace
