@@ -96,8 +96,8 @@ bool CMainDlg::OnCreate() {
   if (!whiteBrush_) whiteBrush_ = ::CreateSolidBrush(kWhite);
   updateMode_ = session.productInstalled;
 
-  const int code = RunWindowStartupChecks(window_);
-  if (code != 0) {
+  int code = 0;
+  if (!RunWindowStartupChecks(window_, &code)) {
     FinishWith(code);
     return false;
   }

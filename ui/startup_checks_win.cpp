@@ -32,7 +32,8 @@ RunningProgramRow RunningFamilyProgram() {
 // The window's start checks answered by this machine, each when it is reached.
 class MachineStartupSteps : public StartupCheckSteps {
  public:
-  explicit MachineStartupSteps(HWND window) : window_(window) {}
+  MachineStartupSteps(HWND window, std::wstring installerPath)
+      : window_(window), installerPath_(std::move(installerPath)) {}
   bool SupportedWindows() override { return probes_.SupportedWindows(); }
   int CompareWithInstalled() override { return probes_.CompareWithInstalled(); }
   bool IsWritableFolder(const std::wstring& path) override {
@@ -44,7 +45,7 @@ class MachineStartupSteps : public StartupCheckSteps {
   }
   ConflictInfo FindConflictingProduct() override { return lum::FindConflictingProduct(); }
   bool CheckPendingRestart(int* exitCode) override {
-    const PendingRestartResult result = lum::CheckPendingRestart(window_, OwnModulePath());
+    const PendingRestartResult result = lum::CheckPendingRestart(window_, installerPath_);
     *exitCode = result.exitCode;
     return result.goOn;
   }
@@ -52,6 +53,7 @@ class MachineStartupSteps : public StartupCheckSteps {
 
  private:
   HWND window_;
+  std::wstring installerPath_;
   MachinePreCheckProbes probes_;
 };
 
@@ -98,18 +100,26 @@ PendingRestartResult CheckPendingRestart(HWND window, const std::wstring& instal
   return result;
 }
 
-int RunWindowStartupChecks(HWND window) {
-  MachineStartupSteps steps(window);
+bool RunWindowStartupChecks(HWND window, int* exitCode) {
+  return RunWindowStartupChecks(window, exitCode, OwnModulePath());
+}
+
+bool RunWindowStartupChecks(HWND window, int* exitCode, const std::wstring& installerPath) {
+  MachineStartupSteps steps(window, installerPath);
   const CInstallProc* procedure = InstallProcIfCreated();
   const int procedureCode = procedure ? procedure->ErrorCode() : 0;
   const StartupCheckResult result = StartupCheckOrder(steps, procedureCode);
+  *exitCode = result.code;
   if (result.code != 0 || !result.messageKey.empty()) ShowCheckMessage(window, result.messageKey);
-  if (result.code == 0 && HasPendingProductUninstall()) {
+  // The pending-restart check may end the run with 0: a "post" run whose
+  // waiting copy does the install. The page must not open beside it.
+  if (result.code != 0 || result.pendingRestart) return false;
+  if (HasPendingProductUninstall()) {
     // The product's own removal waits for a restart: this install needs one too.
     SetRebootNeeded();
     log::Note(kLog, L"product removal pending in RunOnce: a restart is needed");
   }
-  return result.code;
+  return true;
 }
 
 int RunInstallTimeChecks(HWND window) {

@@ -12,9 +12,13 @@ namespace lum {
 
 // Creation checks in their order: Windows version (107), product conflict,
 // pending restart, installed version (115), running family program, and the
-// install procedure's work-folder result. A failing check has shown its
-// message (owner = `window`); returns the code that ends the window, 0 = go on.
-int RunWindowStartupChecks(HWND window);
+// install procedure's work-folder result. True = go on. False ends the window
+// with *exitCode, which is 0 when a "post" run handed over to its waiting
+// copy; a failing check has shown its message (owner = `window`).
+// `installerPath` is what the pending-restart check relaunches or names in
+// RunOnce (this installer's own file unless a test says otherwise).
+bool RunWindowStartupChecks(HWND window, int* exitCode);
+bool RunWindowStartupChecks(HWND window, int* exitCode, const std::wstring& installerPath);
 // The two checks when Install is pressed; 0 = go on, else the code that ends
 // the window (its message shown).
 int RunInstallTimeChecks(HWND window);
