@@ -141,6 +141,9 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   const std::wstring resultPath = ResultPathOption(switches);
   if (!resultPath.empty()) ClearResultFile(resultPath);
   int result = RunInstallerSteps(instance, commandTail, switches, parsed, showCommand);
+  if (!handedOver)
+    ReleaseRestartCopy(OwnModulePath(), commandTail,
+                       NotedZeroExit() == ZeroExit::kHandedToWaitingCopy);
   result = FinishRun(resultPath, switches.Has(L"s"), result, ::GetTickCount64() - started);
   // The very last step: every window and thread is gone.
   if (RestartOnExit()) RestartWindows();

@@ -9,6 +9,7 @@
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
+#include "system/relocation_folder_win.h"
 #include "system/restart_rerun.h"
 #include "system/windows_restart_win.h"
 #include "ui/msg_box_win.h"
@@ -93,7 +94,10 @@ PendingRestartResult CheckPendingRestart(HWND window, const std::wstring& instal
   log::Action(kLog, L"pending uninstall: restart prompt", record.messageKey,
               answer == IDOK ? 0 : answer);
   if (answer == IDOK) {
-    WriteRestartRerunEntry(installerPath);
+    // The entry runs with full rights after the logon: it names only a copy
+    // in a folder that administrators alone can change.
+    const std::wstring rerun = RestartRerunCopy(installerPath);
+    if (!rerun.empty()) WriteRestartRerunEntry(rerun);
     RestartWindows();
     result.restartRequested = true;
   }

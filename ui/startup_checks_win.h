@@ -33,8 +33,11 @@ struct PendingRestartResult {
 // With "post": a run without "wait" relaunches `installerPath` " /post:wait"
 // through the guarded launcher and ends; a pending uninstall shows its
 // message and ends. Without "post": a pending uninstall asks "NEED_REBOOT";
-// confirming writes RunOnce "Lumts" = "\"<installerPath>\" /post" and
-// restarts Windows; the run ends either way. Messages are owned by `window`.
+// confirming writes RunOnce "Lumts" = "\"<copy>\" /post" and restarts
+// Windows; the run ends either way. <copy> is `installerPath` when that is a
+// relocated copy under Program Files (kept while the entry names it), else a
+// copy made there now (RestartRerunCopy); nothing is written without one.
+// Messages are owned by `window`.
 PendingRestartResult CheckPendingRestart(HWND window, const std::wstring& installerPath);
 
 }  // namespace lum

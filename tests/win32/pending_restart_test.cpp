@@ -14,7 +14,9 @@
 #include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
+#include "system/folder_tree_win.h"
 #include "system/reboot_ops_win.h"
+#include "system/relocation_folder_win.h"
 #include "system/registry_win.h"
 #include "system/windows_restart_win.h"
 #include "tests/win32/box_answerer.h"
@@ -88,7 +90,14 @@ PendingRestartResult Checked(const std::wstring& installer, WORD answer, int* sh
 }
 
 TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesTheRerunEntry) {
-  const std::wstring installer = L"C:\\Setup Folder\\LumBastionSetup.exe";
+  // Started from a folder any user may write to: the entry, which runs with
+  // full rights after the logon, names a copy under Program Files instead.
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring downloads = std::wstring(temp) + L"lum_pending_downloads";
+  ::CreateDirectoryW(downloads.c_str(), nullptr);
+  const std::wstring installer = downloads + L"\\LumBastionSetup.exe";
+  ASSERT_TRUE(::CopyFileW(OwnModulePath().c_str(), installer.c_str(), FALSE));
   int shown = -1;
   EXPECT_TRUE(Checked(installer, IDOK, &shown).goOn);
   EXPECT_EQ(0, shown);
@@ -99,14 +108,28 @@ TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesT
   EXPECT_EQ(505, result.exitCode);
   EXPECT_TRUE(result.restartRequested);
   EXPECT_EQ(1, g_restarts);
-  EXPECT_EQ(L"\"" + installer + L"\" /post", RunOnceValue(L"Lumts"));
+  const std::wstring entry = RunOnceValue(L"Lumts");
+  ASSERT_GT(entry.size(), 8u);
+  ASSERT_EQ(L"\" /post", entry.substr(entry.size() - 7)) << entry;
+  const std::wstring copy = entry.substr(1, entry.size() - 8);
+  EXPECT_NE(installer, copy);
+  EXPECT_TRUE(IsRelocationCopy(copy)) << copy;
+  EXPECT_EQ(L"LumBastionSetup.exe", FileNamePart(copy));
+  EXPECT_TRUE(FileExists(copy));
+  // Confirmed again from that copy (a relocated run): the entry names it as it is.
+  SetRunOnce(L"Lumts", nullptr);
+  Checked(copy, IDOK, &shown);
+  EXPECT_EQ(L"\"" + copy + L"\" /post", RunOnceValue(L"Lumts"));
+  EXPECT_EQ(2, g_restarts);
+  DeleteFolderTree(ParentFolder(copy));
+  DeleteFolderTree(downloads);
   SetRunOnce(L"Lumts", nullptr);
   // Declined (or closed): the run still ends, nothing is written or restarted.
   result = Checked(installer, IDCANCEL, &shown);
   EXPECT_EQ(1, shown);
   EXPECT_FALSE(result.goOn || result.restartRequested);
   EXPECT_EQ(505, result.exitCode);
-  EXPECT_EQ(1, g_restarts);
+  EXPECT_EQ(2, g_restarts);
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
 
