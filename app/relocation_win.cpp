@@ -13,18 +13,13 @@
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/file_ops_win.h"
+#include "system/folder_tree_win.h"
 #include "system/process_start_win.h"
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
 
 namespace lum {
-
-namespace {
-
-constexpr int kLastRelocationCounter = 10;
-
-}  // namespace
 
 DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine) {
   ChildExit exit;
@@ -66,36 +61,6 @@ bool RunsFromProductFolder(const std::wstring& ownPath, const std::wstring& prod
   return ownPath.size() > folder.size() && StartsWithNoCase(ownPath, folder);
 }
 
-std::wstring RelocationParent() {
-  wchar_t windows[MAX_PATH + 1] = {};
-  const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
-  if (length < 3 || length > MAX_PATH) return std::wstring();
-  const std::wstring root = std::wstring(windows, 2) + L"\\";  // "C:\"
-  for (const wchar_t* name : {L"Program Files (x86)", L"Program Files"}) {
-    if (FolderExists(root + name)) return root + name;
-  }
-  return std::wstring();
-}
-
-std::wstring CreateRelocationFolder(const std::wstring& parent, uint64_t seconds) {
-  const std::wstring base = WithTrailingSlash(parent);
-  for (int counter = 0; counter <= kLastRelocationCounter; ++counter) {
-    wchar_t name[64] = {};
-    _snwprintf(name, 63, L"%llu_%d", static_cast<unsigned long long>(seconds), counter);
-    const std::wstring candidate = base + name;
-    // CreateDirectory fails on any existing name, so the folder is ours alone.
-    if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-      log::Action("startup", L"relocate: create folder", candidate, 0);
-      return candidate;
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-      log::Action("startup", L"relocate: create folder", candidate,
-                  static_cast<long>(::GetLastError()));
-    }
-  }
-  return std::wstring();
-}
-
 std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail) {
   if (tail.empty()) return L"\"" + copyPath + L"\" " + kRelocationSwitch;
   return L"\"" + copyPath + L"\" " + tail + L" " + kRelocationSwitch;
@@ -107,6 +72,11 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
   if (ownPath.empty()) return false;
   if (RunsFromProductFolder(ownPath, ReadProductFolder())) {
     log::Note("startup", L"relocate: already inside the product folder");
+    return false;
+  }
+  if (IsRelocationCopy(ownPath)) {
+    // The copy that the RunOnce entry names for the run after a restart.
+    log::Note("startup", L"relocate: already a copy in a folder of its own under Program Files");
     return false;
   }
   const std::wstring parent = RelocationParent();
@@ -143,6 +113,12 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
     } else {
       log::Action("startup", L"relocate: copy is not a trusted image, not started", copy, 1);
     }
+    if (ran && RestartRerunEntryNames(copy)) {
+      // The copy continues the install after the restart; the run that the
+      // entry starts removes it.
+      log::Action("startup", L"relocate: copy kept for the run after the restart", copy, 0);
+      return ran;
+    }
     ::DeleteFileW(copy.c_str());
     ::Sleep(500);  // let the finished copy's image be released before the folder goes
     const bool removed = DeleteFolderTree(folder);
@@ -151,6 +127,21 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
     ::RemoveDirectoryW(folder.c_str());
   }
   return ran;
+}
+
+bool ReleaseRestartCopy(const std::wstring& ownPath, const std::wstring& commandTail,
+                        bool handedToWaitingCopy) {
+  if (ContainsNoCase(commandTail, kRelocationSwitch) || !IsRelocationCopy(ownPath)) return false;
+  if (RestartRerunEntryNames(ownPath)) {
+    log::Note("startup", L"restart copy still named by the RunOnce entry: kept");
+    return false;
+  }
+  if (handedToWaitingCopy) return false;  // the waiting copy runs from it
+  const std::wstring folder = ParentFolder(ownPath);
+  const int scheduled = ScheduleDeleteAtReboot(folder);
+  log::Action("startup", L"restart copy: deleted at the next restart", folder,
+              scheduled > 0 ? 0 : static_cast<long>(::GetLastError()));
+  return scheduled > 0;
 }
 
 }  // namespace lum

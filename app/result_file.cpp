@@ -12,7 +12,7 @@ namespace lum {
 std::string FormatRunResult(const RunResult& result) {
   Json::Value root(Json::objectValue);
   root["exitCode"] = result.exitCode;
-  root["meaning"] = ExitCodeMeaning(result.exitCode);
+  root["meaning"] = ExitCodeMeaning(result.exitCode, result.zeroExit);
   root["rebootRequired"] = result.rebootRequired;
   root["wasInstalled"] = result.wasInstalled;
   root["productVersion"] = WideToUtf8(result.productVersion);
@@ -41,6 +41,7 @@ bool ParseRunResult(const std::string& json, RunResult* result) {
     return false;
   RunResult parsed;
   parsed.exitCode = root["exitCode"].asInt();
+  parsed.zeroExit = ZeroExitFromMeaning(root["meaning"].asCString());
   parsed.rebootRequired = root["rebootRequired"].asBool();
   parsed.wasInstalled = root["wasInstalled"].asBool();
   parsed.productVersion = Utf8ToWide(root["productVersion"].asString());

@@ -52,10 +52,12 @@ void OpenLogFromSwitches(const CommandLineOptions& options) {
     log::OpenNewFile(log::DefaultSilentLogPath());
 }
 
-int Finish(int result) {
-  log::Action(kLog, std::wstring(L"exit: ") + Utf8ToWide(ExitCodeMeaning(result)), L"", result);
+int Finish(int result, ZeroExit zero) {
+  log::Action(kLog, std::wstring(L"exit: ") + Utf8ToWide(ExitCodeMeaning(result, zero)), L"",
+              result);
   return result;
 }
+int Finish(int result) { return Finish(result, NotedZeroExit()); }
 
 void CommonWindowSetup() {
   ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
@@ -92,6 +94,7 @@ RunResult CollectRunResult(int exitCode) {
   const SessionSettings& session = Session();
   RunResult result;
   result.exitCode = exitCode;
+  result.zeroExit = NotedZeroExit();
   result.rebootRequired = RebootNeeded();
   result.wasInstalled = session.productInstalled;
   result.installDir = session.installDir;
@@ -118,7 +121,7 @@ int FinishRun(const std::wstring& resultPath, bool silent, int exitCode, uint64_
   RunResult result = FinalRunResult(exitCode, checkChild, childLeftResult ? &child : nullptr,
                                     CollectRunResult(exitCode), silent, &why);
   if (!why.empty()) log::Action(kLog, L"outcome not borne out: " + why, resultPath, result.exitCode);
-  if (handedOver || !why.empty()) Finish(result.exitCode);
+  if (handedOver || !why.empty()) Finish(result.exitCode, result.zeroExit);
   result.durationMs = durationMs;
   if (!resultPath.empty()) WriteResultFile(resultPath, result);
   return result.exitCode;
@@ -141,6 +144,9 @@ int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCo
   const std::wstring resultPath = ResultPathOption(switches);
   if (!resultPath.empty()) ClearResultFile(resultPath);
   int result = RunInstallerSteps(instance, commandTail, switches, parsed, showCommand);
+  if (!handedOver)
+    ReleaseRestartCopy(OwnModulePath(), commandTail,
+                       NotedZeroExit() == ZeroExit::kHandedToWaitingCopy);
   result = FinishRun(resultPath, switches.Has(L"s"), result, ::GetTickCount64() - started);
   // The very last step: every window and thread is gone.
   if (RestartOnExit()) RestartWindows();
@@ -227,7 +233,9 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
   const int result = session.silent ? RunSilent() : RunInteractive(instance, showCommand);
 
-  if (result == kExitInstalled) {
+  // After-install actions follow an install, not every 0 (a window closed
+  // before Install installed nothing).
+  if (result == kExitInstalled && NotedZeroExit() == ZeroExit::kInstalled) {
     if (!session.clientId.empty()) SendChannelReport(4000);
     OpenReferralPage();
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "system/relocation_folder_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -56,14 +57,6 @@ BaseModuleResult ExtractBaseModule(std::wstring* baseFolder);
 // --- relocation ---
 // True when `ownPath` lies inside `productFolder` (case-insensitive).
 bool RunsFromProductFolder(const std::wstring& ownPath, const std::wstring& productFolder);
-// "<Windows root>Program Files (x86)", else "...Program Files"; empty if neither exists.
-std::wstring RelocationParent();
-// Creates the first of "<seconds>_0" ... "<seconds>_10" under `parent` that
-// this call can create anew and answers its full path (no trailing
-// backslash); empty when none could be created. A name that exists is never
-// reused: the folder is deleted after the run, and what this run did not
-// create is not its to delete.
-std::wstring CreateRelocationFolder(const std::wstring& parent, uint64_t seconds);
 // "\"copy\" tail /BNinstall", or "\"copy\" /BNinstall" for an empty tail.
 std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstring& tail);
 // The exit code of a finished copy of the installer that did the work, or
@@ -72,8 +65,17 @@ std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstr
 DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine);
 // Copies the installer under Program Files, runs the copy with /BNinstall
 // and waits. True when the copy ran; `childExitCode` is then its exit code
-// (ChildExitCode).
+// (ChildExitCode). The copy and its folder are deleted afterwards, unless the
+// RunOnce entry "Lumts" now names the copy for the run after the restart. An
+// installer that is such a copy already runs in place.
 bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode);
+// At the end of a run of an installer that is a kept copy (not the child of a
+// relocating run, i.e. no /BNinstall in `commandTail`): once no "Lumts"
+// entry names it and no waiting copy of the run still needs it, the copy and
+// its folder are scheduled for deletion at the next restart (the running
+// image cannot go sooner). True when scheduled.
+bool ReleaseRestartCopy(const std::wstring& ownPath, const std::wstring& commandTail,
+                        bool handedToWaitingCopy);
 
 // --- compatibility layer and MUI cache ---
 // Deletes the value named `exePath` under HKEY_USERS\<SID>\<Layers>. True

@@ -1,5 +1,8 @@
 #include "base/exit_codes.h"
 
+#include <atomic>
+#include <cstring>
+
 namespace lum {
 
 // The README's table of exit codes says the same, word for word: the result
@@ -62,5 +65,34 @@ const char* ExitCodeMeaning(int code) {
       return "the install procedure's own error code";
   }
 }
+
+namespace {
+constexpr const char* kClosedByUserMeaning = "closed by the user, nothing installed";
+constexpr const char* kHandedToWaitingCopyMeaning =
+    "the run after the restart handed over to its copy that waits for an idle machine; "
+    "nothing installed by this run";
+std::atomic<int> notedZeroExit{static_cast<int>(ZeroExit::kInstalled)};
+}  // namespace
+
+const char* ExitCodeMeaning(int code, ZeroExit zero) {
+  if (code != kExitInstalled) return ExitCodeMeaning(code);
+  switch (zero) {
+    case ZeroExit::kClosedByUser:
+      return kClosedByUserMeaning;
+    case ZeroExit::kHandedToWaitingCopy:
+      return kHandedToWaitingCopyMeaning;
+    default:
+      return ExitCodeMeaning(code);
+  }
+}
+
+ZeroExit ZeroExitFromMeaning(const char* meaning) {
+  if (std::strcmp(meaning, kClosedByUserMeaning) == 0) return ZeroExit::kClosedByUser;
+  if (std::strcmp(meaning, kHandedToWaitingCopyMeaning) == 0) return ZeroExit::kHandedToWaitingCopy;
+  return ZeroExit::kInstalled;
+}
+
+void NoteZeroExit(ZeroExit zero) { notedZeroExit = static_cast<int>(zero); }
+ZeroExit NotedZeroExit() { return static_cast<ZeroExit>(notedZeroExit.load()); }
 
 }  // namespace lum

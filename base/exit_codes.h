@@ -35,4 +35,21 @@ enum ExitCode : int {
 // English meaning of an exit code, for logs, the demo report and the README.
 const char* ExitCodeMeaning(int code);
 
+// Exit code 0 also ends runs that installed nothing. Callers rely on that 0,
+// so it stays; the log and the result file say what the run really did.
+enum class ZeroExit : int {
+  kInstalled = 0,
+  kClosedByUser = 1,         // the window was closed before Install
+  kHandedToWaitingCopy = 2,  // the run after a restart started its "post:wait" copy
+};
+// ExitCodeMeaning, with the run's own account of a 0.
+const char* ExitCodeMeaning(int code, ZeroExit zero);
+// The ZeroExit whose meaning is `meaning` (kInstalled for any other text).
+ZeroExit ZeroExitFromMeaning(const char* meaning);
+
+// What this process's 0 means; kInstalled until a run notes otherwise. The
+// interface thread notes it, the main thread reads it at the end.
+void NoteZeroExit(ZeroExit zero);
+ZeroExit NotedZeroExit();
+
 }  // namespace lum

@@ -119,6 +119,8 @@ foreach(src ${LUM_E2E_TESTS})
   set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 endforeach()
+# The reinstall over an earlier build of the product's file module.
+add_dependencies(services_e2e_test BAPI_previous)
 # Both ends of the tray link derive their pipe names from this serial.
 set_tests_properties(e2e_tray_link_e2e_test PROPERTIES ENVIRONMENT
   "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_WINE_SERIAL=1234abcd")

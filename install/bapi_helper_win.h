@@ -47,6 +47,7 @@ class CBAPIHelper {
   void Unload();
 
   int state() const { return state_.load(); }
+  const std::wstring& modulePath() const { return modulePath_; }
   // The module's file version is at most 2.0.0.1007.
   bool oldModule() const { return oldModule_; }
 

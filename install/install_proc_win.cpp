@@ -390,6 +390,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   }
   RemoveEngineSwitch(2);                                         // 6
   RemoveEngineFiles(2, true);
+  ReleaseEngineFileModule();  // placement replaces it, the driver pass loads the new one
   if (session.productInstalled)                                  // 7
     log::Action(kLog, L"purge stale restart operations", p,
                 PurgeInstallFolderRenames(p) ? 0 : 1);

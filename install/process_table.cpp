@@ -16,18 +16,26 @@ std::wstring Normalised(std::wstring path) {
 }  // namespace
 
 void ProcessTable::Add(const std::wstring& programName, uint32_t processId) {
+  std::lock_guard<std::mutex> hold(lock_);
   byName_[ToLowerAscii(programName)].push_back(processId);
 }
 
 void ProcessTable::Replace(bool snapshotTaken, const ProcessTable& fresh) {
+  std::map<std::wstring, std::vector<uint32_t>> copy;
   if (snapshotTaken) {
-    byName_ = fresh.byName_;
+    std::lock_guard<std::mutex> holdFresh(fresh.lock_);
+    copy = fresh.byName_;
+  }
+  std::lock_guard<std::mutex> hold(lock_);
+  if (snapshotTaken) {
+    byName_.swap(copy);
   } else {
     byName_.clear();
   }
 }
 
 bool ProcessTable::Find(const std::wstring& programName, uint32_t* processId) const {
+  std::lock_guard<std::mutex> hold(lock_);
   auto it = byName_.find(ToLowerAscii(programName));
   if (it == byName_.end() || it->second.empty()) return false;
   *processId = it->second.back();
@@ -36,6 +44,7 @@ bool ProcessTable::Find(const std::wstring& programName, uint32_t* processId) co
 
 bool ProcessTable::FindAll(const std::wstring& programName,
                            std::vector<uint32_t>* processIds) const {
+  std::lock_guard<std::mutex> hold(lock_);
   auto it = byName_.find(ToLowerAscii(programName));
   if (it == byName_.end() || it->second.empty()) return false;
   *processIds = it->second;

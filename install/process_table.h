@@ -5,18 +5,27 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace lum {
 
+// Any thread: the install thread and the active-defense worker that the
+// install run may abandon after its bounded wait share the process-wide
+// table, so every operation holds the table's lock.
 class ProcessTable {
  public:
+  ProcessTable() = default;
+  ProcessTable(const ProcessTable&) = delete;
+  ProcessTable& operator=(const ProcessTable&) = delete;
+
   // Adds one process of the snapshot (in snapshot order).
   void Add(const std::wstring& programName, uint32_t processId);
-  // Takes the table of a new snapshot. A snapshot that could not be taken
-  // leaves the table empty ("nothing runs"): the ids of an older one may
-  // meanwhile belong to unrelated processes.
+  // Takes the table of a new snapshot (`fresh` belongs to the caller's
+  // thread). A snapshot that could not be taken leaves the table empty
+  // ("nothing runs"): the ids of an older one may meanwhile belong to
+  // unrelated processes.
   void Replace(bool snapshotTaken, const ProcessTable& fresh);
 
   // The last process of that name in snapshot order; false when none runs.
@@ -25,6 +34,7 @@ class ProcessTable {
   bool FindAll(const std::wstring& programName, std::vector<uint32_t>* processIds) const;
 
  private:
+  mutable std::mutex lock_;
   std::map<std::wstring, std::vector<uint32_t>> byName_;
 };
 

@@ -4,8 +4,11 @@
 // lies in the install folder. (The script's [process] entries are read by
 // install/action_script and carried out through these.)
 //
-// Threading: the install worker only. Every lookup takes a fresh snapshot, so
-// a program started after a lookup is not seen by it.
+// Threading: any thread. The active-defense worker, which the install run may
+// abandon after its bounded wait, looks processes up while the install thread
+// goes on doing the same; the shared table is filled and read under one lock.
+// Every lookup takes a fresh snapshot, so a program started after a lookup is
+// not seen by it.
 #pragma once
 #include <windows.h>
 

@@ -27,6 +27,17 @@ void WaitFinished(HANDLE finished) {
               waited == WAIT_OBJECT_0 ? 0 : static_cast<long>(waited));
 }
 
+// The event may exist already, left signalled by an earlier start (or made
+// by another program): CreateEvent then opens it as it is, and a signalled
+// event would end the wait before this start has done anything.
+void ClearFinishEvent(HANDLE finished, bool existed) {
+  if (!finished) return;
+  const bool reset = ::ResetEvent(finished) != FALSE;
+  if (existed || !reset)
+    log::Action(kLog, L"reset the install finish event", kProtectedServiceFinishedEvent,
+                reset ? 0 : static_cast<long>(::GetLastError()));
+}
+
 }  // namespace
 
 bool InstallProtectedService(const std::wstring& installDir) {
@@ -51,6 +62,7 @@ bool InstallProtectedService(const std::wstring& installDir) {
     return false;
   }
   UniqueHandle finished(::CreateEventW(nullptr, TRUE, FALSE, kProtectedServiceFinishedEvent));
+  ClearFinishEvent(finished.Get(), finished && ::GetLastError() == ERROR_ALREADY_EXISTS);
   DWORD error = StartServiceWithArgument(service.Get(), L"install");
   log::Action(kLog, L"start service with \"install\"", kServiceName, static_cast<long>(error));
   if (error == ERROR_SERVICE_ALREADY_RUNNING) {
@@ -63,6 +75,8 @@ bool InstallProtectedService(const std::wstring& installDir) {
                   waited == WAIT_OBJECT_0 ? 0 : static_cast<long>(waited));
       ::Sleep(kAfterStopMs);
     }
+    // Only the answer to this start may end the wait.
+    ClearFinishEvent(finished.Get(), false);
     error = StartServiceWithArgument(service.Get(), L"install");
     log::Action(kLog, L"start service with \"install\" again", kServiceName,
                 static_cast<long>(error));

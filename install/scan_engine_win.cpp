@@ -173,6 +173,13 @@ bool RemoveEngineSwitch(int engine) {
   return true;
 }
 
+void ReleaseEngineFileModule() {
+  CBAPIHelper& helper = CBAPIHelper::Instance();
+  if (helper.state() != CBAPIHelper::kLoaded) return;
+  helper.Unload();
+  log::Action(kLog, L"unload file module", helper.modulePath(), 0);
+}
+
 bool RemoveEngineFiles(int engine, bool allowRestart) {
   if (engine != kEngineSavapi && engine != kEngineBd) return false;
   CBAPIHelper::Instance().Load();

@@ -26,6 +26,10 @@ bool RemoveEngineSwitch(int engine);
 bool RemoveEngineFiles(int engine, bool allowRestart);
 // Bytes of the engine files the last RemoveEngineFiles deleted.
 uint64_t RemovedEngineBytes();
+// Unloads the product's file module that RemoveEngineFiles loaded: its file
+// is replaced by the placement, and the driver pass must load the new one
+// (a module still loaded under that path would be handed back instead).
+void ReleaseEngineFileModule();
 
 // HKLM "SOFTWARE\LumBastion\DeepScan" "DisableHRM" = 1 or 0.
 bool SetDeepScanHrmDisabled(bool disabled);

@@ -4,6 +4,8 @@
 // shellapi.h builds on windows.h.
 #include <shellapi.h>
 
+#include <atomic>
+
 #include "base/install_log.h"
 #include "base/prescribed_wait.h"
 #include "install/trusted_launch_win.h"
@@ -15,7 +17,15 @@
 namespace lum {
 namespace {
 constexpr const char* kLog = "self-protection";
+std::atomic<unsigned long> waitForTest{0};
+
+DWORD WaitMs() {
+  const unsigned long ms = waitForTest.load();
+  return ms != 0 ? ms : kSelfProtectionWaitMs;
+}
 }  // namespace
+
+void SetSelfProtectionWaitForTest(unsigned long ms) { waitForTest = ms; }
 
 bool DisableSelfProtection(const std::wstring& productFolder) {
   if (productFolder.empty() || !DriverPlatformSupported()) return true;
@@ -37,10 +47,21 @@ bool DisableSelfProtection(const std::wstring& productFolder) {
   UniqueHandle process;
   if (!StartThroughShell(start, &process)) return false;
   DWORD code = 0;
-  // The tool is the product's and ends on its own; its answer is the outcome.
+  // The tool is the product's; its answer is the outcome. One that does not
+  // answer in time is left to finish on its own (ending it half-way could
+  // leave the protection neither on nor off), and the install does not run.
   if (process) {
+    const DWORD limit = WaitMs();
     PrescribedWait wait(kLog, L"LumSPTool.exe /disablesp 3");
-    ::WaitForSingleObject(process.Get(), INFINITE);
+    const DWORD waited = ::WaitForSingleObject(process.Get(), limit);
+    wait.Done();
+    if (waited != WAIT_OBJECT_0) {
+      log::Action(kLog,
+                  L"/disablesp 3 gave no answer within " + std::to_wstring(limit) +
+                      L" ms: counted as a refusal",
+                  tool, waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : static_cast<long>(::GetLastError()));
+      return false;
+    }
     ::GetExitCodeProcess(process.Get(), &code);
   }
   log::Action(kLog, L"/disablesp 3 exited", tool, static_cast<long>(code));

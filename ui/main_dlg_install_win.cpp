@@ -43,7 +43,10 @@ void CMainDlg::OnInstall() {
   if (strip_.Window()) strip_.CheckDrive(true);
   if (strip_.Window() && strip_.DriveState() != CConfigDlg::kDriveUsable) {
     if (updateMode_) {
-      FinishWith(0);
+      // The existing folder cannot change here: the run ends with the silent
+      // run's code for the same drive, never with "installed".
+      FinishWith(strip_.DriveState() == CConfigDlg::kDriveTooLittleSpace ? kExitNoDiskSpace
+                                                                         : kExitUnsuitableDrive);
     } else if (!StripVisible()) {
       ToggleOptions();
     }

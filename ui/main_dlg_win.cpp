@@ -96,8 +96,10 @@ bool CMainDlg::OnCreate() {
   if (!whiteBrush_) whiteBrush_ = ::CreateSolidBrush(kWhite);
   updateMode_ = session.productInstalled;
 
-  const int code = RunWindowStartupChecks(window_);
-  if (code != 0) {
+  int code = 0;
+  if (!RunWindowStartupChecks(window_, &code)) {
+    // A 0 here is a run after the restart that handed over to its waiting copy.
+    if (code == 0) NoteZeroExit(ZeroExit::kHandedToWaitingCopy);
     FinishWith(code);
     return false;
   }
@@ -303,6 +305,14 @@ void CMainDlg::OpenTableLink(const wchar_t* key, const wchar_t* suffix) {
   log::Note(kLog, std::wstring(L"open link ") + key + (opened ? L"" : L" failed"));
 }
 
+void CMainDlg::CloseBeforeInstall() {
+  if (finished_) return;
+  // Callers rely on the 0; what it means is said in the log and result file.
+  NoteZeroExit(ZeroExit::kClosedByUser);
+  log::Note(kLog, L"window closed by the user before installing: nothing installed");
+  FinishWith(0);
+}
+
 void CMainDlg::OnCommand(int id, int) {
   if (id >= kLanguageMenuBase && id < kLanguageMenuBase + 1000) {
     SwitchLanguage(static_cast<size_t>(id - kLanguageMenuBase));
@@ -310,7 +320,7 @@ void CMainDlg::OnCommand(int id, int) {
   }
   switch (id) {
     case kClose:
-      if (!installing_) FinishWith(0);
+      if (!installing_) CloseBeforeInstall();
       break;
     case kInstall:
       if (!installing_ && !finished_) OnInstall();
@@ -368,7 +378,7 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       if (installing_) {
         log::Note(kLog, L"close ignored while installing");
       } else {
-        FinishWith(0);
+        CloseBeforeInstall();
       }
       result = 0;
       return true;

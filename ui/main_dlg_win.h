@@ -132,6 +132,8 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   void OnEndOfInstall();
   void OnFinish();
   void FinishWith(int code);
+  // The close button or WM_CLOSE on the welcome page: ends with 0, nothing installed.
+  void CloseBeforeInstall();
   void FitShadow();
   void PlaceStrip();
   bool CloudAnalysisEnabled() const;

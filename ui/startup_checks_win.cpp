@@ -9,6 +9,7 @@
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
+#include "system/relocation_folder_win.h"
 #include "system/restart_rerun.h"
 #include "system/windows_restart_win.h"
 #include "ui/msg_box_win.h"
@@ -32,7 +33,8 @@ RunningProgramRow RunningFamilyProgram() {
 // The window's start checks answered by this machine, each when it is reached.
 class MachineStartupSteps : public StartupCheckSteps {
  public:
-  explicit MachineStartupSteps(HWND window) : window_(window) {}
+  MachineStartupSteps(HWND window, std::wstring installerPath)
+      : window_(window), installerPath_(std::move(installerPath)) {}
   bool SupportedWindows() override { return probes_.SupportedWindows(); }
   int CompareWithInstalled() override { return probes_.CompareWithInstalled(); }
   bool IsWritableFolder(const std::wstring& path) override {
@@ -44,7 +46,7 @@ class MachineStartupSteps : public StartupCheckSteps {
   }
   ConflictInfo FindConflictingProduct() override { return lum::FindConflictingProduct(); }
   bool CheckPendingRestart(int* exitCode) override {
-    const PendingRestartResult result = lum::CheckPendingRestart(window_, OwnModulePath());
+    const PendingRestartResult result = lum::CheckPendingRestart(window_, installerPath_);
     *exitCode = result.exitCode;
     return result.goOn;
   }
@@ -52,6 +54,7 @@ class MachineStartupSteps : public StartupCheckSteps {
 
  private:
   HWND window_;
+  std::wstring installerPath_;
   MachinePreCheckProbes probes_;
 };
 
@@ -91,25 +94,36 @@ PendingRestartResult CheckPendingRestart(HWND window, const std::wstring& instal
   log::Action(kLog, L"pending uninstall: restart prompt", record.messageKey,
               answer == IDOK ? 0 : answer);
   if (answer == IDOK) {
-    WriteRestartRerunEntry(installerPath);
+    // The entry runs with full rights after the logon: it names only a copy
+    // in a folder that administrators alone can change.
+    const std::wstring rerun = RestartRerunCopy(installerPath);
+    if (!rerun.empty()) WriteRestartRerunEntry(rerun);
     RestartWindows();
     result.restartRequested = true;
   }
   return result;
 }
 
-int RunWindowStartupChecks(HWND window) {
-  MachineStartupSteps steps(window);
+bool RunWindowStartupChecks(HWND window, int* exitCode) {
+  return RunWindowStartupChecks(window, exitCode, OwnModulePath());
+}
+
+bool RunWindowStartupChecks(HWND window, int* exitCode, const std::wstring& installerPath) {
+  MachineStartupSteps steps(window, installerPath);
   const CInstallProc* procedure = InstallProcIfCreated();
   const int procedureCode = procedure ? procedure->ErrorCode() : 0;
   const StartupCheckResult result = StartupCheckOrder(steps, procedureCode);
+  *exitCode = result.code;
   if (result.code != 0 || !result.messageKey.empty()) ShowCheckMessage(window, result.messageKey);
-  if (result.code == 0 && HasPendingProductUninstall()) {
+  // The pending-restart check may end the run with 0: a "post" run whose
+  // waiting copy does the install. The page must not open beside it.
+  if (result.code != 0 || result.pendingRestart) return false;
+  if (HasPendingProductUninstall()) {
     // The product's own removal waits for a restart: this install needs one too.
     SetRebootNeeded();
     log::Note(kLog, L"product removal pending in RunOnce: a restart is needed");
   }
-  return result.code;
+  return true;
 }
 
 int RunInstallTimeChecks(HWND window) {

@@ -3,6 +3,10 @@
 // deletes like the system's DeleteFileW, and every call is recorded in
 // "BAPI.calls" beside the module ("<entry> <argument>" per line).
 //
+// LUM_BAPI_BUILD tells the product's builds of the module apart: the payload
+// carries build 2, "product-previous\deepscan\BAPI.dll" is build 1, and
+// "SetupInstall" records which one it was ("SetupInstall build <n>").
+//
 // Test switches (environment of the loading process):
 //   LUM_BAPI_REFUSE=<entry>         that entry answers 0 ("Install",
 //                                   "JudgeVersion", "InitEngine", "InitRegEngine")
@@ -13,6 +17,10 @@
 #include <string>
 
 #include "call_record.h"
+
+#ifndef LUM_BAPI_BUILD
+#define LUM_BAPI_BUILD 2
+#endif
 
 namespace {
 
@@ -63,7 +71,7 @@ __declspec(dllexport) int WINAPI UninitRegEngine() {
   return 1;
 }
 __declspec(dllexport) int WINAPI SetupInstall() {
-  Record(L"SetupInstall");
+  Record(L"SetupInstall build " + std::to_wstring(LUM_BAPI_BUILD));
   return 1;
 }
 __declspec(dllexport) int WINAPI Uninstall() {

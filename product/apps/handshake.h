@@ -18,6 +18,10 @@ constexpr wchar_t kProtectedStoppedEvent[] = L"Global\\72B4B28B-9DF6-4e69-9E00-F
 //       runs but never creates its readiness mutex.
 //   "SelfProtectionToolExit" (DWORD): the exit code of "LumSPTool.exe
 //       /disablesp"; kSelfProtectionRefused makes it refuse.
+//   "ProtectedServiceFinishDelayMs" (DWORD): the protected service signals
+//       the installer's finish event only after that many milliseconds.
+//   "SelfProtectionToolDelayMs" (DWORD): "LumSPTool.exe /disablesp" answers
+//       only after that many milliseconds.
 // Its subkey "Calls" holds one REG_SZ value per program switch or module
 // entry ("ipc\DrvUtility.dll!InstallDriverForLumSafeSetup"), whose data gets
 // one "<argument>;" per call ("-" for a call without argument).

@@ -6,7 +6,8 @@
 //
 // The stand-in protects nothing, so it always agrees, unless a test sets the
 // switch "SelfProtectionToolExit" (handshake.h): then it exits with that code
-// (the refusal code makes it refuse). Any other command line exits 1.
+// (the refusal code makes it refuse). "SelfProtectionToolDelayMs" makes it
+// take that long before it answers. Any other command line exits 1.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -21,5 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (disable) lum::product::RecordCall(L"safemon\\LumSPTool.exe!/disablesp", argv[2]);
   LocalFree(argv);
   if (!disable) return 1;
+  const DWORD delay = lum::product::StandInSwitch(L"SelfProtectionToolDelayMs", 0);
+  if (delay != 0) Sleep(delay);
   return static_cast<int>(lum::product::StandInSwitch(L"SelfProtectionToolExit", 0));
 }

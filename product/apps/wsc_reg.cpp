@@ -8,8 +8,10 @@
 //   WscReg.exe /uninstallsrv   stops and deletes the service. 0 or the error
 //   (no switch)                runs as that service until stopped. Started
 //                              with "install", it signals the installer's
-//                              finish event; while it runs it holds the stop
-//                              event, signalled when it stops.
+//                              finish event (after "ProtectedServiceFinishDelayMs"
+//                              when a test sets that switch, handshake.h);
+//                              while it runs it holds the stop event,
+//                              signalled when it stops.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -35,6 +37,8 @@ void ProtectedService(DWORD argc, wchar_t** argv, HANDLE stop) {
     HANDLE finished =
         OpenEventW(EVENT_MODIFY_STATE, FALSE, lum::product::kProtectedFinishedEvent);
     if (finished != nullptr) {
+      const DWORD delay = lum::product::StandInSwitch(L"ProtectedServiceFinishDelayMs", 0);
+      if (delay != 0) Sleep(delay);
       SetEvent(finished);
       CloseHandle(finished);
     }

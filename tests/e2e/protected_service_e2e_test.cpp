@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwctype>
 #include <string>
 
 #include "base/text.h"
@@ -41,6 +42,16 @@ class ProtectedServiceE2eTest : public ::testing::Test {
   std::wstring installer_, log_;
 };
 
+// The length the log gives a prescribed wait of that name; -1 when absent.
+long WaitedMs(const std::wstring& log, const std::wstring& name) {
+  const std::wstring tail = L" ms: " + name;
+  const size_t at = log.find(tail);
+  if (at == std::wstring::npos) return -1;
+  size_t begin = at;
+  while (begin > 0 && iswdigit(log[begin - 1])) --begin;
+  return begin == at ? -1 : std::stol(log.substr(begin, at - begin));
+}
+
 TEST_F(ProtectedServiceE2eTest, RegisteredStartedAndAwaitedOnWindows10AndAgainOnAReinstall) {
   ASSERT_EQ(0, Install()) << WideToUtf8(Log());
   const std::wstring dir = DefaultInstallDir();
@@ -60,9 +71,18 @@ TEST_F(ProtectedServiceE2eTest, RegisteredStartedAndAwaitedOnWindows10AndAgainOn
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(L"ZVActiveDefense"));
 
   // The reinstall's action script has the registrar remove the service
-  // first; it is registered and started again.
+  // first; it is registered and started again. The finish event is left
+  // signalled (as an earlier start may leave it) and the service takes 3 s to
+  // finish: only its own answer may end the installer's wait.
+  HANDLE stale = CreateEventW(nullptr, TRUE, TRUE, L"Global\\5D605A2B-ACDE-49cd-9642-7B268923ACD9__");
+  ASSERT_NE(nullptr, stale);
+  ASSERT_TRUE(SetStandInSwitch(L"ProtectedServiceFinishDelayMs", 3000));
+  DeleteFileW(log_.c_str());
   ForgetCalls();
   ASSERT_EQ(0, Install()) << WideToUtf8(Log());
+  ClearStandInSwitch(L"ProtectedServiceFinishDelayMs");
+  CloseHandle(stale);
+  EXPECT_GE(WaitedMs(Log(), L"protected service finish event"), 2500) << WideToUtf8(Log());
   EXPECT_EQ(L"install;", Calls(L"safemon\\WscReg.exe!service"));
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(L"ZVProtected"));
   log = Log();

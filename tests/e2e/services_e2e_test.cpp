@@ -2,7 +2,8 @@
 // (Windows 7, 64-bit) prefix: the active-defense service registered, running
 // and ready, the driver pass's modules called or skipped as this Windows
 // needs, a reinstall over the running product, a readiness that never comes,
-// and the self-protection tool's refusal. The silent handler's answer to a
+// the self-protection tool's refusal, and a reinstall over an earlier build of
+// the product's file module. The silent handler's answer to a
 // session end is checked on the way (first install and reinstall).
 //
 // The tests build on each other's machine state, so they run in order.
@@ -27,6 +28,14 @@ using namespace e2e;
 constexpr const wchar_t* kReadyMutex = L"Global\\080F7E03-AC50-4949-AACA-E79F82D3099F__";
 constexpr const wchar_t* kAdKey = L"SYSTEM\\CurrentControlSet\\Services\\ZVActiveDefense";
 constexpr DWORD kSpToolRefusal = 47114;
+
+// A file of the build folder (LUM_BUILD_DIR); empty when it is not set.
+std::wstring Built(const wchar_t* relative) {
+  wchar_t build[1024] = {};
+  const DWORD n = GetEnvironmentVariableW(L"LUM_BUILD_DIR", build, 1023);
+  if (n == 0 || n >= 1023) return std::wstring();
+  return std::wstring(build) + L"\\" + relative;
+}
 
 class ServicesE2eTest : public ::testing::Test {
  protected:
@@ -146,6 +155,11 @@ TEST_F(ServicesE2eTest, ReinstallOverTheRunningProductReplacesItsServiceCleanly)
                                       nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(old.Valid());
   }
+  // The installed file module is an earlier build; the reinstall loads it to
+  // remove engine files, and its driver pass must then call the new build.
+  const std::wstring module = In(L"deepscan\\BAPI.dll");
+  ASSERT_TRUE(CopyFileW(Built(L"product-previous\\deepscan\\BAPI.dll").c_str(), module.c_str(), FALSE));
+  DeleteFileW(In(L"deepscan\\BAPI.calls").c_str());
   for (int i = 0; i < 100 && !MutexExists(kReadyMutex); ++i) Sleep(100);
   DWORD oldPid = 0;
   ASSERT_TRUE(FindProcess(L"ZVActiveDefense.exe", &oldPid));
@@ -186,6 +200,11 @@ TEST_F(ServicesE2eTest, ReinstallOverTheRunningProductReplacesItsServiceCleanly)
   ASSERT_NE(std::wstring::npos, placed);
   EXPECT_LT(exited, placed);
   EXPECT_EQ(shipped, ReadBytes(program));
+  const std::wstring moduleCalls = ReadText(In(L"deepscan\\BAPI.calls"));
+  EXPECT_EQ(1u, Count(moduleCalls, L"Install 0")) << "the earlier build removed the engine files";
+  EXPECT_EQ(1u, Count(moduleCalls, L"SetupInstall build 2")) << WideToUtf8(moduleCalls);
+  EXPECT_EQ(0u, Count(moduleCalls, L"SetupInstall build 1")) << WideToUtf8(moduleCalls);
+  EXPECT_EQ(ReadBytes(Built(L"product\\deepscan\\BAPI.dll")), ReadBytes(module));
   EXPECT_NE(std::string::npos, Result().find("\"rebootRequired\":false")) << Result();
   DWORD newPid = 0;
   ASSERT_TRUE(FindProcess(L"ZVActiveDefense.exe", &newPid));

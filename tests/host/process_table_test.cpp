@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace lum {
 namespace {
 
@@ -30,6 +35,35 @@ TEST(ProcessTableTest, AFailedSnapshotMeansNothingRuns) {
   // The old id may now be an unrelated process: it must not be answered.
   table.Replace(false, ProcessTable());
   EXPECT_FALSE(table.Find(L"zvsafemain.exe", &id));
+}
+
+// The install thread and the active-defense worker it may abandon look
+// processes up at the same time: a lookup never sees a table that the other
+// is replacing (a half-copied map, or freed nodes).
+TEST(ProcessTableTest, ReplacedWhileAnotherThreadLooksUpEveryLookupSeesAWholeTable) {
+  ProcessTable shared, odd, even;
+  for (uint32_t i = 0; i < 64; ++i) {
+    odd.Add(L"program" + std::to_wstring(i) + L".exe", 1000 + i);
+    even.Add(L"program" + std::to_wstring(i) + L".exe", 2000 + i);
+  }
+  odd.Add(L"ZVActiveDefense.exe", 1);
+  even.Add(L"ZVActiveDefense.exe", 2);
+  shared.Replace(true, odd);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 20000; ++i) shared.Replace(true, i % 2 ? odd : even);
+    done = true;
+  });
+  int wrong = 0, lookups = 0;
+  while (!done) {
+    uint32_t id = 0;
+    std::vector<uint32_t> all;
+    if (!shared.Find(L"zvactivedefense.exe", &id) || (id != 1 && id != 2)) ++wrong;
+    if (!shared.FindAll(L"program63.exe", &all) || all.size() != 1) ++wrong;
+    ++lookups;
+  }
+  writer.join();
+  EXPECT_EQ(0, wrong) << lookups;
 }
 
 TEST(ProcessTableTest, PathLiesInFolderOnlyBelowTheWholeFolderName) {

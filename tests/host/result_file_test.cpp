@@ -51,6 +51,36 @@ TEST(ResultFileTest, MeaningsAreTheReadmeTable) {
     ++rows;
   }
   EXPECT_GE(rows, 23);
+  // A 0 that installed nothing has its own documented meaning.
+  for (ZeroExit zero : {ZeroExit::kClosedByUser, ZeroExit::kHandedToWaitingCopy}) {
+    const std::string meaning = ExitCodeMeaning(0, zero);
+    EXPECT_NE(std::string::npos, all.find("| " + meaning + " |")) << meaning;
+  }
+}
+
+// Closing the window before Install keeps exit code 0, but the result file
+// must not tell a deployment tool that the product was installed; the
+// meaning survives a hand-over (the parent rewrites what the copy left).
+TEST(ResultFileTest, AZeroThatInstalledNothingNeverReadsInstalled) {
+  RunResult closed;
+  closed.exitCode = 0;
+  closed.zeroExit = ZeroExit::kClosedByUser;
+  const std::string json = FormatRunResult(closed);
+  EXPECT_EQ(std::string::npos, json.find("\"meaning\":\"installed\"")) << json;
+  EXPECT_NE(std::string::npos, json.find("\"meaning\":\"closed by the user, nothing installed\""))
+      << json;
+  RunResult back;
+  ASSERT_TRUE(ParseRunResult(json, &back));
+  EXPECT_EQ(ZeroExit::kClosedByUser, back.zeroExit);
+  EXPECT_EQ(json, FormatRunResult(back));
+  // Another code keeps its own meaning whatever was noted.
+  closed.exitCode = 112;
+  EXPECT_NE(std::string::npos,
+            FormatRunResult(closed).find("the install drive is not a local fixed disk"));
+  RunResult installed;
+  EXPECT_NE(std::string::npos, FormatRunResult(installed).find("\"meaning\":\"installed\""));
+  ASSERT_TRUE(ParseRunResult(FormatRunResult(installed), &back));
+  EXPECT_EQ(ZeroExit::kInstalled, back.zeroExit);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 #include "session/session_settings.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_flags.h"
+#include "system/folder_tree_win.h"
 #include "system/reboot_ops_win.h"
+#include "system/relocation_folder_win.h"
 #include "system/registry_win.h"
 #include "system/windows_restart_win.h"
 #include "tests/win32/box_answerer.h"
@@ -66,6 +68,19 @@ class PendingRestartTest : public testing::Test {
   }
 };
 
+// The guarded launcher asks the vendor base module whether an image is signed.
+void LoadBaseModuleForTest() {
+  if (BaseModuleLoaded()) return;
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"lum_pending_restart_base_" +
+                              std::to_wstring(GetTickCount());
+  const std::wstring module = folder + L"\\Lumbase.dll";
+  ASSERT_TRUE(CreateProtectedFolder(folder));
+  ASSERT_TRUE(WriteResourceToFile(kFileResourceType, kResBaseModule, module));
+  ASSERT_TRUE(LoadBaseModule(module));
+}
+
 // The check with every box it shows answered by `answer`; *shown counts them.
 PendingRestartResult Checked(const std::wstring& installer, WORD answer, int* shown) {
   BoxAnswerer boxes(answer, nullptr);
@@ -75,7 +90,14 @@ PendingRestartResult Checked(const std::wstring& installer, WORD answer, int* sh
 }
 
 TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesTheRerunEntry) {
-  const std::wstring installer = L"C:\\Setup Folder\\LumBastionSetup.exe";
+  // Started from a folder any user may write to: the entry, which runs with
+  // full rights after the logon, names a copy under Program Files instead.
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring downloads = std::wstring(temp) + L"lum_pending_downloads";
+  ::CreateDirectoryW(downloads.c_str(), nullptr);
+  const std::wstring installer = downloads + L"\\LumBastionSetup.exe";
+  ASSERT_TRUE(::CopyFileW(OwnModulePath().c_str(), installer.c_str(), FALSE));
   int shown = -1;
   EXPECT_TRUE(Checked(installer, IDOK, &shown).goOn);
   EXPECT_EQ(0, shown);
@@ -86,29 +108,34 @@ TEST_F(PendingRestartTest, PendingUninstallAsksForTheRestartAndConfirmingLeavesT
   EXPECT_EQ(505, result.exitCode);
   EXPECT_TRUE(result.restartRequested);
   EXPECT_EQ(1, g_restarts);
-  EXPECT_EQ(L"\"" + installer + L"\" /post", RunOnceValue(L"Lumts"));
+  const std::wstring entry = RunOnceValue(L"Lumts");
+  ASSERT_GT(entry.size(), 8u);
+  ASSERT_EQ(L"\" /post", entry.substr(entry.size() - 7)) << entry;
+  const std::wstring copy = entry.substr(1, entry.size() - 8);
+  EXPECT_NE(installer, copy);
+  EXPECT_TRUE(IsRelocationCopy(copy)) << copy;
+  EXPECT_EQ(L"LumBastionSetup.exe", FileNamePart(copy));
+  EXPECT_TRUE(FileExists(copy));
+  // Confirmed again from that copy (a relocated run): the entry names it as it is.
+  SetRunOnce(L"Lumts", nullptr);
+  Checked(copy, IDOK, &shown);
+  EXPECT_EQ(L"\"" + copy + L"\" /post", RunOnceValue(L"Lumts"));
+  EXPECT_EQ(2, g_restarts);
+  DeleteFolderTree(ParentFolder(copy));
+  DeleteFolderTree(downloads);
   SetRunOnce(L"Lumts", nullptr);
   // Declined (or closed): the run still ends, nothing is written or restarted.
   result = Checked(installer, IDCANCEL, &shown);
   EXPECT_EQ(1, shown);
   EXPECT_FALSE(result.goOn || result.restartRequested);
   EXPECT_EQ(505, result.exitCode);
-  EXPECT_EQ(1, g_restarts);
+  EXPECT_EQ(2, g_restarts);
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
 
 TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShowsTheRecord) {
-  // The guarded launcher asks the vendor base module whether an image is signed.
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder0 = std::wstring(temp) + L"lum_pending_restart_base_" +
-                               std::to_wstring(GetTickCount());
-  const std::wstring module = folder0 + L"\\Lumbase.dll";
-  if (!BaseModuleLoaded()) {
-    ASSERT_TRUE(CreateProtectedFolder(folder0));
-    ASSERT_TRUE(WriteResourceToFile(kFileResourceType, kResBaseModule, module));
-    ASSERT_TRUE(LoadBaseModule(module));
-  }
+  LoadBaseModuleForTest();
+  if (HasFatalFailure()) return;
   std::wstring folder = OwnModulePath();
   folder.resize(folder.find_last_of(L'\\') + 1);
   const std::wstring signedProgram = folder + L"product\\Repair.exe";
@@ -140,12 +167,39 @@ TEST_F(PendingRestartTest, PostRunRelaunchesATrustedCopyWithWaitAndOtherwiseShow
   EXPECT_EQ(L"<absent>", RunOnceValue(L"Lumts"));
 }
 
+// The run after the restart, with RunOnce holding nothing (the usual case):
+// it hands over to its "post:wait" copy and the window checks end this run
+// with 0, so no welcome page opens beside the waiting copy.
+TEST_F(PendingRestartTest, PostRunWithNoPendingRecordEndsTheWindowAfterHandingOver) {
+  std::wstring folder = OwnModulePath();
+  folder.resize(folder.find_last_of(L'\\') + 1);
+  const std::wstring signedProgram = folder + L"product\\Repair.exe";
+  ASSERT_TRUE(FileExists(signedProgram));
+  LoadBaseModuleForTest();
+  if (HasFatalFailure()) return;
+  Session().postRun = true;
+  Session().postWait = false;
+  BoxAnswerer boxes(IDOK, nullptr);
+  int code = -1;
+  EXPECT_FALSE(RunWindowStartupChecks(nullptr, &code, signedProgram));
+  EXPECT_EQ(0, code);
+  EXPECT_EQ(0, boxes.Answered());
+  // The waiting copy itself goes on to its page.
+  Session().postWait = true;
+  code = -1;
+  EXPECT_TRUE(RunWindowStartupChecks(nullptr, &code, signedProgram));
+  EXPECT_EQ(0, code);
+  EXPECT_EQ(0, g_restarts);
+}
+
 TEST_F(PendingRestartTest, WindowChecksRunInOrderOnThisMachineAndShowWhatStopsThem) {
+  int code = -1;
   Session().texts[L"ERROR_RUNNING_GAME_BOOSTER"] = L"Close the game booster first.";
   SetRebootNeeded(false);
   {
     BoxAnswerer boxes(IDOK, nullptr);
-    EXPECT_EQ(0, RunWindowStartupChecks(nullptr));
+    EXPECT_TRUE(RunWindowStartupChecks(nullptr, &code));
+    EXPECT_EQ(0, code);
     EXPECT_EQ(0, RunInstallTimeChecks(nullptr));
     EXPECT_EQ(0, boxes.Answered());
     EXPECT_FALSE(RebootNeeded());
@@ -153,7 +207,7 @@ TEST_F(PendingRestartTest, WindowChecksRunInOrderOnThisMachineAndShowWhatStopsTh
   // The product's own removal waits for the restart: the checks pass, the
   // install will need a restart as well.
   SetRunOnce(L"Lumsafeuninst_0123456789abcdef0123456789abcdef", L"cmd /c C:\\x\\removeLum.bat");
-  EXPECT_EQ(0, RunWindowStartupChecks(nullptr));
+  EXPECT_TRUE(RunWindowStartupChecks(nullptr, &code));
   EXPECT_TRUE(RebootNeeded());
   SetRunOnce(L"Lumsafeuninst_0123456789abcdef0123456789abcdef", nullptr);
   SetRebootNeeded(false);
@@ -163,12 +217,14 @@ TEST_F(PendingRestartTest, WindowChecksRunInOrderOnThisMachineAndShowWhatStopsTh
     ASSERT_NE(nullptr, booster);
     BoxAnswerer boxes(IDOK, nullptr);
     EXPECT_EQ(1003, RunInstallTimeChecks(nullptr));
-    EXPECT_EQ(1003, RunWindowStartupChecks(nullptr));
+    EXPECT_FALSE(RunWindowStartupChecks(nullptr, &code));
+    EXPECT_EQ(1003, code);
     EXPECT_EQ(2, boxes.Answered());
     // The pending restart comes before it: declined, the run ends with 505.
     SetRunOnce(L"sdel", L"cmd /c del x");
     boxes.SetAnswer(IDCANCEL);
-    EXPECT_EQ(505, RunWindowStartupChecks(nullptr));
+    EXPECT_FALSE(RunWindowStartupChecks(nullptr, &code));
+    EXPECT_EQ(505, code);
     EXPECT_EQ(3, boxes.Answered());
     ::CloseHandle(booster);
   }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "install/action_script.h"
@@ -78,6 +80,28 @@ TEST(ProcessTerminationTest, EndsProgramsInTheFolderAndSparesTheSiblingWithTheSa
   }
   DeleteFolderTree(install);
   DeleteFolderTree(sibling);
+}
+
+// The active-defense worker that the install run abandons after its bounded
+// wait goes on looking processes up while the install thread does the same:
+// both must always find this very process, and never see a table that the
+// other is filling.
+TEST(ProcessTerminationTest, LookupsFromTwoThreadsAtOnceEachSeeAWholeTable) {
+  const std::wstring self = FileNamePart(OwnModulePath());
+  const DWORD pid = GetCurrentProcessId();
+  std::atomic<int> wrong{0};
+  auto lookups = [&] {
+    for (int i = 0; i < 60; ++i) {
+      DWORD found = 0;
+      std::vector<DWORD> all;
+      if (!FindProcess(self, &found) || found != pid) ++wrong;
+      if (!FindAllProcesses(self, &all) || all.size() != 1 || all[0] != pid) ++wrong;
+    }
+  };
+  std::thread worker(lookups);
+  lookups();
+  worker.join();
+  EXPECT_EQ(0, wrong.load());
 }
 
 TEST(ProcessTerminationTest, EmptyFolderOrUnknownProcessFail) {

@@ -14,7 +14,9 @@
 #include "base/text.h"
 #include "session/command_line_win.h"
 #include "system/file_ops_win.h"
+#include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
+#include "system/windows_restart_win.h"
 #include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 #include "tests/win32/folder_rights.h"
@@ -302,6 +304,74 @@ TEST(RelocationTest, ProductFolderTestAndCommandLine) {
   EXPECT_EQ(
       Is64BitWindows() ? std::wstring(L"C:\\Program Files (x86)") : std::wstring(L"C:\\Program Files"),
       parent);
+}
+
+// The session manager's list of restart-time operations, as raw bytes, so a
+// test can put it back as it found it.
+std::string PendingRenameBytes() {
+  RegKey key;
+  if (!key.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                KEY_QUERY_VALUE))
+    return std::string();
+  DWORD size = 0, type = 0;
+  if (RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS)
+    return std::string();
+  std::string bytes(size, '\0');
+  RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, &type,
+                   reinterpret_cast<BYTE*>(&bytes[0]), &size);
+  return bytes;
+}
+
+void RestorePendingRenames(const std::string& bytes) {
+  RegKey key;
+  ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                       KEY_SET_VALUE));
+  if (bytes.empty())
+    RegDeleteValueW(key.Get(), L"PendingFileRenameOperations");
+  else
+    RegSetValueExW(key.Get(), L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                   reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+}
+
+// The relocated copy that a "Lumts" entry names outlives its relocating run;
+// the run the entry starts runs it in place and, once nothing needs it any
+// more, has it removed (its own running image can only go at the restart).
+TEST(RelocationTest, RestartCopyIsKeptWhileTheEntryNamesItAndReleasedByTheRunItStarts) {
+  const std::wstring parent = RelocationParent();
+  ASSERT_FALSE(parent.empty());
+  const std::wstring folder = CreateRelocationFolder(parent, 1765000123ull);
+  ASSERT_FALSE(folder.empty());
+  const std::wstring copy = folder + L"\\LumBastionSetup.exe";
+  WriteTextFile(copy, "installer");
+  EXPECT_TRUE(IsRelocationCopy(copy));
+  ScratchFolder downloads(L"lum_downloads");
+  WriteTextFile(downloads.Sub(L"LumBastionSetup.exe"), "installer");
+  EXPECT_FALSE(IsRelocationCopy(downloads.Sub(L"LumBastionSetup.exe")));
+  EXPECT_FALSE(IsRelocationCopy(parent + L"\\Lum\\LumBastionSetup.exe"));
+  const std::string renames = PendingRenameBytes();
+
+  ASSERT_TRUE(WriteRestartRerunEntry(copy));
+  EXPECT_TRUE(RestartRerunEntryNames(copy));
+  EXPECT_FALSE(ReleaseRestartCopy(copy, L"/post:wait", false)) << "named by the entry";
+  // Windows deletes the entry before it starts the run.
+  {
+    RegKey runOnce;
+    ASSERT_TRUE(runOnce.Open(HKEY_LOCAL_MACHINE, kRunOnceKey, KEY_SET_VALUE));
+    runOnce.DeleteValue(L"Lumts");
+  }
+  EXPECT_FALSE(RestartRerunEntryNames(copy));
+  EXPECT_FALSE(ReleaseRestartCopy(copy, L"/post /BNinstall", false)) << "a relocated child";
+  EXPECT_FALSE(ReleaseRestartCopy(copy, L"/post", true)) << "its waiting copy runs from it";
+  EXPECT_FALSE(ReleaseRestartCopy(downloads.Sub(L"LumBastionSetup.exe"), L"/post:wait", false));
+  EXPECT_EQ(renames, PendingRenameBytes());
+  EXPECT_TRUE(ReleaseRestartCopy(copy, L"/post:wait", false));
+  const std::string after = PendingRenameBytes();
+  const std::wstring scheduled(reinterpret_cast<const wchar_t*>(after.data()),
+                               after.size() / sizeof(wchar_t));
+  EXPECT_NE(std::wstring::npos, ToLowerAscii(scheduled).find(ToLowerAscii(copy)));
+  RestorePendingRenames(renames);
+  DeleteFolderTree(folder);
 }
 
 TEST(RelocationTest, SwitchAlreadyGivenNeverRelocates) {
