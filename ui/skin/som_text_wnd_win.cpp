@@ -16,7 +16,11 @@ CSomTextWnd::~CSomTextWnd() {
   if (underlined_) ::DeleteObject(underlined_);
 }
 
-void CSomTextWnd::OnCreate() { Layout(); }
+void CSomTextWnd::OnCreate() {
+  // Runs are drawn in transparent mode over the host's background.
+  SetFlag(kTransparent, true);
+  Layout();
+}
 
 void CSomTextWnd::SetText(const std::wstring& markup) {
   if (markup == markup_) return;
