@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "install/install_proc_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
 #include "session/session_settings.h"
 #include "ui/main_dlg_win.h"
+#include "ui/msg_box_win.h"
 #include "ui/skin/gdiplus_win.h"
+#include "ui/skin/skin_resources_win.h"
 
 namespace lum {
 namespace {
@@ -23,6 +29,72 @@ void PumpFor(DWORD ms) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     ::Sleep(10);
   }
+}
+
+// The session in `code` from the carried language table, with the table's
+// language list offered in the menu.
+void UseLanguage(const std::wstring& code) {
+  SessionSettings& session = Session();
+  session.silent = false;
+  session.productInstalled = false;
+  session.forcedLanguage = false;
+  ASSERT_TRUE(session.table.LoadFromResource(kFileResourceType, kResLanguageTable));
+  session.offeredLanguages.clear();
+  const std::wstring list = session.table.Value(L"default", L"languages");
+  for (size_t at = 0; at < list.size();) {
+    const size_t end = std::min(list.find(L';', at), list.size());
+    if (end > at) session.offeredLanguages.push_back(list.substr(at, end - at));
+    at = end + 1;
+  }
+  IniTable::KeyMap texts;
+  ASSERT_TRUE(session.table.Section(code, texts));
+  session.texts = texts;
+  session.language = code;
+  PrepareSkinForLanguage();
+}
+
+// The face a font handle stands for; empty when it is no font (any more).
+std::wstring FaceOf(HFONT font) {
+  LOGFONTW lf = {};
+  if (!font || ::GetObjectW(font, sizeof(lf), &lf) != sizeof(lf)) return L"";
+  return lf.lfFaceName;
+}
+
+void EatQuit() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    if (msg.message != WM_QUIT) ::DispatchMessageW(&msg);
+}
+
+// en -> ja -> en through the language menu's commands: ja brings another face,
+// and every label of the window and the options strip draws with a live font
+// of the face of the moment.
+TEST(MainWindowTest, LanguageSwitchLeavesEveryLabelOnALiveFontOfTheNewFace) {
+  ASSERT_TRUE(StartGdiPlus());
+  UseLanguage(L"en");
+  const std::vector<std::wstring>& offered = Session().offeredLanguages;
+  const auto ja = std::find(offered.begin(), offered.end(), L"ja");
+  const auto en = std::find(offered.begin(), offered.end(), L"en");
+  ASSERT_NE(offered.end(), ja);
+  ASSERT_NE(offered.end(), en);
+  const std::wstring englishFace = SkinResources::Get().FontFace();
+  CMainDlg window;
+  ASSERT_TRUE(window.Create(SW_SHOWNOACTIVATE));
+  auto expectLabelsIn = [&](const std::wstring& face, const char* when) {
+    for (CSomTextWnd* label : {&window.LicenceText(), &window.LicenceLink(),
+                               &window.InstallingText(), &window.OptionsStrip().DiskLabel()})
+      EXPECT_EQ(face, FaceOf(label->Font())) << when << ": " << label->Markup().substr(0, 40).c_str();
+  };
+  expectLabelsIn(englishFace, "en");
+  ::SendMessageW(window.Window(), WM_COMMAND, CMainDlg::kLanguageMenuBase + (ja - offered.begin()), 0);
+  const std::wstring japaneseFace = SkinResources::Get().FontFace();
+  ASSERT_NE(englishFace, japaneseFace);
+  expectLabelsIn(japaneseFace, "ja");
+  ::SendMessageW(window.Window(), WM_COMMAND, CMainDlg::kLanguageMenuBase + (en - offered.begin()), 0);
+  EXPECT_EQ(englishFace, SkinResources::Get().FontFace());
+  expectLabelsIn(englishFace, "back to en");
+  ::SendMessageW(window.Window(), WM_COMMAND, CMainDlg::kClose, 0);
+  EatQuit();
 }
 
 TEST(MainWindowTest, ProgressHundredWaitsForTheWorkersRealEnd) {
