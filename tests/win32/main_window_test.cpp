@@ -1,5 +1,8 @@
-// The main window on the progress page while the install worker's run has
-// not ended: progress 100 (which the worker can post before its last steps)
+// The main window driven through its own messages: a language switch to
+// another face and back leaves its labels on live fonts; the end of an
+// install with a pending removal and files waiting for the restart asks
+// once; and on the progress page, while the install worker's run has not
+// ended, progress 100 (which the worker can post before its last steps)
 // must not end the install, however often the end timer fires.
 #include <windows.h>
 
@@ -10,10 +13,15 @@
 #include <vector>
 
 #include "install/install_proc_win.h"
+#include "install/restart_offer_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
 #include "session/session_settings.h"
+#include "system/reboot_flags.h"
+#include "system/reboot_ops_win.h"
+#include "system/registry_win.h"
+#include "tests/win32/box_answerer.h"
 #include "ui/main_dlg_win.h"
 #include "ui/msg_box_win.h"
 #include "ui/skin/gdiplus_win.h"
@@ -94,6 +102,36 @@ TEST(MainWindowTest, LanguageSwitchLeavesEveryLabelOnALiveFontOfTheNewFace) {
   EXPECT_EQ(englishFace, SkinResources::Get().FontFace());
   expectLabelsIn(englishFace, "back to en");
   ::SendMessageW(window.Window(), WM_COMMAND, CMainDlg::kClose, 0);
+  EatQuit();
+}
+
+// An older product's removal waiting for the restart and files replaced at
+// the restart: the end of the install asks once, not twice.
+TEST(MainWindowTest, EndOfInstallAsksForTheRestartOnce) {
+  ASSERT_TRUE(StartGdiPlus());
+  UseLanguage(L"en");
+  Session().showProduct = false;
+  CMainDlg window;
+  ASSERT_TRUE(window.Create(SW_SHOWNOACTIVATE));
+  {
+    RegKey key;
+    ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kRunOnceKey, KEY_SET_VALUE));
+    ASSERT_TRUE(key.WriteString(L"sdel", L"cmd /c del x"));
+  }
+  SetRebootNeeded(true);
+  SetRestartOnExit(false);
+  {
+    // Escape: the box closes with "Restart later" (Enter would restart now).
+    BoxAnswerer boxes(IDCANCEL, nullptr);
+    ::SendMessageW(window.Window(), kFinishMessage, 0, 0);
+    EXPECT_EQ(1, boxes.Answered());
+  }
+  EXPECT_TRUE(window.Finished());
+  EXPECT_FALSE(RestartOnExit());
+  RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey, KEY_SET_VALUE)) key.DeleteValue(L"sdel");
+  SetRebootNeeded(false);
+  SetRestartPrompt(nullptr);
   EatQuit();
 }
 
