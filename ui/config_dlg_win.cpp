@@ -157,13 +157,6 @@ void CConfigDlg::Layout() {
 }
 
 void CConfigDlg::ApplyLanguage() {
-  // A new language may bring a new face: the skin's fonts were made anew
-  // (possibly under the old handle values), so the labels are measured again.
-  HFONT font = SkinResources::Get().Font(0);
-  for (CSomTextWnd* label : {&anchorLabel_, &diskLabel_}) {
-    label->SetFont(font);
-    label->SetText(L"");
-  }
   RefreshDiskText();
   Layout();
   if (Window()) ::InvalidateRect(Window(), nullptr, FALSE);

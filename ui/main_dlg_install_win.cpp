@@ -147,7 +147,6 @@ void CMainDlg::OnEndOfInstall() {
     FinishWith(code);
     return;
   }
-  uninstallPending_ = FindPendingUninstall().kind != 0;
   if (updateMode_) {
     ::PostMessageW(window_, kFinishMessage, 0, 0);
     return;
@@ -165,8 +164,13 @@ void CMainDlg::OnEndOfInstall() {
 void CMainDlg::OnFinish() {
   if (finished_) return;
   HWND owner = notice_ && notice_->Window() ? notice_->Window() : window_;
+  // The install may have left an older product's removal for the restart;
+  // nothing between its end and this point touches RunOnce.
+  const bool uninstallPending = FindPendingUninstall().kind != 0;
   bool restartNow = false;
-  if (uninstallPending_) {
+  // When files also wait for the restart, the prompt below asks the same
+  // question: it is asked once.
+  if (uninstallPending && !RebootNeeded()) {
     restartNow = ShowRestartPrompt(owner);
     if (restartNow) {
       SetRestartOnExit();

@@ -166,7 +166,6 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   bool cloudTouched_ = false;
   bool cloudEnabled_ = false;
   bool offerShown_ = false;
-  bool uninstallPending_ = false;
   bool finished_ = false;
   bool inCreate_ = false;
   bool painted_ = false;

@@ -105,6 +105,7 @@ bool CShadow::Create(HWND owner, bool visible) {
   const DWORD style = visible ? kShadowStyle : (kShadowStyle & ~WS_VISIBLE);
   if (!CreateSomWindow(kShadowClass, nullptr, rect, L"", style, kShadowExStyle)) return false;
   target_ = Window();
+  owner_ = owner;
   if (owner)
     ::SetWindowPos(Window(), owner, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
@@ -163,8 +164,9 @@ bool CShadow::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPA
       result = MA_NOACTIVATE;
       return true;
     case WM_CLOSE:
-      ::DestroyWindow(window);
-      ::PostQuitMessage(0);
+      // Closing is the shadowed window's to decide (it refuses while an
+      // install runs): the shadow never ends the interface's loop itself.
+      if (owner_ && ::IsWindow(owner_)) ::PostMessageW(owner_, WM_CLOSE, 0, 0);
       result = 0;
       return true;
     case WM_WINDOWPOSCHANGED: {

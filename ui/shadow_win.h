@@ -70,6 +70,9 @@ class CShadow : public CSomWindow,
  protected:
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
+
+ private:
+  HWND owner_ = nullptr;  // the window whose shadow this is
 };
 
 }  // namespace lum

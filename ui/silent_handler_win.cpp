@@ -17,12 +17,21 @@ namespace {
 constexpr const char* kLog = "silent";
 constexpr const wchar_t* kSelfProperty = L"LumSilentMsgHandler";
 constexpr UINT kTrayCallback = WM_USER + 100;
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAW_V3_SIZE == 952,
+              "the tray structure Windows XP's shell accepts");
 
 // Language texts carry "\n" as two characters; the tray shows one line.
 std::wstring WithoutLineMarks(std::wstring text, size_t maxChars) {
   for (size_t at = text.find(L"\\n"); at != std::wstring::npos; at = text.find(L"\\n", at))
     text.erase(at, 2);
   if (text.size() > maxChars) text.resize(maxChars);
+  return text;
+}
+
+// The shut-down screen shows the reason as it is: the marks become breaks.
+std::wstring WithLineBreaks(std::wstring text) {
+  for (size_t at = text.find(L"\\n"); at != std::wstring::npos; at = text.find(L"\\n", at + 1))
+    text.replace(at, 2, L"\n");
   return text;
 }
 
@@ -106,6 +115,9 @@ bool CSilentMsgHanlder::Create(bool updatePrompts) {
     log::Action(kLog, L"create silent handler window", L"", static_cast<long>(::GetLastError()));
     return false;
   }
+  // A silent run never prepares the interface's skin, but the prompt of an
+  // older Windows is a message box whose button needs its caption.
+  SetButtonCaptions(title, {Session().Text(L"IDOK"), Session().Text(L"IDCANCEL")});
   ::SetPropW(window_, kSelfProperty, this);
   staticProc_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
       window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSilentMsgHanlder::WindowProc)));
@@ -209,9 +221,9 @@ void CSilentMsgHanlder::ShowPrompt(bool logoff) {
   if (!promptShown_) {
     promptShown_ = true;
     if (GetWindowsVersion().AtLeast(6, 0)) {
-      const std::wstring reason =
-          Session().Text(logoff ? L"ID_UPDATE_PROMPT_LOGOFF" : L"ID_UPDATE_PROMPT");
-      CreateShutdownBlock(window_, reason);
+      blockReason_ = WithLineBreaks(
+          Session().Text(logoff ? L"ID_UPDATE_PROMPT_LOGOFF" : L"ID_UPDATE_PROMPT"));
+      CreateShutdownBlock(window_, blockReason_);
     }
   }
   ::PostMessageW(window_, kShowPrompt, logoff ? 1 : 0, 0);
@@ -224,7 +236,9 @@ void CSilentMsgHanlder::AddTrayIcon() {
   for (int i = 0; i < 2; ++i)
     icons_[i] = static_cast<HICON>(
         ::LoadImageW(instance, MAKEINTRESOURCEW(509 + i), IMAGE_ICON, size, size, 0));
-  notify_.cbSize = sizeof(notify_);
+  // Windows XP's shell takes no larger structure than this; nothing later
+  // in it (the balloon's own icon) is used.
+  notify_.cbSize = NOTIFYICONDATAW_V3_SIZE;
   notify_.hWnd = window_;
   notify_.uID = 1;
   notify_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;

@@ -40,6 +40,8 @@ class CSilentMsgHanlder : public SilentLoop {
   // What the tray shows now, and the two images of the blinking icon.
   const NOTIFYICONDATAW& TrayData() const { return notify_; }
   HICON TrayIcon(int phase) const { return icons_[phase & 1]; }
+  // The reason given to the session-end block (empty while none was made).
+  const std::wstring& BlockReason() const { return blockReason_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -58,6 +60,7 @@ class CSilentMsgHanlder : public SilentLoop {
   HICON icons_[2] = {nullptr, nullptr};
   NOTIFYICONDATAW notify_ = {};
   UINT quitDelayMs_ = kQuitDelayMs;
+  std::wstring blockReason_;
 };
 
 }  // namespace lum

@@ -111,7 +111,16 @@ class TargetWindow : public CSomWindow {
   }
 
  protected:
-  bool ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) override { return false; }
+  // Like the main window during an install: a close request is refused.
+  bool ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM, LRESULT& result) override {
+    if (message != WM_CLOSE) return false;
+    ++closes;
+    result = 0;
+    return true;
+  }
+
+ public:
+  int closes = 0;
 };
 
 BYTE Alpha(DWORD pixel) { return static_cast<BYTE>(pixel >> 24); }
@@ -172,6 +181,28 @@ TEST(Shadow, ExtendsScaledSpreadBeyondEachEdgeAfterAMoveAndIsNeverActivated) {
   EXPECT_NE(shadow.Window(), ::GetActiveWindow());
   shadow.Destroy();
   EXPECT_EQ(nullptr, shadow.Window());
+  target.DestroySomWindow();
+}
+
+// A close request that reaches the shadow (a tool, the taskbar) is the
+// shadowed window's to decide: it must not end the interface's loop.
+TEST(Shadow, CloseRequestGoesToTheShadowedWindowAndNeverQuitsTheLoop) {
+  ASSERT_TRUE(StartGdiPlus());
+  TargetWindow target;
+  ASSERT_TRUE(target.Create({200, 150, 200 + 552, 150 + 450}));
+  CShadow shadow;
+  ASSERT_TRUE(shadow.Create(target.Window(), true));
+  ::SendMessageW(shadow.Window(), WM_CLOSE, 0, 0);
+  MSG msg;
+  int quits = 0;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) ++quits; else ::DispatchMessageW(&msg);
+  }
+  EXPECT_EQ(0, quits);
+  EXPECT_EQ(1, target.closes);
+  EXPECT_TRUE(::IsWindow(shadow.Window()));
+  EXPECT_TRUE(::IsWindow(target.Window()));
+  shadow.Destroy();
   target.DestroySomWindow();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "session/session_settings.h"
+#include "ui/msg_box_win.h"
 
 namespace lum {
 namespace {
@@ -47,12 +48,19 @@ class Steps {
   size_t done_ = 0;
 };
 
-TEST(SilentHandler, BlinksRefusesLogOffWithItsTextAndSaysWhenDone) {
+// The texts of an update run, with the two-character line marks of the table.
+void UseUpdateTexts() {
   SessionSettings& session = Session();
   session.texts[L"title"] = L"Lum Bastion";
+  session.texts[L"IDOK"] = L"OK";
+  session.texts[L"IDCANCEL"] = L"Cancel";
   session.texts[L"ID_UPDATE_PROMPT"] = L"Lum Bastion is being updated.\\nPlease do not shut down.";
   session.texts[L"ID_UPDATE_PROMPT_LOGOFF"] = L"Lum Bastion is being updated.\\nPlease do not log off.";
   session.texts[L"ID_UPDATE_PROMPT_DONE"] = L"Lum Bastion has been updated.";
+}
+
+TEST(SilentHandler, BlinksRefusesLogOffWithItsTextAndSaysWhenDone) {
+  UseUpdateTexts();
 
   CSilentMsgHanlder handler;
   ASSERT_TRUE(handler.Create(true));
@@ -98,6 +106,35 @@ TEST(SilentHandler, BlinksRefusesLogOffWithItsTextAndSaysWhenDone) {
   EXPECT_EQ(0, handler.Run());
   EXPECT_EQ(3u, steps.Done());
   EXPECT_EQ(std::wstring(L"Lum Bastion has been updated."), handler.TrayData().szInfo);
+}
+
+// What the shell and the prompts get from the handler: the tray structure in
+// the size the oldest supported shell accepts, a block reason with real line
+// breaks, and message-box captions although a silent run never prepared the
+// skin (the pre-Vista prompt is a box with an OK button).
+TEST(SilentHandler, TrayStructureBlockReasonAndPromptCaptionsAreWhatTheSystemShows) {
+  UseUpdateTexts();
+  SetButtonCaptions(L"", {L"", L""});
+
+  CSilentMsgHanlder handler;
+  ASSERT_TRUE(handler.Create(true));
+  EXPECT_EQ(L"OK", ButtonCaption(IDOK));
+  EXPECT_EQ(L"Cancel", ButtonCaption(IDCANCEL));
+  handler.SetQuitDelay(10);
+  Steps steps;
+  steps.Add([&] {
+    // Windows XP's shell refuses anything but the sizes it knows.
+    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAW_V3_SIZE), handler.TrayData().cbSize);
+#ifndef _WIN64
+    EXPECT_EQ(952u, handler.TrayData().cbSize);
+#endif
+    EXPECT_EQ(FALSE, ::SendMessageW(handler.Window(), WM_QUERYENDSESSION, 0, 0));
+    EXPECT_EQ(L"Lum Bastion is being updated.\nPlease do not shut down.", handler.BlockReason());
+    ::PostMessageW(handler.Window(), CSilentMsgHanlder::kSilentDone, 0, 0);
+  });
+  steps.Next();
+  EXPECT_EQ(0, handler.Run());
+  EXPECT_EQ(1u, steps.Done());
 }
 
 }  // namespace

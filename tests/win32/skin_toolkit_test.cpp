@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/drawing_surfaces_win.h"
+#include "ui/skin/gdiplus_win.h"
 #include "ui/skin/skin_resources_win.h"
 #include "ui/skin/som_button_win.h"
 #include "ui/skin/som_check_box_win.h"
@@ -117,6 +119,54 @@ COLORREF PixelAfterPaint(TestHost& host, int x, int y) {
 }
 
 CSomBitmap& CloseStrip() { return SkinResources::Get().Image(SkinResources::kCloseButton); }
+
+// The host's client area as 0x00RRGGBB rows: what its window shows now, or
+// what a full repaint draws.
+std::vector<uint32_t> ClientPixels(HWND window, bool fullRepaint) {
+  RECT client;
+  ::GetClientRect(window, &client);
+  const int w = client.right, h = client.bottom;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP dib = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, dib);
+  if (fullRepaint) {
+    ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  } else {
+    HDC shown = ::GetDC(window);
+    ::BitBlt(memory, 0, 0, w, h, shown, 0, 0, SRCCOPY);
+    ::ReleaseDC(window, shown);
+  }
+  ::GdiFlush();
+  std::vector<uint32_t> out(static_cast<const uint32_t*>(bits),
+                            static_cast<const uint32_t*>(bits) + static_cast<size_t>(w) * h);
+  for (uint32_t& p : out) p &= 0xFFFFFF;
+  ::SelectObject(memory, old);
+  ::DeleteObject(dib);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return out;
+}
+
+// Pixels inside `area` where the window differs from a full repaint of it.
+int StaleIn(HWND window, const RECT& area) {
+  MSG msg;
+  while (::PeekMessageW(&msg, window, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
+  RECT client;
+  ::GetClientRect(window, &client);
+  const std::vector<uint32_t> shown = ClientPixels(window, false);
+  const std::vector<uint32_t> fresh = ClientPixels(window, true);
+  int stale = 0;
+  for (int y = std::max(0L, area.top); y < std::min(client.bottom, area.bottom); ++y)
+    for (int x = std::max(0L, area.left); x < std::min(client.right, area.right); ++x)
+      if (shown[static_cast<size_t>(y) * client.right + x] !=
+          fresh[static_cast<size_t>(y) * client.right + x])
+        ++stale;
+  return stale;
+}
 
 TEST(SkinManager, FirstAddedChildIsHitAndDrawnOnTop) {
   TestHost host;
@@ -315,6 +365,78 @@ TEST(SkinManager, TextLinkSendsItsCommandAndPlainRunsAreNotLinks) {
   EXPECT_EQ(-1, text.HoverRun());
   host.Send(WM_MOUSEMOVE, 10 + link2.left + 2, 10 + link2.top + 2);
   EXPECT_EQ(3, text.HoverRun());
+  host.Destroy();
+}
+
+// A control repainted on its own (text change, hover, invalidation) must
+// leave on screen exactly what a full repaint of the window draws: nothing
+// of the old text, the old underline or an earlier frame may show through,
+// and a control above the repainted one keeps its pixels.
+TEST(SkinManager, OneControlRepaintLeavesWhatAFullRepaintDraws) {
+  ASSERT_TRUE(StartGdiPlus());
+  TestHost host;
+  ASSERT_TRUE(host.Create());
+  ::ShowWindow(host.Window(), SW_SHOWNOACTIVATE);
+  ::UpdateWindow(host.Window());
+
+  // A disk-space line whose figures change but not its width: two digits
+  // the skin font draws equally wide.
+  HFONT font = SkinResources::Get().Font(0);
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ oldFont = ::SelectObject(screen, font);
+  wchar_t before = 0, after = 0;
+  for (wchar_t a = L'0'; a <= L'9' && !after; ++a)
+    for (wchar_t b = static_cast<wchar_t>(a + 1); b <= L'9' && !after; ++b) {
+      SIZE sa, sb;
+      ::GetTextExtentPoint32W(screen, &a, 1, &sa);
+      ::GetTextExtentPoint32W(screen, &b, 1, &sb);
+      if (sa.cx == sb.cx) before = a, after = b;
+    }
+  ::SelectObject(screen, oldFont);
+  ::ReleaseDC(nullptr, screen);
+  ASSERT_NE(0, after) << "no two digits of the same width";
+  CSomTextWnd disk;
+  disk.SetFont(font);
+  disk.Create(&host, 10, 10, 0, 0, 0, CSomWnd::kVisible | CSomWnd::kAutoSize);
+  disk.SetText(L"Disk space available: " + std::wstring(3, before) + L"GB");
+  ::UpdateWindow(host.Window());
+  const int width = disk.Width();
+  disk.SetText(L"Disk space available: " + std::wstring(3, after) + L"GB");
+  ASSERT_EQ(width, disk.Width());
+  EXPECT_EQ(0, StaleIn(host.Window(), disk.Rect())) << "same-width text change";
+
+  // An underlined link, hovered and left.
+  CSomTextWnd link;
+  link.Create(&host, 10, 40, 0, 0, 0, CSomWnd::kVisible | CSomWnd::kAutoSize);
+  link.SetText(L"{&#a=button:5006}{&#underline}Read the License Agreement{&#/underline}{&#/a}");
+  ::UpdateWindow(host.Window());
+  const RECT& run = link.Runs()[0].rect;
+  host.Send(WM_MOUSEMOVE, 10 + (run.left + run.right) / 2, 40 + (run.top + run.bottom) / 2);
+  EXPECT_EQ(0, link.HoverRun());
+  host.Send(WM_MOUSEMOVE, 700, 250);
+  EXPECT_EQ(-1, link.HoverRun());
+  EXPECT_EQ(0, StaleIn(host.Window(), link.Rect())) << "link left by the mouse";
+
+  // A check box without text, hovered again and again.
+  CLFCheckBoxBlue box;
+  box.Create(&host, 10, 80, 0, 0, 5012, CSomWnd::kVisible | CSomWnd::kAutoSize);
+  ASSERT_GT(box.Width(), 0);
+  box.SetCheck(true);
+  ::UpdateWindow(host.Window());
+  for (int i = 0; i < 6; ++i) {
+    host.Send(WM_MOUSEMOVE, 15, 85);
+    host.Send(WM_MOUSEMOVE, 700, 250);
+  }
+  EXPECT_EQ(0, StaleIn(host.Window(), box.Rect())) << "check box hovered six times";
+
+  // A control under another one repaints only what is its own.
+  Recorder above(RGB(200, 0, 0)), below(RGB(0, 0, 200));
+  above.Create(&host, 400, 10, 100, 50, 1, CSomWnd::kVisible);  // added first: on top
+  below.Create(&host, 450, 30, 100, 50, 2, CSomWnd::kVisible);
+  ::InvalidateRect(host.Window(), nullptr, FALSE);
+  ::UpdateWindow(host.Window());
+  below.Invalidate();
+  EXPECT_EQ(0, StaleIn(host.Window(), RECT{400, 10, 550, 80})) << "overlapped control repainted";
   host.Destroy();
 }
 

@@ -2,7 +2,9 @@
 // prompt in en, ru, ja, zh-CN, ar and hi, and the options strip with its free
 // space, the main window (welcome page fresh and in update mode with Update
 // and Reinstall, options strip open, progress page at 50 %), the notice page
-// and the folder-not-writable box in en, ru, ja and ar, at the display's DPI
+// and the folder-not-writable box in en, ru, ja and ar, the welcome page
+// switched en -> ja -> en and the options strip after a folder change
+// (LUM_SHOTS_ONLY=switch: these two alone), at the display's DPI
 // (the main window is put in each state through its own messages) and checks what can be
 // measured: the window size for the DPI, the header picture and the icon at
 // their places, text pixels in every line, and no character drawn as the
@@ -12,6 +14,7 @@
 // code is the number of failed checks.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -19,6 +22,7 @@
 
 #include "base/text.h"
 #include "install/pre_install_checks.h"
+#include "install/pre_install_checks_win.h"
 #include "payload/ini_table.h"
 #include "payload/resource_file_win.h"
 #include "session/session_settings.h"
@@ -495,6 +499,117 @@ void ShootMain(const std::wstring& folder, const std::wstring& lang) {
   }
 }
 
+// The client area of `window` as a full repaint draws it.
+Pixels Repainted(HWND window) {
+  RECT client;
+  ::GetClientRect(window, &client);
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = ::SelectObject(dc, bitmap);
+  ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  Pixels p = Capture(dc, 0, 0, client.right, client.bottom);
+  ::SelectObject(dc, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  return p;
+}
+
+// Pixels inside `r` (client coordinates of the shot) where a screenshot and a
+// full repaint differ: what a repaint of one control left behind.
+int Stale(const Pixels& shot, const Pixels& fresh, const RECT& r) {
+  int stale = 0;
+  for (int y = std::max(0, int(r.top)); y < r.bottom && y < shot.height && y < fresh.height; ++y)
+    for (int x = std::max(0, int(r.left)); x < r.right && x < shot.width && x < fresh.width; ++x)
+      stale += shot.At(x, y) != fresh.At(x, y);
+  return stale;
+}
+
+uint64_t g_shotFreeBytes = 0;
+bool ShotFreeBytes(const std::wstring&, uint64_t* bytes) {
+  *bytes = g_shotFreeBytes;
+  return true;
+}
+
+// The welcome page in en, switched to ja and back through the language
+// menu's commands, then the options strip after a folder change on it: ja
+// draws its texts in a face that has their characters, back in en the page
+// is the one from before the switch pixel for pixel, and the free-space line
+// shows its new figures and nothing of the old ones.
+void ShootLanguageSwitch(const std::wstring& folder) {
+  const std::wstring suffix = L"_" + Num(Dpi().Dpi());
+  SessionSettings& session = Session();
+  session.installDir = DefaultInstallDir();
+  session.productInstalled = false;
+  NotInstalled();
+  const std::vector<std::wstring>& offered = session.offeredLanguages;
+  const auto en = std::find(offered.begin(), offered.end(), L"en");
+  const auto ja = std::find(offered.begin(), offered.end(), L"ja");
+  if (!Check(en != offered.end() && ja != offered.end(), L"switch: en and ja in the menu")) return;
+  CMainDlg dlg;
+  if (!Check(dlg.Create(SW_SHOWNOACTIVATE), L"switch: window created")) return;
+  auto command = [&](WPARAM id) { ::SendMessageW(dlg.Window(), WM_COMMAND, id, 0); };
+  RECT wr;
+  ::GetWindowRect(dlg.Window(), &wr);
+  Pixels before, japanese, after;
+  const bool first = ScreenShot(folder, L"switch_1_en" + suffix, wr, &before);
+  command(CMainDlg::kLanguageMenuBase + (ja - offered.begin()));
+  ::GetWindowRect(dlg.Window(), &wr);
+  if (Check(first && ScreenShot(folder, L"switch_2_ja" + suffix, wr, &japanese),
+            L"switch: en and ja screenshots taken")) {
+    for (CSomTextWnd* text : {&dlg.LicenceText(), &dlg.LicenceLink()}) {
+      std::wstring missing;
+      for (const CSomTextWnd::Run& run : text->Runs())
+        missing += MissingGlyphs(run.font ? SkinResources::Get().Current(run.font) : text->Font(), run.text);
+      Check(InkIn(japanese, text->Rect()) > text->Width() / 4 && missing.empty(),
+            L"switch_2_ja: \"" + text->Markup().substr(0, 30) + L"\" drawn, no missing-glyph box" +
+                (missing.empty() ? L"" : L" (missing: " + missing + L")"));
+    }
+  }
+  command(CMainDlg::kLanguageMenuBase + (en - offered.begin()));
+  ::GetWindowRect(dlg.Window(), &wr);
+  if (Check(ScreenShot(folder, L"switch_3_en" + suffix, wr, &after), L"switch: en again taken")) {
+    int differ = before.data.size() == after.data.size() ? 0 : -1;
+    for (size_t i = 0; differ >= 0 && i < after.data.size(); ++i) differ += before.data[i] != after.data[i];
+    Check(differ == 0, L"switch_3_en: the page as before the switch (" + Num(differ) +
+                           L" pixels differ)");
+  }
+
+  // The strip open under the page; a folder is chosen whose drive has other
+  // figures of the same width.
+  g_shotFreeBytes = 12345ULL << 20;
+  SetFreeSpaceReaderForTest(&ShotFreeBytes);
+  command(MAKEWPARAM(CMainDlg::kOptions, 0));
+  CConfigDlg& strip = dlg.OptionsStrip();
+  strip.CheckDrive(false);
+  const std::wstring oldText = strip.DiskLabel().Markup();
+  ::RedrawWindow(strip.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Pump(200);
+  g_shotFreeBytes = 67890ULL << 20;
+  const std::wstring picked = L"C:\\Lum Shots Other";
+  ::CreateDirectoryW(picked.c_str(), nullptr);
+  strip.ChooseFolder(picked);
+  RECT sr;
+  ::GetWindowRect(strip.Window(), &sr);
+  Pixels shot;
+  const std::wstring tag = L"strip_folder_changed" + suffix;
+  if (Check(ScreenShot(folder, tag, sr, &shot), tag + L": screenshot taken")) {
+    const CSomTextWnd& disk = strip.DiskLabel();
+    const int stale = Stale(shot, Repainted(strip.Window()), disk.Rect());
+    Check(disk.Markup() != oldText && stale == 0,
+          tag + L": \"" + oldText + L"\" -> \"" + disk.Markup() + L"\", " + Num(stale) +
+              L" pixels differ from a full repaint");
+    Check(strip.GetFolder().find(picked) == 0 && strip.PathButton().Text() == strip.GetFolder(),
+          tag + L": the path button shows " + strip.GetFolder());
+  }
+  SetFreeSpaceReaderForTest(nullptr);
+  command(MAKEWPARAM(CMainDlg::kClose, 0));
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    if (msg.message != WM_QUIT) ::DispatchMessageW(&msg);
+}
+
 int Run(const std::wstring& folder) {
   IniTable table;
   if (!table.LoadFromResource(kFileResourceType, kResLanguageTable)) {
@@ -510,6 +625,9 @@ int Run(const std::wstring& folder) {
     if (end > at) Session().offeredLanguages.push_back(list.substr(at, end - at));
     at = end + 1;
   }
+  // LUM_SHOTS_ONLY=switch: only the language switch and the folder change.
+  wchar_t only[32] = {};
+  ::GetEnvironmentVariableW(L"LUM_SHOTS_ONLY", only, 32);
   for (const wchar_t* lang : {L"en", L"ru", L"ja", L"zh-CN", L"ar", L"hi"}) {
     SessionSettings& session = Session();
     session.language = lang;
@@ -520,6 +638,8 @@ int Run(const std::wstring& folder) {
     PrepareSkinForLanguage();
     std::printf("---- %s: face %s\n", WideToUtf8(lang).c_str(),
                 WideToUtf8(SkinResources::Get().FontFace()).c_str());
+    if (std::wstring(L"en") == lang) ShootLanguageSwitch(folder);
+    if (std::wstring(L"switch") == only) break;
     Shoot(folder, lang, L"msgbox", session.Text(L"ERROR_CNLUMBASTION"), MB_OK, IDOK);
     // The restart prompt, as the end of an install shows it.
     SetButtonCaptions(session.Text(L"title"),

@@ -1,5 +1,9 @@
 #include "ui/skin/skin_resources_win.h"
 
+#include <algorithm>
+#include <iterator>
+#include <new>
+
 #include "base/text.h"
 #include "ui/skin/dpi_scale_win.h"
 
@@ -92,20 +96,47 @@ SkinResources::SkinResources() {
 }
 
 SkinResources::~SkinResources() {
-  DeleteFonts();
+  for (HFONT font : fonts_)
+    if (font) ::DeleteObject(font);
+  for (const FontSet& set : earlier_)
+    for (HFONT font : set.fonts)
+      if (font) ::DeleteObject(font);
   for (HBRUSH& brush : brushes_)
     if (brush) ::DeleteObject(brush);
 }
 
-void SkinResources::DeleteFonts() {
-  for (HFONT& font : fonts_) {
-    if (font) ::DeleteObject(font);
-    font = nullptr;
-  }
+HFONT SkinResources::Current(HFONT font) const {
+  if (!font) return font;
+  for (const FontSet& set : earlier_)
+    for (int i = 0; i < kFontCount; ++i)
+      if (set.fonts[i] == font) return fonts_[i];
+  return font;
 }
 
 void SkinResources::SetFontFace(const std::wstring& face) {
-  DeleteFonts();
+  if (fonts_[0] && face == face_) return;
+  ++generation_;
+  // Labels made under the old face still hold its handles: the set is kept,
+  // never deleted (nor its handle values reused for other fonts), and a
+  // face used before comes back as the very same set.
+  FontSet old;
+  old.face = face_;
+  std::copy(std::begin(fonts_), std::end(fonts_), std::begin(old.fonts));
+  for (auto set = earlier_.begin(); set != earlier_.end(); ++set) {
+    if (set->face != face) continue;
+    std::copy(std::begin(set->fonts), std::end(set->fonts), std::begin(fonts_));
+    face_ = face;
+    *set = old;
+    return;
+  }
+  if (old.fonts[0]) {
+    try {
+      earlier_.push_back(old);
+    } catch (const std::bad_alloc&) {
+      // Out of memory: the old fonts stay alive unrecorded rather than die
+      // under the controls that hold them.
+    }
+  }
   face_ = face;
   LOGFONTW base = {};
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(base), &base);

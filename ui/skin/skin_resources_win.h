@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/skin/som_bitmap_win.h"
 
@@ -47,12 +48,20 @@ class SkinResources {
   // Built on first use with the face "Segoe UI".
   static SkinResources& Get();
 
-  // Recreates all ten fonts with `face`.
+  // Makes `face` the face of all ten fonts. The fonts of earlier faces stay
+  // valid until exit (controls keep the handles they were given) and stand
+  // for the current font of the same index (Current).
   void SetFontFace(const std::wstring& face);
   const std::wstring& FontFace() const { return face_; }
   HFONT Font(int index) const {
     return index >= 0 && index < kFontCount ? fonts_[index] : fonts_[0];
   }
+  // The font to draw with for a font a control was given: a skin font of an
+  // earlier face gives the current one of the same index, any other font
+  // itself.
+  HFONT Current(HFONT font) const;
+  // Counts face changes: text laid out under another count is measured again.
+  unsigned FontGeneration() const { return generation_; }
   HBRUSH Brush(int index) const { return brushes_[index]; }
   CSomBitmap& Image(ImageIndex index) { return *images_[index]; }
 
@@ -67,9 +76,14 @@ class SkinResources {
 
  private:
   SkinResources();
-  void DeleteFonts();
+  struct FontSet {
+    std::wstring face;
+    HFONT fonts[kFontCount];
+  };
 
   std::wstring face_;
+  unsigned generation_ = 0;
+  std::vector<FontSet> earlier_;  // at most one set per face
   std::wstring language_ = L"en";
   HFONT fonts_[kFontCount] = {};
   HBRUSH brushes_[kBrushCount] = {};

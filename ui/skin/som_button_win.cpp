@@ -56,11 +56,12 @@ void CSomButton4::OnCaptureLost() {
 }
 
 HFONT CSomButton4::TextFont() const {
-  if (font_) return font_;
+  if (font_) return SkinResources::Get().Current(font_);
   return SkinResources::Get().Font(largeFont_ ? 5 : 2);
 }
 
 void CSomButton4::Layout() {
+  generation_ = SkinResources::Get().FontGeneration();
   const DpiScale& dpi = Dpi();
   const int iconWidth = icon_ ? icon_->FrameWidth() : 0;
   // Measured with the font it is drawn with: a caption measured in the
@@ -80,7 +81,7 @@ void CSomButton4::Layout() {
 }
 
 void CSomButton4::SetText(const std::wstring& text) {
-  if (text == text_) return;
+  if (text == text_ && generation_ == SkinResources::Get().FontGeneration()) return;
   text_ = text;
   Layout();
   Invalidate();

@@ -69,6 +69,7 @@ class CSomButton4 : public CSomWnd {
   int contentOffset_ = 0;
   bool linkMode_ = false;
   HFONT font_ = nullptr;
+  unsigned generation_ = 0;  // of the skin's fonts the text was measured with
 };
 
 // T with a tooltip: the area is registered while the mouse is over it.

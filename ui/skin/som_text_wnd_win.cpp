@@ -16,10 +16,14 @@ CSomTextWnd::~CSomTextWnd() {
   if (underlined_) ::DeleteObject(underlined_);
 }
 
-void CSomTextWnd::OnCreate() { Layout(); }
+void CSomTextWnd::OnCreate() {
+  // Runs are drawn in transparent mode over the host's background.
+  SetFlag(kTransparent, true);
+  Layout();
+}
 
 void CSomTextWnd::SetText(const std::wstring& markup) {
-  if (markup == markup_) return;
+  if (markup == markup_ && generation_ == SkinResources::Get().FontGeneration()) return;
   if (pressedRun_ >= 0 && manager_) manager_->ReleaseWnd(this);
   hoverRun_ = -1;
   pressedRun_ = -1;
@@ -54,12 +58,14 @@ void CSomTextWnd::SetTextFormat(const wchar_t* format, ...) {
 }
 
 void CSomTextWnd::Layout() {
+  const SkinResources& skin = SkinResources::Get();
+  generation_ = skin.FontGeneration();
   HDC dc = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, font_);
+  HGDIOBJ old = ::SelectObject(dc, Font());
   int x = 0, lineHeight = 0;
   std::vector<SIZE> sizes;
   for (Run& run : runs_) {
-    ::SelectObject(dc, run.font ? run.font : font_);
+    ::SelectObject(dc, run.font ? skin.Current(run.font) : Font());
     SIZE size = {0, 0};
     ::GetTextExtentPoint32W(dc, run.text.c_str(), static_cast<int>(run.text.size()), &size);
     sizes.push_back(size);
@@ -93,7 +99,8 @@ void CSomTextWnd::OnPaint(HDC dc, int limit, int part) {
   const UINT format = DT_NOPREFIX | DT_SINGLELINE | align_;
   const int oldMode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = ::GetTextColor(dc);
-  HGDIOBJ oldFont = ::SelectObject(dc, font_);
+  HGDIOBJ oldFont = ::SelectObject(dc, Font());
+  const SkinResources& skin = SkinResources::Get();
   for (size_t i = 0; i < runs_.size(); ++i) {
     if (part > 0 && static_cast<int>(i) != part - 1) continue;
     const Run& run = runs_[i];
@@ -114,7 +121,7 @@ void CSomTextWnd::OnPaint(HDC dc, int limit, int part) {
       color = run.color >= 0 ? static_cast<COLORREF>(run.color) : kLinkColor;
     else
       color = run.color >= 0 ? static_cast<COLORREF>(run.color) : color_;
-    HFONT font = run.font ? run.font : font_;
+    HFONT font = run.font ? skin.Current(run.font) : Font();
     if (hovered && run.underline) font = UnderlinedFont(font);
     ::SelectObject(dc, font);
     ::SetTextColor(dc, color);
@@ -179,6 +186,8 @@ void CSomTextWnd::OnCaptureLost() {
   log::Action("skin", L"open link", target,
               reinterpret_cast<INT_PTR>(opened) > 32 ? 0 : static_cast<long>(::GetLastError()));
 }
+
+HFONT CSomTextWnd::Font() const { return SkinResources::Get().Current(font_); }
 
 void CSomTextWnd::SetFont(HFONT font) {
   if (font == font_) return;

@@ -44,6 +44,8 @@ class CSomTextWnd : public CSomWnd {
   const std::wstring& Markup() const { return markup_; }
   const std::vector<Run>& Runs() const { return runs_; }
   int HoverRun() const { return hoverRun_; }
+  // The font the window's own runs are measured and drawn with.
+  HFONT Font() const;
 
  private:
   void Layout();
@@ -59,6 +61,7 @@ class CSomTextWnd : public CSomWnd {
   UINT align_ = DT_VCENTER;
   HFONT underlineSource_ = nullptr;
   HFONT underlined_ = nullptr;
+  unsigned generation_ = 0;  // of the skin's fonts the runs were measured with
 };
 
 }  // namespace lum

@@ -14,8 +14,9 @@ void CSomUnspannableTextWnd::OnCreate() {
 }
 
 void CSomUnspannableTextWnd::Wrap() {
+  generation_ = SkinResources::Get().FontGeneration();
   HDC dc = ::GetDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, font_);
+  HGDIOBJ old = ::SelectObject(dc, SkinResources::Get().Current(font_));
   const int width = Width();
   wrapped_ = BreakLines(dc, source_, width, SkinResources::Get().Language());
   RECT calc = {0, 0, width, 0};
@@ -29,7 +30,7 @@ void CSomUnspannableTextWnd::Wrap() {
 void CSomUnspannableTextWnd::OnPaint(HDC dc, int, int) {
   const int oldMode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = ::SetTextColor(dc, press_.hover ? hoverColor_ : color_);
-  HGDIOBJ oldFont = ::SelectObject(dc, font_);
+  HGDIOBJ oldFont = ::SelectObject(dc, SkinResources::Get().Current(font_));
   RECT r = {0, 0, Width(), Height()};
   ::DrawTextW(dc, wrapped_.c_str(), static_cast<int>(wrapped_.size()), &r,
               align_ | DT_WORDBREAK | DT_NOPREFIX);
@@ -44,7 +45,7 @@ void CSomUnspannableTextWnd::OnCaptureLost() {
 }
 
 void CSomUnspannableTextWnd::SetText(const std::wstring& text) {
-  if (text == source_) return;
+  if (text == source_ && generation_ == SkinResources::Get().FontGeneration()) return;
   source_ = text;
   Wrap();
   Invalidate();

@@ -31,6 +31,7 @@ class CSomUnspannableTextWnd : public CSomWnd {
   std::wstring source_;
   std::wstring wrapped_;
   HFONT font_;
+  unsigned generation_ = 0;  // of the skin's fonts the text was wrapped with
   COLORREF color_ = 0;
   COLORREF hoverColor_ = 0;
   SomPressState press_;

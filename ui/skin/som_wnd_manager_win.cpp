@@ -133,12 +133,14 @@ void CSomWndManager::SetWndBounds(CSomWnd* child, int x, int y, int cx, int cy) 
 }
 
 void CSomWndManager::SetWndSize(CSomWnd* child, int cx, int cy) {
+  // An unchanged size still repaints: a control resizes itself after its
+  // content changed, and what it showed before must go.
   const RECT old = child->Rect();
-  if (old.right - old.left == cx && old.bottom - old.top == cy) return;
+  const bool resized = old.right - old.left != cx || old.bottom - old.top != cy;
   if (child->IsVisible()) InvalidateOrBatch(old);
   child->StoreRect({old.left, old.top, old.left + cx, old.top + cy});
   if (child->IsVisible()) InvalidateOrBatch(child->Rect());
-  child->OnSize(cx, cy);
+  if (resized) child->OnSize(cx, cy);
   if (immediatePaint_ && !deferred_ && host_) ::UpdateWindow(host_);
 }
 
@@ -175,23 +177,28 @@ void CSomWndManager::InvalidateWnd(CSomWnd* child, const RECT* subRect, bool for
   if (!hostDc) return;
   RECT client;
   ::GetClientRect(host_, &client);
-  std::unique_ptr<OffScreen> off;
-  if (UseDoubleBuffer()) off = std::make_unique<OffScreen>(hostDc, client.right, client.bottom);
-  HDC dc = off && off->Valid() ? off->Get() : hostDc;
-  ::IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  // The screen changes only inside the area and never where a child earlier
+  // in the list (above this one) lies: the off-screen copy holds nothing
+  // there.
+  ::IntersectClipRect(hostDc, area.left, area.top, area.right, area.bottom);
   if (visible) {
-    // Children earlier in the list lie above this one and stay on top.
     for (CSomWnd* above : children_) {
       if (above == child) break;
       if (above->IsVisible() && Intersects(above->Rect(), area))
-        ::ExcludeClipRect(dc, above->Rect().left, above->Rect().top, above->Rect().right,
+        ::ExcludeClipRect(hostDc, above->Rect().left, above->Rect().top, above->Rect().right,
                           above->Rect().bottom);
     }
+  }
+  std::unique_ptr<OffScreen> off;
+  if (UseDoubleBuffer()) off = std::make_unique<OffScreen>(hostDc, client.right, client.bottom);
+  HDC dc = off && off->Valid() ? off->Get() : hostDc;
+  if (dc != hostDc) ::IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  if (visible) {
     if (!withBackground && dc != hostDc) {
-      // The off-screen copy holds nothing yet: let the host's pixels through
-      // wherever the child does not paint.
-      ::BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, hostDc,
-               area.left, area.top, SRCCOPY);
+      // The off-screen copy starts from the host's background, never from
+      // the screen: semi-transparent edges and text would be drawn over
+      // what the control showed before and build up with every repaint.
+      EraseBackground(dc, &area);
     }
     PaintChild(dc, child, true, withBackground, false, part);
   } else {
