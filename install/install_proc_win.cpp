@@ -16,14 +16,16 @@
 #include "browser/browser_extensions_win.h"
 #include "browser/partner_offer_win.h"
 #include "i18n/font_rules.h"
+#include "install/account_link.h"
+#include "install/account_link_win.h"
 #include "install/active_defense_win.h"
 #include "install/component_manifest.h"
 #include "install/config_files_win.h"
 #include "install/driver_pass_win.h"
-#include "install/install_placeholders_win.h"
 #include "install/installed_product_win.h"
 #include "install/pre_install_checks_win.h"
 #include "install/process_termination_win.h"
+#include "install/product_records_win.h"
 #include "install/product_registry_win.h"
 #include "install/progress.h"
 #include "install/protected_service_win.h"
@@ -317,6 +319,8 @@ void CInstallProc::PlaceFiles() {
 void CInstallProc::WriteAccountMarker() {
   const SessionSettings& session = Session();
   const std::wstring marker = WithTrailingSlash(installDir_) + L"EEMarker.dll";
+  AccountLinkFacts link;  // the installed product's record, before this run rewrites it
+  link.storedHashKnown = ReadBusinessHash(&link.storedHash);
   if (session.hashKind == 1) {
     StoreBusinessHash(session.hashValue);
     const bool written = WriteResourceToFile(kFileResourceType, kResMarkerModule, marker);
@@ -327,13 +331,16 @@ void CInstallProc::WriteAccountMarker() {
       log::Action(kLog, L"delete marker module", marker,
                   ::DeleteFileW(marker.c_str()) ? 0 : static_cast<long>(::GetLastError()));
     RegKey biz;
-    if (biz.Open(HKEY_LOCAL_MACHINE, L"software\\LumBastion\\Biz", KEY_SET_VALUE))
-      biz.DeleteValue(L"Hash");
+    if (biz.Open(HKEY_LOCAL_MACHINE, kBusinessKey, KEY_SET_VALUE) && biz.DeleteValue(L"Hash"))
+      log::Action(kLog, L"delete business hash record", kBusinessKey, 0);
   }
-  if (session.productInstalled && !AccountLinkMatches()) {
-    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\UserProfile");
-    RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\LumConnect");
-    log::Note(kLog, L"account link changed: account records removed");
+  if (!session.productInstalled) return;
+  link.baseEdition = BaseModuleEdition();
+  link.hashKind = session.hashKind;
+  link.hashValue = session.hashValue;
+  if (!AccountLinkMatches(link)) {
+    log::Note(kLog, L"account link no longer matches: account records removed");
+    RemoveAccountRecords();
   }
 }
 
@@ -396,6 +403,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
                 PurgeInstallFolderRenames(p) ? 0 : 1);
   if (session.productInstalled && CompareInstalledWith(L"9", 0) == -1) {  // 8
     RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\Theme");
+    DeleteProfilePicture();
     log::Note(kLog, L"theme of a version below 9 reset");
   }
   UnloadCommonModule();

@@ -6,7 +6,8 @@
 
 #include "base/install_log.h"
 #include "browser/partner_offer_win.h"
-#include "install/install_placeholders_win.h"
+#include "install/component_scan_win.h"
+#include "install/product_records_win.h"
 #include "install/scan_engine_win.h"
 #include "report/document_versions_win.h"
 #include "system/app_registration_win.h"

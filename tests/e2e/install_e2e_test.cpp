@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "app/session_environment_win.h"
 #include "base/text.h"
+#include "browser/json_read.h"
+#include "install/product_records.h"
+#include "report/machine_id_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
@@ -224,6 +228,38 @@ TEST_F(InstallE2eTest, FileInUseIsReplacedAtRestartAndTheRunSucceeds) {
     if (c == L'\0') c = L'|';
   EXPECT_NE(std::wstring::npos, ToLowerAscii(list).find(ToLowerAscii(L"Bastion\\FeedBack.ini")))
       << WideToUtf8(list);
+}
+
+// Over a product of major version 9 the run stores the theme record, which the
+// product's reader (the key and cipher of tools/config_decode --record theme)
+// turns back into the JSON the product expects.
+TEST_F(InstallE2eTest, ReinstallOverVersion9StoresTheScrambledThemeRecord) {
+  const std::wstring versionFile = In(L"ZVVer.dll");
+  std::string bytes = ReadBytes(versionFile);
+  const size_t fixed = bytes.find(std::string("\xBD\x04\xEF\xFE", 4));
+  ASSERT_NE(std::string::npos, fixed) << "needs the first install";
+  for (size_t field : {fixed + 10, fixed + 18}) {  // high words of file and product version
+    bytes[field] = 9;
+    bytes[field + 1] = 0;
+  }
+  ASSERT_TRUE(WriteBytes(versionFile, bytes));
+  RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumBastion\\Theme");
+  const long long before = static_cast<long long>(time(nullptr));
+
+  ASSERT_EQ(0, Install()) << Log();
+  EXPECT_EQ(L"smurf", RegString(HKEY_CURRENT_USER, L"Software\\LumBastion\\Theme", L"name"));
+  const std::wstring stored = RegString(HKEY_CURRENT_USER, L"Software\\LumBastion\\Theme", L"ext");
+  std::string json;
+  Json::Value theme;
+  ASSERT_TRUE(UnscrambleRecord(ProductRecord::kTheme, stored, &json)) << WideToUtf8(stored);
+  ASSERT_TRUE(ReadJson(json, &theme) && theme.isObject()) << json;
+  EXPECT_EQ(4u, theme.size()) << json;
+  EXPECT_EQ("smurf", theme["theme_name"].asString());
+  EXPECT_TRUE(theme["theme_type"].isInt() && theme["theme_type"].asInt() == 1) << json;
+  EXPECT_EQ(WideToUtf8(MidText()), theme["uid"].asString());
+  ASSERT_TRUE(theme["time"].isString()) << json;
+  const long long at = std::stoll(theme["time"].asString());
+  EXPECT_TRUE(at >= before && at <= before + 600) << json;
 }
 
 class DamagedInstallerTest : public InstallE2eTest {

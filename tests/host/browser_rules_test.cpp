@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text.h"
 #include "browser/browser_names.h"
 #include "browser/config_cipher.h"
 #include "browser/firefox_profiles.h"
 #include "browser/partner_opera.h"
 #include "browser/promo_rules.h"
+#include "install/product_records.h"
 
 namespace lum {
 namespace {
@@ -196,6 +198,36 @@ TEST(ConfigCipher, ProductDecoderReadsWhatTheInstallerWrote) {
   EXPECT_EQ(RunShell("'" + tool + "' '" + sealed + "'"), json + "\n");
   EXPECT_EQ(RunShell("printf '%s' '" + sealed + "' | '" + tool + "'"), json + "\n");
   EXPECT_EQ(RunShell("'" + tool + "' 'not*base64'"), "<failed>");
+}
+
+// The theme and business hash records as the installer scrambles them and the
+// product's reader (the shipped tool, told the record) reads them back; each
+// record has its own key, so one read as another is not its JSON.
+TEST(ConfigCipher, ProductDecoderReadsTheThemeAndBusinessHashRecords) {
+  const std::string theme = ThemeRecordJson(1700000000, L"smurf", L"0123456789abcdef0123456789abcdef");
+  EXPECT_EQ(theme,
+            R"({"theme_name":"smurf","theme_type":1,"time":"1700000000","uid":"0123456789abcdef0123456789abcdef"})");
+  const std::string hash = BusinessHashJson(L"a\"b/\u00e9");
+  std::wstring back;
+  ASSERT_TRUE(BusinessHashFromJson(hash, &back));
+  EXPECT_EQ(back, L"a\"b/\u00e9");
+
+  const std::string tool = std::string(LUM_TOOLS_DIR) + "/config_decode";
+  const std::string sealedTheme = WideToUtf8(ScrambleRecord(ProductRecord::kTheme, theme));
+  const std::string sealedHash = WideToUtf8(ScrambleRecord(ProductRecord::kBusinessHash, hash));
+  EXPECT_EQ(sealedTheme.find("smurf"), std::string::npos);
+  EXPECT_EQ(RunShell("'" + tool + "' --record theme '" + sealedTheme + "'"), theme + "\n");
+  EXPECT_EQ(RunShell("'" + tool + "' --record hash '" + sealedHash + "'"), hash + "\n");
+  EXPECT_NE(RunShell("'" + tool + "' --record hash '" + sealedTheme + "'"), theme + "\n");
+  EXPECT_NE(RunShell("'" + tool + "' '" + sealedHash + "'"), hash + "\n");
+  EXPECT_EQ(RunShell("'" + tool + "' --record nosuch '" + sealedHash + "'"), "<failed>");
+
+  std::string json;
+  ASSERT_TRUE(UnscrambleRecord(ProductRecord::kBusinessHash, Utf8ToWide(sealedHash), &json));
+  EXPECT_EQ(json, hash);
+  EXPECT_FALSE(BusinessHashFromJson(theme, &back));
+  EXPECT_FALSE(BusinessHashFromJson("{\"hash\":7}", &back));
+  EXPECT_FALSE(BusinessHashFromJson("not json", &back));
 }
 
 }  // namespace
