@@ -151,6 +151,33 @@ TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
             (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
+TEST(InstallFilesTest, ManifestWriteThatFailsKeepsTheUpdatersFileWhole) {
+  Scratch install(L"ManifestHeld");
+  const std::wstring target = install.Sub(L"updatecfg.ini");
+  const std::string updater = "[Updater]\r\nchannel=beta\r\n[FeedBack.ini]\r\nver=9.9.9.9\r\n";
+  WriteText(target, updater);
+  IniTable manifest = LoadResourceTable(kResManifest);
+  {
+    // The updater reads it and keeps its first bytes locked: the file can be
+    // neither replaced nor written there.
+    UniqueFileHandle reader(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    ASSERT_TRUE(reader.Valid());
+    ASSERT_TRUE(LockFile(reader.Get(), 0, 0, 1 << 20, 0));
+    EXPECT_FALSE(WriteComponentManifestFrom(manifest, install.Path()));
+    UnlockFile(reader.Get(), 0, 0, 1 << 20, 0);
+  }
+  EXPECT_EQ(updater, ReadText(target));
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle litter(FindFirstFileW(install.Sub(L"*.tmp").c_str(), &data));
+  EXPECT_FALSE(litter.Valid()) << "temporary left: " << WideToUtf8(data.cFileName);
+
+  ASSERT_TRUE(WriteComponentManifestFrom(manifest, install.Path()));
+  EXPECT_EQ(L"beta", Profile(target, L"Updater", L"channel"));
+  EXPECT_EQ(manifest.Value(L"FeedBack.ini", L"ver"), Profile(target, L"FeedBack.ini", L"ver"));
+}
+
 // --- settings backup ------------------------------------------------------
 
 TEST(InstallFilesTest, ShippedScriptIgnoresTheInstalledMonitorSettings) {
