@@ -106,23 +106,6 @@ void CollectFiles(const std::wstring& folder, std::map<std::wstring, std::string
   } while (FindNextFileW(find.Get(), &data));
 }
 
-// The destinations the last file placement of an install run in the log
-// copied, in order.
-std::vector<std::wstring> LastPlacedFiles(const std::wstring& log) {
-  std::vector<std::wstring> placed;
-  const size_t end = log.rfind(L"[install] place files (");
-  const size_t begin = end == std::wstring::npos ? end : log.rfind(L"placement begins", end);
-  if (begin == std::wstring::npos) return placed;
-  const std::wstring marker = L"[placement] copy file | ";
-  for (size_t at = log.find(marker, begin); at < end; at = log.find(marker, at + 1)) {
-    const size_t start = at + marker.size();
-    const size_t end = log.find(L" | ", start);
-    if (end != std::wstring::npos && log.compare(end, 5, L" | 0\r") == 0)
-      placed.push_back(log.substr(start, end - start));
-  }
-  return placed;
-}
-
 bool ProcessRuns(const wchar_t* name) {
   UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry = {sizeof(entry)};
@@ -298,12 +281,10 @@ TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsThePro
   // A clean reinstall first: a run purges what earlier runs left waiting
   // for the restart, which is not this test's business.
   ASSERT_EQ(0, Install()) << Log();
-  const std::vector<std::wstring> placed = LastPlacedFiles(Log());
-  ASSERT_GE(placed.size(), 6u) << "needs an earlier install's log";
-  // Late in the list, so that files before it were replaced already.
-  const std::wstring victim = placed[placed.size() * 2 / 3];
-  ASSERT_TRUE(StartsWithNoCase(victim, installDir_ + L"\\")) << victim;
-  const std::wstring relative = victim.substr(installDir_.size() + 1);
+  // Late in the archive, so that the files before it are replaced already.
+  const std::wstring relative = L"deepscan\\qutmload.dll";
+  const std::wstring victim = In(relative);
+  ASSERT_TRUE(FileExists(victim)) << "needs an earlier install";
 
   // The product as its user has it: main program open, active defense on.
   {
@@ -358,9 +339,17 @@ TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsThePro
     EXPECT_EQ(1u, before.count(file.first)) << "left behind: " << WideToUtf8(file.first);
   EXPECT_EQ(WideToUtf8(pendingBefore), WideToUtf8(PendingRenamesIn(installDir_)));
   // What the run stopped runs again.
-  EXPECT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 15000)) << WideToUtf8(log);
+  EXPECT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 15000)) << "main program not started again";
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), e2e::ServiceState(L"ZVActiveDefense"));
   EXPECT_EQ(std::wstring::npos, log.find(L"[registry]", line)) << "registry steps ran";
+
+  // Files before it had been replaced (and were put back).
+  const size_t rolledBack =
+      line == std::wstring::npos ? line : log.find(L"placement rolled back (", line);
+  EXPECT_NE(std::wstring::npos, rolledBack);
+  if (rolledBack != std::wstring::npos) {
+    EXPECT_NE(0, log.compare(rolledBack, 26, L"placement rolled back (0 f")) << "none placed first";
+  }
 
   // Nothing is in the way of the next run.
   EXPECT_EQ(0, Install()) << Log();

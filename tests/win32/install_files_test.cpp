@@ -151,31 +151,45 @@ TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
             (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-TEST(InstallFilesTest, ManifestWriteThatFailsKeepsTheUpdatersFileWhole) {
-  Scratch install(L"ManifestHeld");
-  const std::wstring target = install.Sub(L"updatecfg.ini");
+// LUM_SMALL_DISK (tests/wine/small-disk.sh): a small filesystem of this
+// test's own, reached through drive Z:; empty when there is none.
+std::wstring SmallDisk() {
+  wchar_t value[1024] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"LUM_SMALL_DISK", value, 1023);
+  if (length == 0 || length >= 1023) return std::wstring();
+  std::wstring path = L"Z:" + std::wstring(value, length);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+TEST(InstallFilesTest, ManifestWriteOnAFullDiskKeepsTheUpdatersFileWhole) {
+  const std::wstring disk = SmallDisk();
+  if (disk.empty()) GTEST_SKIP() << "no small filesystem (run through tests/wine/small-disk.sh)";
+  const std::wstring target = disk + L"\\updatecfg.ini";
   const std::string updater = "[Updater]\r\nchannel=beta\r\n[FeedBack.ini]\r\nver=9.9.9.9\r\n";
   WriteText(target, updater);
-  IniTable manifest = LoadResourceTable(kResManifest);
+  const std::wstring filler = disk + L"\\filler.bin";
   {
-    // The updater reads it and keeps its first bytes locked: the file can be
-    // neither replaced nor written there.
-    UniqueFileHandle reader(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
-    ASSERT_TRUE(reader.Valid());
-    ASSERT_TRUE(LockFile(reader.Get(), 0, 0, 1 << 20, 0));
-    EXPECT_FALSE(WriteComponentManifestFrom(manifest, install.Path()));
-    UnlockFile(reader.Get(), 0, 0, 1 << 20, 0);
+    UniqueFileHandle file(
+        CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file.Valid());
+    const std::vector<char> block(4096, 'x');
+    DWORD written = 0;
+    for (int i = 0; i < 100000 && ::WriteFile(file.Get(), block.data(), 4096, &written, nullptr) &&
+                    written == 4096;
+         ++i) {
+    }
   }
-  EXPECT_EQ(updater, ReadText(target));
+  IniTable manifest = LoadResourceTable(kResManifest);
+  EXPECT_FALSE(WriteComponentManifestFrom(manifest, disk));
+  const std::string after = ReadText(target);
+  EXPECT_TRUE(after == updater) << "updatecfg.ini now holds " << after.size() << " bytes";
   WIN32_FIND_DATAW data;
-  UniqueFindHandle litter(FindFirstFileW(install.Sub(L"*.tmp").c_str(), &data));
+  UniqueFindHandle litter(FindFirstFileW((disk + L"\\*.tmp").c_str(), &data));
   EXPECT_FALSE(litter.Valid()) << "temporary left: " << WideToUtf8(data.cFileName);
-
-  ASSERT_TRUE(WriteComponentManifestFrom(manifest, install.Path()));
-  EXPECT_EQ(L"beta", Profile(target, L"Updater", L"channel"));
-  EXPECT_EQ(manifest.Value(L"FeedBack.ini", L"ver"), Profile(target, L"FeedBack.ini", L"ver"));
+  ::DeleteFileW(filler.c_str());
+  ::DeleteFileW(target.c_str());
 }
 
 // --- settings backup ------------------------------------------------------
