@@ -102,6 +102,9 @@ if(LUM_WIN_TESTS)
   add_dependencies(lum_win_tests lum_resources)
   lum_sign_target(lum_win_tests)
   add_test(NAME win32_units COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_win_tests>)
+  # The writers' behaviour on a full disk, on a small filesystem of their own.
+  add_test(NAME win32_full_disk COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/small-disk.sh 512
+    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:lum_win_tests> --gtest_filter=*FullDisk*)
 endif()
 
 # End-to-end tests: one program per file, each run in a fresh prefix, so that

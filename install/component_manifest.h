@@ -49,7 +49,8 @@ bool DecodeBomText(const std::vector<uint8_t>& bytes, std::wstring* text);
 
 #ifdef _WIN32
 // Merges resource FILE 505 into "<installFolder>\updatecfg.ini", which is
-// written as UTF-16LE starting with FF FE. Nothing is written when the
+// written as UTF-16LE starting with FF FE into a temporary file beside it
+// that then replaces it in one move (a failed write leaves the old file). Nothing is written when the
 // resource cannot be loaded; write failures are logged and ignored.
 void WriteComponentManifest(const std::wstring& installFolder);
 // The same with an already parsed manifest; true when the file was written.

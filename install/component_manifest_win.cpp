@@ -34,6 +34,27 @@ bool ReadExistingIni(const std::wstring& path, std::wstring* text) {
   return ::MultiByteToWideChar(CP_ACP, 0, data, size, &(*text)[0], chars) == chars;
 }
 
+// Writes `bytes` to a fresh temporary file beside `target` and moves it over
+// `target` in one step: a write that fails (a full disk) leaves the old file
+// whole, with the updater's own sections. The temporary goes on failure.
+bool ReplaceWholeFile(const std::wstring& target, const std::vector<uint8_t>& bytes) {
+  const size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
+  wchar_t temporary[MAX_PATH + 1] = {};
+  if (!::GetTempFileNameW(folder.c_str(), L"Lum", 0, temporary)) return false;
+  const bool moved =
+      WriteFileBytes(temporary, bytes) &&
+      ::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!moved) {
+    const DWORD error = ::GetLastError();
+    const BOOL removed = ::DeleteFileW(temporary);
+    log::Action(kLog, L"delete temporary manifest", temporary,
+                removed ? 0 : static_cast<long>(::GetLastError()));
+    ::SetLastError(error);
+  }
+  return moved;
+}
+
 }  // namespace
 
 bool WriteComponentManifestFrom(const IniTable& manifest, const std::wstring& installFolder) {
@@ -48,7 +69,7 @@ bool WriteComponentManifestFrom(const IniTable& manifest, const std::wstring& in
     return false;
   }
   const std::wstring merged = MergeManifestIntoIni(existing, entries);
-  const bool written = WriteFileBytes(target, WideToUtf16Le(merged, true));
+  const bool written = ReplaceWholeFile(target, WideToUtf16Le(merged, true));
   const long code = written ? 0 : static_cast<long>(::GetLastError());
   log::Action(kLog, L"write component manifest (" + std::to_wstring(entries.size()) + L" sections)",
               target, code);

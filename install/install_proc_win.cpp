@@ -33,6 +33,7 @@
 #include "install/settings_backup.h"
 #include "install/shell_win.h"
 #include "install/shortcut_pass_win.h"
+#include "install/stopped_product_win.h"
 #include "install/trusted_launch_win.h"
 #include "payload/archive_extract_win.h"
 #include "payload/resource_file_win.h"
@@ -40,6 +41,8 @@
 #include "session/session_settings.h"
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
+#include "system/placement_files_win.h"
+#include "system/placement_journal.h"
 #include "system/product_handshake_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
@@ -82,6 +85,19 @@ std::wstring Timestamp() {
 }
 
 void SleepMs(DWORD ms) { ::Sleep(ms); }
+
+// "error 32: The process cannot access the file ..." for the log.
+std::wstring SystemErrorText(unsigned long error) {
+  wchar_t text[256] = {};
+  DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, 255, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ' || text[length - 1] == L'.'))
+    --length;
+  std::wstring result = L"error " + std::to_wstring(error);
+  if (length > 0) result += L": " + std::wstring(text, length);
+  return result;
+}
 
 void DriverPassProgress(int index, void* context) {
   static const int kPositions[6] = {74, 76, 78, 80, 82, 84};
@@ -283,24 +299,28 @@ void CInstallProc::OnEnd(bool succeeded) {
 
 // --- install run (E) ---
 
-void CInstallProc::PlaceFiles() {
+bool CInstallProc::PlaceFiles(PlacementJournal& journal) {
   const SessionSettings& session = Session();
   const std::wstring source = workDir_ + kExtractFolder + L"\\";
   const std::wstring target = WithTrailingSlash(installDir_);
   const bool muiFriendly = GetWindowsVersion().IsWindows8OrLater();
+  // A rolled-back placement schedules nothing: the flags it raised go too.
+  const bool rebootNeededBefore = RebootNeeded();
+  const bool doNotStartBefore = DoNotStartProduct();
   const size_t n = copyList_.size();
-  int replaced = 0;
-  for (size_t i = 0; i < n; ++i) {
+  journal.Begin();
+  for (size_t i = 0; i < n && errorCode_ == 0; ++i) {
     const std::wstring from = source + copyList_[i];
     const std::wstring to = target + copyList_[i];
-    if (!FileExists(from)) {
-      if (errorCode_ == 0) errorCode_ = kProcExtractedFileMissing;
+    const PlacementResult placed = PlaceInstallFile(journal, from, to);
+    if (placed.outcome == FilePlacement::kSourceMissing) {
+      errorCode_ = kProcExtractedFileMissing;
       log::Action(kLog, L"extracted file missing", from, kProcExtractedFileMissing);
-    } else if (ReplaceFileAtReboot(from, to)) {
-      ++replaced;
-    } else {
-      if (errorCode_ == 0) errorCode_ = kProcFileNotPlaced;
-      log::Action(kLog, L"file not placed", to, kProcFileNotPlaced);
+    } else if (placed.outcome == FilePlacement::kFailed) {
+      errorCode_ = kProcFileNotPlaced;
+      log::Action(kLog, L"file not placed: " + to + L": " + placed.reason + L" (" +
+                            SystemErrorText(placed.error) + L")",
+                  to, static_cast<long>(placed.error));
     }
     if (session.productInstalled && to.size() > 4 &&
         EqualsNoCase(to.substr(to.size() - 4), L".exe")) {
@@ -311,9 +331,17 @@ void CInstallProc::PlaceFiles() {
     if (notifyWnd_ && retryCount_ == 0)
       ReportProgress(PlacementPosition(i, n), 100);
   }
-  log::Action(kLog, L"place files (" + std::to_wstring(replaced) + L" of " + std::to_wstring(n) +
-                        L")",
-              installDir_, errorCode_);
+  if (errorCode_ != 0) {
+    // Half a product is worse than the old one: every file goes back.
+    journal.Rollback();
+    SetRebootNeeded(rebootNeededBefore);
+    SetDoNotStartProduct(doNotStartBefore);
+    log::Action(kLog, L"place files failed; installed files restored", installDir_, errorCode_);
+    return false;
+  }
+  journal.Commit();
+  log::Action(kLog, L"place files (" + std::to_wstring(n) + L")", installDir_, 0);
+  return true;
 }
 
 void CInstallProc::WriteAccountMarker() {
@@ -378,10 +406,11 @@ bool CInstallProc::InstallRun(bool withCompletion) {
                       L" into " + p);
 
   CShell shell(p, extracted);
-  // The installed product's edition decides the protection mode later on; it
-  // is the edition of this installation, so it is read from the installed
-  // common module now, which is unloaded again before its file is replaced.
+  // The installed product's edition, as its own common module tells it, goes
+  // to the log before anything of the installation changes; the module is
+  // unloaded again before its file is replaced (step 8).
   if (session.productInstalled) CommonModuleEdition();
+  const RunningProduct running = NoteRunningProduct(session.productInstalled);
   RepairProductAcls(p);                                          // 1
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
@@ -407,8 +436,17 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     log::Note(kLog, L"theme of a version below 9 reset");
   }
   UnloadCommonModule();
-  PlaceFiles();                                                  // 9
-  if (errorCode_ != 0) return false;                             // 10
+  {
+    WinPlacementFiles files;
+    PlacementJournal journal(files);
+    if (!PlaceFiles(journal)) {                                  // 9
+      // Nothing after the placement runs; what the script and the wait
+      // for active defense stopped is started again.
+      RestartStoppedProduct(running, p);
+      log::Action(kLog, L"install run ended: files not placed", p, errorCode_);
+      return false;                                              // 10
+    }
+  }
 
   RestoreBackedUpSettings(p);                                    // 11
   const WindowsVersion version = GetWindowsVersion();

@@ -23,6 +23,7 @@
 #include "install/worker_thread_win.h"
 #include "payload/extract_callback.h"
 #include "install/silent_loop_win.h"
+#include "system/placement_journal.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -36,7 +37,7 @@ enum ProcedureCode : int {
   kProcTempNoDiskSpace = 111,
   kProcTempUnsuitableDrive = 112,
   // A payload file could be neither copied nor scheduled for the restart;
-  // the installed copy (if any) was left in place.
+  // every file placed before it was put back.
   kProcFileNotPlaced = kExitFileNotPlaced,
 };
 
@@ -91,7 +92,10 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   void OnCreate();
   void OnStartCommand(wchar_t* folder);
   void Completion();  // I
-  void PlaceFiles();
+  // Places the copy list through `journal` as one transaction: committed
+  // when every file is placed or scheduled, else rolled back (false, with
+  // the error code set).
+  bool PlaceFiles(PlacementJournal& journal);
   void WriteAccountMarker();
   void CopyLanguageFiles();
   void WaitForActiveDefense();

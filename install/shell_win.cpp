@@ -414,7 +414,6 @@ bool CShell::CopyFileItem(const std::wstring& source, const std::wstring& target
                           bool allowRestart) {
   PlacementOptions options;
   options.allowRestart = allowRestart;
-  options.resetAttributes = true;
   const FilePlacement placed = PlaceFile(source, target, options);
   log::Action(kLog, L"copy", source + L" -> " + target,
               placed == FilePlacement::kCopied || placed == FilePlacement::kUpToDate ? 0 : 1);

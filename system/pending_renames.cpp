@@ -77,6 +77,16 @@ std::vector<std::wstring> RemoveFolderTempRenames(std::vector<PendingRename>* li
   return removed;
 }
 
+size_t RemovePendingSource(std::vector<PendingRename>* list, const std::wstring& path) {
+  const size_t before = list->size();
+  std::vector<PendingRename> kept;
+  for (PendingRename& pair : *list) {
+    if (!EqualsNoCase(StripNtPrefix(pair.source), path)) kept.push_back(std::move(pair));
+  }
+  *list = std::move(kept);
+  return before - list->size();
+}
+
 std::wstring StripNtPrefix(const std::wstring& path) {
   const std::wstring prefix = kNtPrefix;
   return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;

@@ -33,6 +33,11 @@ std::vector<uint8_t> SerializePendingRenames(const std::vector<PendingRename>& l
 std::vector<std::wstring> RemoveFolderTempRenames(std::vector<PendingRename>* list,
                                                   const std::wstring& folder);
 
+// Takes out of `list` every pair whose source is `path` (a Win32 path,
+// compared without the NT prefix and without regard to case); the others
+// keep their order. Returns how many were taken out.
+size_t RemovePendingSource(std::vector<PendingRename>* list, const std::wstring& path);
+
 // "\??\C:\x" -> "C:\x"; other text unchanged.
 std::wstring StripNtPrefix(const std::wstring& path);
 

@@ -9,45 +9,35 @@
 #include <string>
 
 #include "system/pending_renames.h"
+#include "system/placement_files_win.h"
+#include "system/placement_journal.h"
 #include "system/reboot_flags.h"
 #include "system/uninstall_marker.h"
 
 namespace lum {
 
 constexpr const wchar_t* kRunOnceKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr const wchar_t* kSessionManagerKey =
-    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-constexpr const wchar_t* kPendingRenamesValue = L"PendingFileRenameOperations";
 
-// The installer's one copy with restart fallback (file placement and the
-// action script's copies).
-enum class FilePlacement {
-  kCopied,         // the destination holds the source now
-  kUpToDate,       // the destination is held and already byte-identical
-  kScheduled,      // a staged copy replaces the destination at the next restart
-  kSourceMissing,  // nothing done
-  kFailed,         // neither copied nor scheduled; the destination is as it was
-};
-struct PlacementOptions {
-  bool allowRestart = true;      // stage a copy for the restart when the copy fails
-  bool renameHeld = true;        // rename a held destination aside and copy in its place
-  bool resetAttributes = false;  // clear read-only & co. before giving up on deleting
-};
-// Creates the destination's folder; deletes the destination, else (options)
-// renames it to a fresh "Lum*.tmp" beside it and copies the source in its
-// place. When that copy fails, a staged "Lum*.tmp" copy is scheduled to
-// replace the destination at the restart. The renamed original is scheduled
-// for deletion only once a copy is in place or scheduled; when neither
-// works it is put back, and a staged copy that could not be scheduled is
-// deleted. Every step is logged.
+// The installer's one copy with restart fallback, for a single file (the
+// action script's copies, the run's later single files): a placement
+// journal of one entry. The original is set aside, the source copied in its
+// place, or, when the destination is held, a staged "Lum*.tmp" copy is
+// scheduled to replace it at the restart; the original is deleted only once
+// that worked (at the restart when it is still held). When neither worked
+// the destination is as it was. Every step is logged.
 FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destination,
                         const PlacementOptions& options);
 
-// PlaceFile for the install run. A destination replaced at the restart sets
-// the reboot-needed flag (not for the guard modules, which are expected to
-// stay in use), and for the main program also the do-not-start-product
-// flag. False when the source does not exist or the file could be neither
-// copied nor scheduled (the install records that as an error).
+// One file of the install run placed through `journal` (settled by the
+// caller). Guard modules held by the running guard are not renamed; a
+// destination replaced at the restart sets the reboot-needed flag (not for
+// the guard modules, which are expected to stay in use), and for the main
+// program also the do-not-start-product flag.
+PlacementResult PlaceInstallFile(PlacementJournal& journal, const std::wstring& source,
+                                 const std::wstring& destination);
+
+// PlaceInstallFile for one file on its own. False when the source does not
+// exist or the file could be neither copied nor scheduled.
 bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destination);
 
 // Reinstall cleanup: drops pending renames of ".cab"/".tmp" files inside the

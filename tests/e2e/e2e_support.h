@@ -100,5 +100,21 @@ inline DWORD RegDword(HKEY root, const std::wstring& key, const std::wstring& na
   return reg.Open(root, key, KEY_QUERY_VALUE, view) && reg.ReadDword(name, &value) ? value : missing;
 }
 
+// The system's restart-time operations ("PendingFileRenameOperations") as
+// one text, its zeros kept; empty when there are none.
+inline std::wstring PendingRenameValue() {
+  RegKey manager;
+  DWORD size = 0, type = 0;
+  if (!manager.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                    KEY_QUERY_VALUE) ||
+      RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr,
+                       &size) != ERROR_SUCCESS)
+    return std::wstring();
+  std::wstring list(size / sizeof(wchar_t) + 1, L'\0');
+  RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr, &type,
+                   reinterpret_cast<BYTE*>(&list[0]), &size);
+  return list;
+}
+
 }  // namespace e2e
 }  // namespace lum

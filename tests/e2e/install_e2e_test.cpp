@@ -8,7 +8,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+// tlhelp32.h builds on windows.h.
+#include <tlhelp32.h>
+
 #include <ctime>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +27,7 @@
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/service_support.h"
 
 namespace lum {
 namespace {
@@ -86,6 +92,71 @@ bool ReplaceResource(const std::wstring& exe, int id, const std::string& bytes) 
                             MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                             const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   return EndUpdateResourceW(update, !ok) && ok;
+}
+
+// Every file below `folder` with its bytes. The stand-in's call records
+// ("*.calls") are left out: they grow with each call a run makes.
+void CollectFiles(const std::wstring& folder, std::map<std::wstring, std::string>* files) {
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CollectFiles(path, files);
+    else if (!EndsWithNoCase(name, L".calls"))
+      (*files)[path] = ReadBytes(path);
+  } while (FindNextFileW(find.Get(), &data));
+}
+
+bool ProcessRuns(const wchar_t* name) {
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry))
+    if (lstrcmpiW(entry.szExeFile, name) == 0) return true;
+  return false;
+}
+
+bool WaitForProcess(const wchar_t* name, DWORD ms) {
+  for (DWORD waited = 0; waited < ms; waited += 250) {
+    if (ProcessRuns(name)) return true;
+    Sleep(250);
+  }
+  return ProcessRuns(name);
+}
+
+// Names of the work folders in %TEMP% ("Lum_install_*").
+std::set<std::wstring> WorkFolderNames() {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((TempFolder() + L"Lum_install_*").c_str(), &data));
+  if (!find) return names;
+  do names.insert(data.cFileName);
+  while (FindNextFileW(find.Get(), &data));
+  return names;
+}
+
+// The restart-time operations that touch `folder`, as "source > destination"
+// lines (every run also schedules the removal of its own base-module folder).
+std::wstring PendingRenamesIn(const std::wstring& folder) {
+  const std::wstring value = e2e::PendingRenameValue();
+  std::vector<std::wstring> strings;
+  for (size_t at = 0; at < value.size();) {
+    const size_t end = value.find(L'\0', at);
+    strings.push_back(value.substr(at, end - at));
+    if (end == std::wstring::npos) break;
+    at = end + 1;
+  }
+  std::wstring lines;
+  const std::wstring lowerFolder = ToLowerAscii(folder);
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    const std::wstring pair = strings[i] + L" > " + strings[i + 1];
+    if (ToLowerAscii(pair).find(lowerFolder) != std::wstring::npos) lines += pair + L"\n";
+  }
+  return lines;
 }
 
 constexpr const wchar_t* kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
@@ -260,6 +331,86 @@ TEST_F(InstallE2eTest, ReinstallOverVersion9StoresTheScrambledThemeRecord) {
   ASSERT_TRUE(theme["time"].isString()) << json;
   const long long at = std::stoll(theme["time"].asString());
   EXPECT_TRUE(at >= before && at <= before + 600) << json;
+}
+
+// A payload file that cannot be read part-way through the placement: the
+// run ends with 119 and leaves the product as it found it, running.
+TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsTheProductAgain) {
+  // A clean reinstall first: a run purges what earlier runs left waiting
+  // for the restart, which is not this test's business.
+  ASSERT_EQ(0, Install()) << Log();
+  // Late in the archive, so that the files before it are replaced already.
+  const std::wstring relative = L"deepscan\\qutmload.dll";
+  const std::wstring victim = In(relative);
+  ASSERT_TRUE(FileExists(victim)) << "needs an earlier install";
+
+  // The product as its user has it: main program open, active defense on.
+  {
+    e2e::RunningInstaller main(In(L"ZVSafeMain.exe"), L"");
+    ASSERT_TRUE(main.Started());
+  }
+  ASSERT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 10000));
+  ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), e2e::ServiceState(L"ZVActiveDefense"));
+  std::map<std::wstring, std::string> before;
+  CollectFiles(installDir_, &before);
+  const std::wstring pendingBefore = PendingRenamesIn(installDir_);
+  const std::set<std::wstring> oldFolders = WorkFolderNames();
+
+  e2e::RunningInstaller run(installer_, L"/s /log:" + log_);
+  ASSERT_TRUE(run.Started());
+  // Held without sharing as soon as the extraction lets go of it: the
+  // installer can then neither copy it nor stage it.
+  UniqueFileHandle held;
+  for (DWORD waited = 0; !held && waited < 120000; waited += 5) {
+    for (const std::wstring& folder : WorkFolderNames()) {
+      if (oldFolders.count(folder)) continue;
+      const std::wstring source = TempFolder() + folder + L"\\temp_files\\" + relative;
+      held.Reset(CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      if (held) break;
+    }
+    if (!held) Sleep(5);
+  }
+  ASSERT_TRUE(held.Valid()) << "payload file never extracted: " << WideToUtf8(relative);
+  const int code = run.Wait(300000);
+  held.Reset();
+
+  const std::wstring log = Log();
+  EXPECT_EQ(119, code) << WideToUtf8(log);
+  // The log names the file and why.
+  const size_t line = log.find(L"file not placed: " + victim + L": copy failed");
+  EXPECT_NE(std::wstring::npos, line) << WideToUtf8(log);
+  if (line != std::wstring::npos) {
+    EXPECT_NE(std::wstring::npos, log.substr(line, log.find(L'\n', line) - line).find(L"error 32"))
+        << WideToUtf8(log.substr(line, 300));
+  }
+  // Every original file byte for byte, and nothing beside them.
+  std::map<std::wstring, std::string> after;
+  CollectFiles(installDir_, &after);
+  for (const auto& file : before) {
+    const auto now = after.find(file.first);
+    if (now == after.end())
+      ADD_FAILURE() << "lost: " << WideToUtf8(file.first);
+    else
+      EXPECT_TRUE(now->second == file.second) << "changed: " << WideToUtf8(file.first);
+  }
+  for (const auto& file : after)
+    EXPECT_EQ(1u, before.count(file.first)) << "left behind: " << WideToUtf8(file.first);
+  EXPECT_EQ(WideToUtf8(pendingBefore), WideToUtf8(PendingRenamesIn(installDir_)));
+  // What the run stopped runs again.
+  EXPECT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 15000)) << "main program not started again";
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), e2e::ServiceState(L"ZVActiveDefense"));
+  EXPECT_EQ(std::wstring::npos, log.find(L"[registry]", line)) << "registry steps ran";
+
+  // Files before it had been replaced (and were put back).
+  const size_t rolledBack =
+      line == std::wstring::npos ? line : log.find(L"placement rolled back (", line);
+  EXPECT_NE(std::wstring::npos, rolledBack);
+  if (rolledBack != std::wstring::npos) {
+    EXPECT_NE(0, log.compare(rolledBack, 26, L"placement rolled back (0 f")) << "none placed first";
+  }
+
+  // Nothing is in the way of the next run.
+  EXPECT_EQ(0, Install()) << Log();
 }
 
 class DamagedInstallerTest : public InstallE2eTest {

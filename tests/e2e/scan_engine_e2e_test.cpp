@@ -54,16 +54,7 @@ bool WriteFile(const std::wstring& path, const std::string& bytes) {
 }
 
 std::wstring PendingRenames() {
-  RegKey manager;
-  DWORD size = 0, type = 0;
-  if (!manager.Open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                    KEY_QUERY_VALUE) ||
-      RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr,
-                       &size) != ERROR_SUCCESS)
-    return std::wstring();
-  std::wstring list(size / sizeof(wchar_t) + 1, L'\0');
-  RegQueryValueExW(manager.Get(), L"PendingFileRenameOperations", nullptr, &type,
-                   reinterpret_cast<BYTE*>(&list[0]), &size);
+  std::wstring list = e2e::PendingRenameValue();
   for (wchar_t& c : list)
     if (c == L'\0') c = L'|';
   return ToLowerAscii(list);

@@ -151,6 +151,47 @@ TEST(InstallFilesTest, ManifestNeverWritesOverAnUnreadableUpdateConfig) {
             (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
+// LUM_SMALL_DISK (tests/wine/small-disk.sh): a small filesystem of this
+// test's own, reached through drive Z:; empty when there is none.
+std::wstring SmallDisk() {
+  wchar_t value[1024] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"LUM_SMALL_DISK", value, 1023);
+  if (length == 0 || length >= 1023) return std::wstring();
+  std::wstring path = L"Z:" + std::wstring(value, length);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+TEST(InstallFilesTest, ManifestWriteOnAFullDiskKeepsTheUpdatersFileWhole) {
+  const std::wstring disk = SmallDisk();
+  if (disk.empty()) GTEST_SKIP() << "no small filesystem (run through tests/wine/small-disk.sh)";
+  const std::wstring target = disk + L"\\updatecfg.ini";
+  const std::string updater = "[Updater]\r\nchannel=beta\r\n[FeedBack.ini]\r\nver=9.9.9.9\r\n";
+  WriteText(target, updater);
+  const std::wstring filler = disk + L"\\filler.bin";
+  {
+    UniqueFileHandle file(
+        CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file.Valid());
+    const std::vector<char> block(4096, 'x');
+    DWORD written = 0;
+    for (int i = 0; i < 100000 && ::WriteFile(file.Get(), block.data(), 4096, &written, nullptr) &&
+                    written == 4096;
+         ++i) {
+    }
+  }
+  IniTable manifest = LoadResourceTable(kResManifest);
+  EXPECT_FALSE(WriteComponentManifestFrom(manifest, disk));
+  const std::string after = ReadText(target);
+  EXPECT_TRUE(after == updater) << "updatecfg.ini now holds " << after.size() << " bytes";
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle litter(FindFirstFileW((disk + L"\\*.tmp").c_str(), &data));
+  EXPECT_FALSE(litter.Valid()) << "temporary left: " << WideToUtf8(data.cFileName);
+  ::DeleteFileW(filler.c_str());
+  ::DeleteFileW(target.c_str());
+}
+
 // --- settings backup ------------------------------------------------------
 
 TEST(InstallFilesTest, ShippedScriptIgnoresTheInstalledMonitorSettings) {

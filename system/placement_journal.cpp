@@ -1,0 +1,190 @@
+#include "system/placement_journal.h"
+
+#include "base/install_log.h"
+
+namespace lum {
+
+namespace {
+
+constexpr const char* kLog = "placement";
+// Names tried beside a destination before giving up on setting it aside:
+// earlier runs that were cut off may have left some.
+constexpr int kAsideNames = 16;
+
+long Code(bool ok, unsigned long error) { return ok ? 0 : static_cast<long>(error); }
+
+}  // namespace
+
+void PlacementJournal::Begin() {
+  if (!entries_.empty())
+    log::Note(kLog, L"journal begun again with " + std::to_wstring(entries_.size()) +
+                        L" unsettled entries");
+  entries_.clear();
+  log::Note(kLog, L"placement begins");
+}
+
+std::wstring PlacementJournal::FreeAsideName(const std::wstring& destination) {
+  for (int n = 0; n < kAsideNames; ++n) {
+    std::wstring name = destination + kAsideSuffix;
+    if (n > 0) name += std::to_wstring(n);
+    if (!files_.Exists(name)) return name;
+  }
+  return std::wstring();
+}
+
+bool PlacementJournal::PutBack(const std::wstring& original, const std::wstring& destination) {
+  const bool back = files_.Move(original, destination, true);
+  log::Action(kLog, L"put the original back", original + L" -> " + destination,
+              Code(back, files_.LastError()));
+  return back;
+}
+
+PlacementResult PlacementJournal::Place(const std::wstring& source,
+                                        const std::wstring& destination,
+                                        const PlacementOptions& options) {
+  PlacementResult result;
+  files_.CreateFolderFor(destination);
+  if (!files_.Exists(source)) {
+    result.outcome = FilePlacement::kSourceMissing;
+    result.error = 2;  // ERROR_FILE_NOT_FOUND
+    result.reason = L"source missing";
+    log::Action(kLog, L"place file: source missing", source, static_cast<long>(result.error));
+    return result;
+  }
+
+  std::wstring original;
+  bool held = false;
+  if (files_.Exists(destination)) {
+    const std::wstring aside = FreeAsideName(destination);
+    if (!options.renameHeld && files_.InUse(destination)) {
+      // A guard module stays loaded by the running guard: it is replaced at
+      // the restart, never renamed under it.
+      held = true;
+      log::Action(kLog, L"destination in use, not renamed", destination, 32);
+    } else if (!aside.empty() && files_.Move(destination, aside, false)) {
+      original = aside;
+      log::Action(kLog, L"set original aside", destination + L" -> " + aside, 0);
+    } else {
+      held = true;
+      log::Action(kLog, L"destination in use", destination,
+                  static_cast<long>(aside.empty() ? 183 : files_.LastError()));
+    }
+  }
+
+  if (!held) {
+    if (files_.Copy(source, destination)) {
+      log::Action(kLog, L"copy file", destination, 0);
+      entries_.push_back({destination, original, std::wstring()});
+      result.outcome = FilePlacement::kCopied;
+      return result;
+    }
+    result.error = files_.LastError();
+    result.reason = L"copy failed";
+    log::Action(kLog, L"copy file", destination, static_cast<long>(result.error));
+    // A partial copy is no file of ours: remove it before the original
+    // returns (or so that nothing half-written stays where none was).
+    files_.Delete(destination);
+    if (!original.empty()) {
+      if (!PutBack(original, destination)) {
+        // The original keeps its aside name: recorded, so that the
+        // rollback that follows a failure tries again.
+        entries_.push_back({destination, original, std::wstring()});
+        result.reason = L"copy failed and the original could not be put back";
+        return result;
+      }
+      original.clear();
+    }
+    held = files_.Exists(destination);
+  }
+
+  if (held && files_.SameContent(source, destination)) {
+    log::Action(kLog, L"destination already up to date", destination, 0);
+    result.outcome = FilePlacement::kUpToDate;
+    result.error = 0;
+    result.reason.clear();
+    return result;
+  }
+  if (options.allowRestart) {
+    const std::wstring staged = files_.StageCopy(source, destination);
+    const unsigned long stageError = staged.empty() ? files_.LastError() : 0;
+    log::Action(kLog, L"stage copy for the restart", staged.empty() ? destination : staged,
+                static_cast<long>(stageError));
+    if (!staged.empty() && files_.ScheduleReplace(staged, destination)) {
+      entries_.push_back({destination, std::wstring(), staged});
+      result.outcome = FilePlacement::kScheduled;
+      result.error = 0;
+      result.reason.clear();
+      return result;
+    }
+    if (!staged.empty()) {
+      const unsigned long scheduleError = files_.LastError();
+      // A staged copy that nothing will move is only litter.
+      files_.Delete(staged);
+      if (result.error == 0) result.error = scheduleError;
+      result.reason += result.reason.empty() ? L"restart replacement could not be scheduled"
+                                             : L"; restart replacement could not be scheduled";
+    } else {
+      if (result.error == 0) result.error = stageError;
+      result.reason += result.reason.empty() ? L"staged copy failed" : L"; staged copy failed";
+    }
+  } else if (result.reason.empty()) {
+    result.reason = L"destination in use";
+    result.error = 32;  // ERROR_SHARING_VIOLATION
+  }
+  if (result.error == 0) result.error = 1;
+  log::Action(kLog, L"file neither copied nor scheduled (" + result.reason + L")", destination,
+              static_cast<long>(result.error));
+  return result;
+}
+
+void PlacementJournal::Commit() {
+  size_t deleted = 0;
+  for (const Entry& entry : entries_) {
+    if (entry.original.empty()) continue;
+    if (files_.Delete(entry.original)) {
+      ++deleted;
+      log::Action(kLog, L"delete original", entry.original, 0);
+    } else {
+      // Still held by a program: it goes at the restart, which needs none
+      // of its own (the new file is in place already).
+      log::Action(kLog, L"delete original", entry.original,
+                  static_cast<long>(files_.LastError()));
+      const bool scheduled = files_.ScheduleDelete(entry.original);
+      log::Action(kLog, L"schedule delete at restart", entry.original,
+                  Code(scheduled, files_.LastError()));
+    }
+  }
+  log::Action(kLog,
+              L"placement committed (" + std::to_wstring(entries_.size()) + L" files, " +
+                  std::to_wstring(deleted) + L" originals deleted)",
+              L"", 0);
+  entries_.clear();
+}
+
+bool PlacementJournal::Rollback() {
+  bool all = true;
+  const size_t count = entries_.size();
+  for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+    if (!entry->staged.empty()) {
+      const bool unscheduled = files_.Unschedule(entry->staged);
+      log::Action(kLog, L"cancel restart replacement", entry->staged + L" -> " + entry->destination,
+                  Code(unscheduled, files_.LastError()));
+      const bool gone = files_.Delete(entry->staged);
+      log::Action(kLog, L"delete staged copy", entry->staged, Code(gone, files_.LastError()));
+      all = all && unscheduled;
+    } else if (!entry->original.empty()) {
+      all = PutBack(entry->original, entry->destination) && all;
+    } else {
+      const bool gone = files_.Delete(entry->destination);
+      log::Action(kLog, L"delete placed file that had no original", entry->destination,
+                  Code(gone, files_.LastError()));
+      all = all && gone;
+    }
+  }
+  entries_.clear();
+  log::Action(kLog, L"placement rolled back (" + std::to_wstring(count) + L" files)", L"",
+              all ? 0 : 1);
+  return all;
+}
+
+}  // namespace lum

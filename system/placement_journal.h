@@ -1,0 +1,100 @@
+// Placing files as one transaction: every file that a placement replaces is
+// renamed aside beside itself first (never deleted), the new file is copied
+// in or staged for the restart, and only Commit deletes the originals. When
+// a later file cannot be placed, Rollback puts every original back, deletes
+// files that had no original and takes this journal's restart-time
+// replacements out of the system's list again. So a failed install leaves
+// the installed product as it was.
+//
+// The journal holds the decisions only; the file system is reached through
+// PlacementFiles (system/placement_files_win.h on Windows), so the order of
+// renames, copies and undo steps is tested without Windows. Every step is
+// logged.
+//
+// Threading: one journal per placement, used by one thread.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace lum {
+
+// An original waits beside itself under its own name plus this suffix until
+// the placement is committed or rolled back; the product names no file so.
+constexpr const wchar_t* kAsideSuffix = L".lumprev";
+
+// The file system as the journal needs it. Each operation leaves its error
+// for LastError() when it fails.
+class PlacementFiles {
+ public:
+  virtual ~PlacementFiles() = default;
+  virtual bool Exists(const std::wstring& path) = 0;
+  // Creates the folder that is to hold `path`, with its parents.
+  virtual void CreateFolderFor(const std::wstring& path) = 0;
+  // Another program holds the file so that it could not be renamed.
+  virtual bool InUse(const std::wstring& path) = 0;
+  virtual bool Move(const std::wstring& from, const std::wstring& to, bool replace) = 0;
+  virtual bool Copy(const std::wstring& from, const std::wstring& to) = 0;
+  virtual bool Delete(const std::wstring& path) = 0;
+  // Both non-empty with the same bytes.
+  virtual bool SameContent(const std::wstring& a, const std::wstring& b) = 0;
+  // A copy of `source` in a fresh temporary file of `destination`'s folder;
+  // empty when none could be made.
+  virtual std::wstring StageCopy(const std::wstring& source, const std::wstring& destination) = 0;
+  virtual bool ScheduleReplace(const std::wstring& staged, const std::wstring& destination) = 0;
+  virtual bool ScheduleDelete(const std::wstring& path) = 0;
+  // Takes the restart-time operation whose source is `staged` out of the
+  // system's list again.
+  virtual bool Unschedule(const std::wstring& staged) = 0;
+  virtual unsigned long LastError() = 0;
+};
+
+enum class FilePlacement {
+  kCopied,         // the destination holds the source now
+  kUpToDate,       // the destination is held and already byte-identical
+  kScheduled,      // a staged copy replaces the destination at the next restart
+  kSourceMissing,  // nothing done
+  kFailed,         // neither copied nor scheduled; the destination is as it was
+};
+
+struct PlacementOptions {
+  bool allowRestart = true;  // stage a copy for the restart when the copy fails
+  bool renameHeld = true;    // a held destination may be renamed aside (guard modules: no)
+};
+
+struct PlacementResult {
+  FilePlacement outcome = FilePlacement::kFailed;
+  unsigned long error = 0;  // the system error that made a placement fail
+  std::wstring reason;      // what failed, for the log
+};
+
+class PlacementJournal {
+ public:
+  explicit PlacementJournal(PlacementFiles& files) : files_(files) {}
+  // Forgets what an earlier placement recorded (it must be settled first).
+  void Begin();
+  // Places one file and records how to undo it. A failed placement leaves
+  // its destination as it was and records nothing.
+  PlacementResult Place(const std::wstring& source, const std::wstring& destination,
+                        const PlacementOptions& options);
+  // Deletes the originals set aside (scheduling those still held for
+  // deletion at the restart). The placement stays.
+  void Commit();
+  // Undoes every recorded placement, the last first. The journal is empty
+  // afterwards. False when some original could not be put back (logged).
+  bool Rollback();
+  size_t Recorded() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::wstring destination;
+    std::wstring original;  // the original set aside; empty when there was none
+    std::wstring staged;    // set for a replacement at the restart
+  };
+  std::wstring FreeAsideName(const std::wstring& destination);
+  bool PutBack(const std::wstring& original, const std::wstring& destination);
+
+  PlacementFiles& files_;
+  std::vector<Entry> entries_;
+};
+
+}  // namespace lum

@@ -1,0 +1,175 @@
+#include "system/placement_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "system/pending_renames.h"
+
+namespace lum {
+namespace {
+
+// Files as names and contents. A held file can be read but neither renamed,
+// deleted nor written; an unreadable one cannot be copied from.
+class FakeFiles : public PlacementFiles {
+ public:
+  std::map<std::wstring, std::string> files;
+  std::set<std::wstring> held, unreadable;
+  std::vector<PendingRename> restart;  // the system's restart list
+  bool stagingWorks = true;
+
+  bool Exists(const std::wstring& path) override { return files.count(path) != 0; }
+  void CreateFolderFor(const std::wstring&) override {}
+  bool InUse(const std::wstring& path) override { return held.count(path) != 0; }
+  bool Move(const std::wstring& from, const std::wstring& to, bool replace) override {
+    if (!Exists(from) || held.count(from) || held.count(to) || (Exists(to) && !replace))
+      return Fail(32);
+    files[to] = files[from];
+    files.erase(from);
+    return true;
+  }
+  bool Copy(const std::wstring& from, const std::wstring& to) override {
+    if (!Exists(from) || unreadable.count(from) || Exists(to)) return Fail(32);
+    files[to] = files[from];
+    return true;
+  }
+  bool Delete(const std::wstring& path) override {
+    if (!Exists(path) || held.count(path)) return Fail(5);
+    files.erase(path);
+    return true;
+  }
+  bool SameContent(const std::wstring& a, const std::wstring& b) override {
+    return Exists(a) && Exists(b) && !files[a].empty() && files[a] == files[b];
+  }
+  std::wstring StageCopy(const std::wstring& source, const std::wstring& destination) override {
+    if (!stagingWorks || unreadable.count(source)) {
+      Fail(112);
+      return std::wstring();
+    }
+    const std::wstring staged = destination + L".Lum" + std::to_wstring(++staged_) + L".tmp";
+    files[staged] = files[source];
+    return staged;
+  }
+  bool ScheduleReplace(const std::wstring& staged, const std::wstring& destination) override {
+    restart.push_back({L"\\??\\" + staged, L"!\\??\\" + destination});
+    return true;
+  }
+  bool ScheduleDelete(const std::wstring& path) override {
+    restart.push_back({L"\\??\\" + path, L""});
+    return true;
+  }
+  bool Unschedule(const std::wstring& staged) override {
+    return RemovePendingSource(&restart, staged) != 0 || Fail(1168);
+  }
+  unsigned long LastError() override { return error_; }
+
+ private:
+  bool Fail(unsigned long error) {
+    error_ = error;
+    return false;
+  }
+  unsigned long error_ = 0;
+  int staged_ = 0;
+};
+
+// A product of four files: two replaced, one held (replaced at the restart),
+// one new; then a fifth whose source cannot be read.
+class PlacementJournalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs_.files = {{L"S\\a", "new a"},        {L"S\\b", "new b"},   {L"S\\held", "new held"},
+                 {L"S\\fresh", "new fresh"}, {L"S\\bad", "new bad"}, {L"P\\a", "old a"},
+                 {L"P\\b", "old b"},         {L"P\\held", "old held"}, {L"P\\bad", "old bad"},
+                 {L"P\\other", "not ours"}};
+    fs_.held = {L"P\\held"};
+    fs_.restart = {{L"\\??\\X\\earlier.tmp", L"!\\??\\X\\earlier"}};
+    original_ = fs_.files;
+    journal_.Begin();
+    for (const wchar_t* name : {L"a", L"held", L"fresh", L"b"})
+      outcomes_.push_back(
+          journal_.Place(std::wstring(L"S\\") + name, std::wstring(L"P\\") + name, {}).outcome);
+  }
+
+  FakeFiles fs_;
+  PlacementJournal journal_{fs_};
+  std::map<std::wstring, std::string> original_;
+  std::vector<FilePlacement> outcomes_;
+};
+
+TEST_F(PlacementJournalTest, FailureRestoresEveryOriginalAndCancelsTheRestartReplacement) {
+  EXPECT_EQ((std::vector<FilePlacement>{FilePlacement::kCopied, FilePlacement::kScheduled,
+                                        FilePlacement::kCopied, FilePlacement::kCopied}),
+            outcomes_);
+  // Until it is settled, each original waits beside its file.
+  EXPECT_EQ("old a", fs_.files[std::wstring(L"P\\a") + kAsideSuffix]);
+  EXPECT_EQ("new a", fs_.files[L"P\\a"]);
+  ASSERT_EQ(2u, fs_.restart.size());
+
+  fs_.unreadable = {L"S\\bad"};
+  const PlacementResult failed = journal_.Place(L"S\\bad", L"P\\bad", {});
+  EXPECT_EQ(FilePlacement::kFailed, failed.outcome);
+  EXPECT_EQ(32u, failed.error);
+  EXPECT_NE(std::wstring::npos, failed.reason.find(L"copy failed")) << failed.reason;
+  EXPECT_EQ("old bad", fs_.files[L"P\\bad"]);  // the failed file's own original is back at once
+
+  EXPECT_TRUE(journal_.Rollback());
+  EXPECT_EQ(original_, fs_.files);  // byte for byte, no aside, staged or new file left
+  ASSERT_EQ(1u, fs_.restart.size());  // only what was there before this run
+  EXPECT_EQ(L"\\??\\X\\earlier.tmp", fs_.restart[0].source);
+  EXPECT_EQ(0u, journal_.Recorded());
+}
+
+TEST_F(PlacementJournalTest, CommitDeletesTheOriginalsAndLeavesHeldOnesForTheRestart) {
+  // A program keeps running from its renamed original.
+  fs_.held.insert(std::wstring(L"P\\b") + kAsideSuffix);
+  journal_.Commit();
+  EXPECT_EQ("new a", fs_.files[L"P\\a"]);
+  EXPECT_EQ("new b", fs_.files[L"P\\b"]);
+  EXPECT_EQ("new fresh", fs_.files[L"P\\fresh"]);
+  EXPECT_EQ("old held", fs_.files[L"P\\held"]);  // replaced at the restart
+  EXPECT_EQ(0u, fs_.files.count(std::wstring(L"P\\a") + kAsideSuffix));
+  EXPECT_EQ(1u, fs_.files.count(std::wstring(L"P\\b") + kAsideSuffix));
+  ASSERT_EQ(3u, fs_.restart.size());
+  EXPECT_EQ(L"\\??\\P\\b" + std::wstring(kAsideSuffix), fs_.restart[2].source);
+  EXPECT_EQ(L"", fs_.restart[2].destination);
+  // Settled: a rollback now changes nothing.
+  const auto committed = fs_.files;
+  EXPECT_TRUE(journal_.Rollback());
+  EXPECT_EQ(committed, fs_.files);
+}
+
+TEST(PlacementJournalRulesTest, HeldGuardIsNeverRenamedAndLeftoverAsideNamesAreKept) {
+  FakeFiles fs;
+  fs.files = {{L"S\\g", "new"}, {L"P\\g", "old"}, {L"S\\x", "new x"}, {L"P\\x", "old x"},
+              {std::wstring(L"P\\x") + kAsideSuffix, "left by a run that was cut off"}};
+  fs.held = {L"P\\g"};
+  PlacementJournal journal(fs);
+  journal.Begin();
+  PlacementOptions guard;
+  guard.renameHeld = false;
+  EXPECT_EQ(FilePlacement::kScheduled, journal.Place(L"S\\g", L"P\\g", guard).outcome);
+  EXPECT_EQ(0u, fs.files.count(std::wstring(L"P\\g") + kAsideSuffix));
+  // An aside name in use is not overwritten: the next free one is taken.
+  EXPECT_EQ(FilePlacement::kCopied, journal.Place(L"S\\x", L"P\\x", {}).outcome);
+  EXPECT_EQ("left by a run that was cut off", fs.files[std::wstring(L"P\\x") + kAsideSuffix]);
+  EXPECT_EQ("old x", fs.files[std::wstring(L"P\\x") + kAsideSuffix + L"1"]);
+  // A held file that cannot even be staged fails and stays as it was.
+  fs.stagingWorks = false;
+  fs.files[L"S\\g2"] = "new";
+  fs.files[L"P\\g2"] = "old";
+  fs.held.insert(L"P\\g2");
+  const PlacementResult failed = journal.Place(L"S\\g2", L"P\\g2", {});
+  EXPECT_EQ(FilePlacement::kFailed, failed.outcome);
+  EXPECT_EQ(112u, failed.error);
+  EXPECT_EQ("old", fs.files[L"P\\g2"]);
+  EXPECT_TRUE(journal.Rollback());
+  EXPECT_EQ("old x", fs.files[L"P\\x"]);
+  EXPECT_TRUE(fs.restart.empty());
+}
+
+}  // namespace
+}  // namespace lum
