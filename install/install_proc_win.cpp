@@ -41,6 +41,7 @@
 #include "session/session_settings.h"
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
+#include "system/install_folder_rights_win.h"
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
 #include "system/product_handshake_win.h"
@@ -411,6 +412,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   // unloaded again before its file is replaced (step 8).
   if (session.productInstalled) CommonModuleEdition();
   const RunningProduct running = NoteRunningProduct(session.productInstalled);
+  SecureInstallFolder(p);
   RepairProductAcls(p);                                          // 1
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
