@@ -34,20 +34,23 @@ bool ReadExistingIni(const std::wstring& path, std::wstring* text) {
   return ::MultiByteToWideChar(CP_ACP, 0, data, size, &(*text)[0], chars) == chars;
 }
 
-// Writes `bytes` to a fresh temporary file beside `target` and moves it over
+// Writes `bytes` to a temporary file beside `target` and moves it over
 // `target` in one step: a write that fails (a full disk) leaves the old file
-// whole, with the updater's own sections. The temporary goes on failure.
+// whole, with the updater's own sections. The temporary goes on failure. Its
+// name is fixed, so that what a run cut off between the write and the move
+// left is replaced by the next run's write instead of lying there for good.
 bool ReplaceWholeFile(const std::wstring& target, const std::vector<uint8_t>& bytes) {
-  const size_t slash = target.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
-  wchar_t temporary[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(folder.c_str(), L"Lum", 0, temporary)) return false;
+  const std::wstring temporary = target + L".lumnew";
+  if (::GetFileAttributesW(temporary.c_str()) != INVALID_FILE_ATTRIBUTES)
+    log::Action(kLog, L"delete temporary manifest left by an earlier run", temporary,
+                ::DeleteFileW(temporary.c_str()) ? 0 : static_cast<long>(::GetLastError()));
   const bool moved =
       WriteFileBytes(temporary, bytes) &&
-      ::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      ::MoveFileExW(temporary.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!moved) {
     const DWORD error = ::GetLastError();
-    const BOOL removed = ::DeleteFileW(temporary);
+    const BOOL removed = ::DeleteFileW(temporary.c_str());
     log::Action(kLog, L"delete temporary manifest", temporary,
                 removed ? 0 : static_cast<long>(::GetLastError()));
     ::SetLastError(error);

@@ -1,5 +1,7 @@
 #include "system/placement_journal.h"
 
+#include <set>
+
 #include "base/install_log.h"
 
 namespace lum {
@@ -20,6 +22,7 @@ void PlacementJournal::Begin() {
     log::Note(kLog, L"journal begun again with " + std::to_wstring(entries_.size()) +
                         L" unsettled entries");
   entries_.clear();
+  settled_.clear();
   log::Note(kLog, L"placement begins");
 }
 
@@ -75,6 +78,7 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
     if (files_.Copy(source, destination)) {
       log::Action(kLog, L"copy file", destination, 0);
       entries_.push_back({destination, original, std::wstring()});
+      settled_.push_back(destination);
       result.outcome = FilePlacement::kCopied;
       return result;
     }
@@ -99,6 +103,7 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
 
   if (held && files_.SameContent(source, destination)) {
     log::Action(kLog, L"destination already up to date", destination, 0);
+    settled_.push_back(destination);
     result.outcome = FilePlacement::kUpToDate;
     result.error = 0;
     result.reason.clear();
@@ -111,6 +116,7 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
                 static_cast<long>(stageError));
     if (!staged.empty() && files_.ScheduleReplace(staged, destination)) {
       entries_.push_back({destination, std::wstring(), staged});
+      settled_.push_back(destination);
       result.outcome = FilePlacement::kScheduled;
       result.error = 0;
       result.reason.clear();
@@ -154,11 +160,32 @@ void PlacementJournal::Commit() {
                   Code(scheduled, files_.LastError()));
     }
   }
+  // Originals that a run cut off before its commit left beside files this
+  // placement has now settled: the new file is in place, so they are only
+  // litter (and would crowd out the aside names of later runs).
+  std::set<std::wstring> own;  // settled above, held ones already scheduled
+  for (const Entry& entry : entries_) own.insert(entry.original);
+  for (const std::wstring& destination : settled_) {
+    for (int n = 0; n < kAsideNames; ++n) {
+      std::wstring name = destination + kAsideSuffix;
+      if (n > 0) name += std::to_wstring(n);
+      if (own.count(name) || !files_.Exists(name)) continue;
+      if (files_.Delete(name)) {
+        log::Action(kLog, L"delete original left by an earlier run", name, 0);
+      } else {
+        log::Action(kLog, L"delete original left by an earlier run", name,
+                    static_cast<long>(files_.LastError()));
+        const bool scheduled = files_.ScheduleDelete(name);
+        log::Action(kLog, L"schedule delete at restart", name, Code(scheduled, files_.LastError()));
+      }
+    }
+  }
   log::Action(kLog,
               L"placement committed (" + std::to_wstring(entries_.size()) + L" files, " +
                   std::to_wstring(deleted) + L" originals deleted)",
               L"", 0);
   entries_.clear();
+  settled_.clear();
 }
 
 bool PlacementJournal::Rollback() {
@@ -182,6 +209,7 @@ bool PlacementJournal::Rollback() {
     }
   }
   entries_.clear();
+  settled_.clear();
   log::Action(kLog, L"placement rolled back (" + std::to_wstring(count) + L" files)", L"",
               all ? 0 : 1);
   return all;

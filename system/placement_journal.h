@@ -77,7 +77,8 @@ class PlacementJournal {
   PlacementResult Place(const std::wstring& source, const std::wstring& destination,
                         const PlacementOptions& options);
   // Deletes the originals set aside (scheduling those still held for
-  // deletion at the restart). The placement stays.
+  // deletion at the restart), and the originals that a run cut off before
+  // its commit left beside the files placed now. The placement stays.
   void Commit();
   // Undoes every recorded placement, the last first. The journal is empty
   // afterwards. False when some original could not be put back (logged).
@@ -95,6 +96,8 @@ class PlacementJournal {
 
   PlacementFiles& files_;
   std::vector<Entry> entries_;
+  // Every destination placed, scheduled or found up to date.
+  std::vector<std::wstring> settled_;
 };
 
 }  // namespace lum

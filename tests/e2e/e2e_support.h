@@ -116,5 +116,34 @@ inline std::wstring PendingRenameValue() {
   return list;
 }
 
+// Writes `bytes` as the whole file.
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr));
+  DWORD written = 0;
+  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) && written == bytes.size();
+}
+
+// The restart-time operations that touch `folder`, as "source > destination"
+// lines (every run also schedules the removal of its own base-module folder).
+inline std::wstring PendingRenamesIn(const std::wstring& folder) {
+  const std::wstring value = PendingRenameValue();
+  std::vector<std::wstring> strings;
+  for (size_t at = 0; at < value.size();) {
+    const size_t end = value.find(L'\0', at);
+    strings.push_back(value.substr(at, end == std::wstring::npos ? end : end - at));
+    if (end == std::wstring::npos) break;
+    at = end + 1;
+  }
+  std::wstring lines;
+  const std::wstring lowerFolder = ToLowerAscii(folder);
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    const std::wstring pair = strings[i] + L" > " + strings[i + 1];
+    if (ToLowerAscii(pair).find(lowerFolder) != std::wstring::npos) lines += pair + L"\n";
+  }
+  return lines;
+}
+
 }  // namespace e2e
 }  // namespace lum

@@ -37,16 +37,10 @@ using e2e::ReadBytes;
 using e2e::RegDword;
 using e2e::RegString;
 using e2e::RunProgram;
+using e2e::PendingRenamesIn;
 using e2e::TempFolder;
+using e2e::WriteBytes;
 
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                    nullptr));
-  DWORD written = 0;
-  return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                           nullptr) && written == bytes.size();
-}
 
 std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
   wchar_t value[256] = {};
@@ -137,26 +131,6 @@ std::set<std::wstring> WorkFolderNames() {
   do names.insert(data.cFileName);
   while (FindNextFileW(find.Get(), &data));
   return names;
-}
-
-// The restart-time operations that touch `folder`, as "source > destination"
-// lines (every run also schedules the removal of its own base-module folder).
-std::wstring PendingRenamesIn(const std::wstring& folder) {
-  const std::wstring value = e2e::PendingRenameValue();
-  std::vector<std::wstring> strings;
-  for (size_t at = 0; at < value.size();) {
-    const size_t end = value.find(L'\0', at);
-    strings.push_back(value.substr(at, end - at));
-    if (end == std::wstring::npos) break;
-    at = end + 1;
-  }
-  std::wstring lines;
-  const std::wstring lowerFolder = ToLowerAscii(folder);
-  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
-    const std::wstring pair = strings[i] + L" > " + strings[i + 1];
-    if (ToLowerAscii(pair).find(lowerFolder) != std::wstring::npos) lines += pair + L"\n";
-  }
-  return lines;
 }
 
 constexpr const wchar_t* kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

@@ -169,6 +169,32 @@ TEST(PlacementJournalRulesTest, HeldGuardIsNeverRenamedAndLeftoverAsideNamesAreK
   EXPECT_TRUE(journal.Rollback());
   EXPECT_EQ("old x", fs.files[L"P\\x"]);
   EXPECT_TRUE(fs.restart.empty());
+  // The leftover of the run that was cut off survives a rollback...
+  EXPECT_EQ("left by a run that was cut off", fs.files[std::wstring(L"P\\x") + kAsideSuffix]);
+}
+
+// A run cut off before its commit leaves originals beside files it had
+// placed; the next placement that settles those files removes them, also
+// where its own file was already up to date, and leaves other files' alone.
+TEST(PlacementJournalRulesTest, CommitRemovesOriginalsThatACutOffRunLeft) {
+  FakeFiles fs;
+  const std::wstring aside = kAsideSuffix;
+  fs.files = {{L"S\\x", "new x"},           {L"P\\x", "new x"},
+              {L"P\\x" + aside, "old x"},     {L"P\\x" + aside + L"3", "older x"},
+              {L"S\\y", "new y"},           {L"P\\y" + aside, "old y"},
+              {L"P\\z" + aside, "not placed now"}};
+  PlacementJournal journal(fs);
+  journal.Begin();
+  EXPECT_EQ(FilePlacement::kCopied, journal.Place(L"S\\x", L"P\\x", {}).outcome);
+  EXPECT_EQ(FilePlacement::kCopied, journal.Place(L"S\\y", L"P\\y", {}).outcome);
+  journal.Commit();
+  EXPECT_EQ((std::map<std::wstring, std::string>{{L"S\\x", "new x"},
+                                                 {L"P\\x", "new x"},
+                                                 {L"S\\y", "new y"},
+                                                 {L"P\\y", "new y"},
+                                                 {L"P\\z" + aside, "not placed now"}}),
+            fs.files);
+  EXPECT_TRUE(fs.restart.empty());
 }
 
 }  // namespace

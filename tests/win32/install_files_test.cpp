@@ -188,6 +188,7 @@ TEST(InstallFilesTest, ManifestWriteOnAFullDiskKeepsTheUpdatersFileWhole) {
   WIN32_FIND_DATAW data;
   UniqueFindHandle litter(FindFirstFileW((disk + L"\\*.tmp").c_str(), &data));
   EXPECT_FALSE(litter.Valid()) << "temporary left: " << WideToUtf8(data.cFileName);
+  EXPECT_FALSE(FileExists(target + L".lumnew"));
   ::DeleteFileW(filler.c_str());
   ::DeleteFileW(target.c_str());
 }

@@ -1,0 +1,412 @@
+// A silent install cut off anywhere is repaired by simply running the
+// installer again. The run is killed, the installer and every process it
+// started, the moment a chosen line reaches its log; the next silent run must
+// end with 0 and leave exactly what an uninterrupted reinstall leaves: the
+// install folder file by file, the product's registry keys in both views, the
+// service's record and state, the shortcuts and the uninstall entry. The
+// user's settings that a reinstall keeps must survive every cut.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+// These build on windows.h.
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "system/com_ref_win.h"
+#include "system/file_ops_win.h"
+#include "system/product_location_win.h"
+#include "system/registry_win.h"
+#include "system/win_handle_win.h"
+#include "tests/e2e/e2e_support.h"
+#include "tests/e2e/service_support.h"
+
+namespace lum {
+namespace {
+
+using e2e::InstallerPath;
+using e2e::ReadBytes;
+using e2e::RegDword;
+using e2e::RegString;
+using e2e::RunProgram;
+using e2e::TempFolder;
+using e2e::WriteBytes;
+
+using State = std::map<std::wstring, std::wstring>;
+
+std::wstring Hash(const std::string& bytes) {
+  unsigned long long h = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  wchar_t text[40];
+  swprintf(text, 40, L"%zu bytes %016llx", bytes.size(), h);
+  return text;
+}
+
+// Files that record runs rather than the installation: the log, and the
+// stand-ins' records of their calls and starts.
+bool RecordsRuns(const std::wstring& name) {
+  return EndsWithNoCase(name, L".log") || EndsWithNoCase(name, L".calls") ||
+         EndsWithNoCase(name, L".starts");
+}
+
+// Calls `visit(path, relative path)` for every file below `folder`.
+void ForEachFile(const std::wstring& folder, const std::wstring& relative,
+                 const std::function<void(const std::wstring&, const std::wstring&)>& visit) {
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    const std::wstring rel = relative.empty() ? name : relative + L"\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ForEachFile(path, rel, visit);
+    else
+      visit(path, rel);
+  } while (FindNextFileW(find.Get(), &data));
+}
+
+// Values that name the moment of the run, and the stand-ins' own records.
+bool NamesTheMoment(const std::wstring& name) {
+  for (const wchar_t* moment : {L"InstallTime", L"InstallDate", L"FirstInstallTime", L"LastUpdate",
+                                L"Mid", L"ClientTime", L"Config"})
+    if (EqualsNoCase(name, moment)) return true;
+  return false;
+}
+
+std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+    for (wchar_t& c : text)
+      if (c == L'\0') c = L'|';
+    return std::to_wstring(type) + L":" + text;
+  }
+  std::wstring hex = std::to_wstring(type) + L":";
+  wchar_t two[4];
+  for (DWORD i = 0; i < size; ++i) {
+    swprintf(two, 4, L"%02x", data[i]);
+    hex += two;
+  }
+  return hex;
+}
+
+void AddKey(HKEY root, const std::wstring& rootName, const std::wstring& key, REGSAM view,
+            State* state) {
+  HKEY raw = nullptr;
+  const std::wstring label = rootName + L"\\" + key + (view == KEY_WOW64_32KEY ? L" (32)" : L" (64)");
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS) {
+    (*state)[L"key " + label] = L"missing";
+    return;
+  }
+  (*state)[L"key " + label] = L"present";
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[512];
+    DWORD nameLength = 512;
+    std::vector<BYTE> data(65536);
+    DWORD size = static_cast<DWORD>(data.size()), type = 0;
+    if (RegEnumValueW(raw, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+        ERROR_SUCCESS)
+      break;
+    if (NamesTheMoment(name)) continue;
+    (*state)[L"value " + label + L" [" + name + L"]"] = ValueText(type, data, size);
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[512];
+    DWORD nameLength = 512;
+    if (RegEnumKeyExW(raw, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    // The stand-ins' records of their calls and switches.
+    if (!EqualsNoCase(name, L"StandIn")) subkeys.push_back(name);
+  }
+  RegCloseKey(raw);
+  for (const std::wstring& sub : subkeys) AddKey(root, rootName, key + L"\\" + sub, view, state);
+}
+
+std::wstring Folder(int csidl) {
+  wchar_t path[MAX_PATH + 1] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+std::wstring LinkText(const std::wstring& file) {
+  ComRef<IShellLinkW> shell;
+  ComRef<IPersistFile> persist;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              shell.PutVoid())) ||
+      FAILED(shell->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
+      FAILED(persist->Load(file.c_str(), STGM_READ)))
+    return L"unreadable";
+  wchar_t target[MAX_PATH * 2] = {}, arguments[MAX_PATH * 2] = {}, folder[MAX_PATH * 2] = {};
+  shell->GetPath(target, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+  shell->GetArguments(arguments, MAX_PATH * 2);
+  shell->GetWorkingDirectory(folder, MAX_PATH * 2);
+  return std::wstring(target) + L" | " + arguments + L" | " + folder;
+}
+
+void AddService(const wchar_t* name, State* state) {
+  UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  UniqueScHandle service(manager ? OpenServiceW(manager.Get(), name, SERVICE_QUERY_CONFIG) : nullptr);
+  DWORD needed = 0;
+  std::vector<BYTE> buffer(8192);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (!service || !QueryServiceConfigW(service.Get(), config, 8192, &needed)) {
+    (*state)[std::wstring(L"service ") + name] = L"missing";
+    return;
+  }
+  (*state)[std::wstring(L"service ") + name] =
+      L"type " + std::to_wstring(config->dwServiceType) + L", start " +
+      std::to_wstring(config->dwStartType) + L", " + (config->lpBinaryPathName ? config->lpBinaryPathName : L"") +
+      L", " + (config->lpDisplayName ? config->lpDisplayName : L"");
+  (*state)[std::wstring(L"service state ") + name] = std::to_wstring(e2e::ServiceState(name));
+}
+
+constexpr const wchar_t* kCurrentVersion = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+
+State MachineState(const std::wstring& installDir) {
+  State state;
+  ForEachFile(installDir, L"", [&](const std::wstring& path, const std::wstring& relative) {
+    if (!RecordsRuns(relative)) state[L"file " + relative] = Hash(ReadBytes(path));
+  });
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    AddKey(HKEY_LOCAL_MACHINE, L"HKLM", L"Software\\LumBastion", view, &state);
+    AddKey(HKEY_LOCAL_MACHINE, L"HKLM", std::wstring(kCurrentVersion) + L"Uninstall\\LumBastion",
+           view, &state);
+    AddKey(HKEY_LOCAL_MACHINE, L"HKLM", std::wstring(kCurrentVersion) + L"App Paths\\ZVSafeMain.exe",
+           view, &state);
+    AddKey(HKEY_LOCAL_MACHINE, L"HKLM", std::wstring(kCurrentVersion) + L"Run", view, &state);
+    AddKey(HKEY_LOCAL_MACHINE, L"HKLM", L"System\\CurrentControlSet\\Services\\ZVActiveDefense",
+           view, &state);
+  }
+  AddService(L"ZVActiveDefense", &state);
+  for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
+                    CSIDL_DESKTOPDIRECTORY})
+    ForEachFile(Folder(csidl), L"", [&](const std::wstring& path, const std::wstring&) {
+      if (EndsWithNoCase(path, L".lnk")) state[L"shortcut " + path] = LinkText(path);
+    });
+  state[L"restart operations"] = e2e::PendingRenamesIn(installDir);
+  return state;
+}
+
+// Every difference, in key order.
+std::vector<std::wstring> Differences(const State& expected, const State& actual) {
+  std::vector<std::wstring> found;
+  auto e = expected.begin();
+  auto a = actual.begin();
+  while (e != expected.end() || a != actual.end()) {
+    if (a == actual.end() || (e != expected.end() && e->first < a->first)) {
+      found.push_back(e->first + L": missing (expected " + e->second + L")");
+      ++e;
+    } else if (e == expected.end() || a->first < e->first) {
+      found.push_back(a->first + L": left over (" + a->second + L")");
+      ++a;
+    } else {
+      if (e->second != a->second)
+        found.push_back(e->first + L": " + a->second + L" (expected " + e->second + L")");
+      ++e;
+      ++a;
+    }
+  }
+  return found;
+}
+
+constexpr const char* kEditedSettings = "[user]\r\nedited=1\r\n";
+
+// The user's settings that a reinstall keeps.
+bool PutUserSettings(const std::wstring& installDir) {
+  RegKey tips, profile;
+  return WriteBytes(installDir + L"\\safemon\\setting.ini", kEditedSettings) &&
+         tips.Create(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", KEY_SET_VALUE) &&
+         tips.WriteString(L"new_func_tips", L"1") &&
+         profile.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", KEY_SET_VALUE) &&
+         profile.WriteDword(L"MaskFlags", 5);
+}
+
+// What of the user's settings was lost; "" when nothing.
+std::wstring LostUserSettings(const std::wstring& installDir) {
+  if (ReadBytes(installDir + L"\\safemon\\setting.ini") != kEditedSettings)
+    return L"safemon\\setting.ini";
+  if (RegString(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", L"new_func_tips") != L"1")
+    return L"new_func_tips";
+  if (RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"MaskFlags") != 5)
+    return L"MaskFlags";
+  return std::wstring();
+}
+
+unsigned long long StartTime(DWORD id) {
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  FILETIME created = {}, exited, kernel, user;
+  if (!process || !GetProcessTimes(process.Get(), &created, &exited, &kernel, &user)) return 0;
+  return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Every process below `root` (children of children too). Process ids are
+// reused: a process counts as a child only when it started after the
+// parent whose id it names (else the system's service manager, whose
+// starter has long gone, could pass for the installer's child).
+std::set<DWORD> Descendants(DWORD root) {
+  std::map<DWORD, unsigned long long> tree = {{root, StartTime(root)}};
+  bool grew = true;
+  while (grew) {
+    grew = false;
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {sizeof(entry)};
+    for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+      const auto parent = tree.find(entry.th32ParentProcessID);
+      if (parent == tree.end() || tree.count(entry.th32ProcessID)) continue;
+      const unsigned long long started = StartTime(entry.th32ProcessID);
+      if (started == 0 || started < parent->second) continue;
+      tree[entry.th32ProcessID] = started;
+      grew = true;
+    }
+  }
+  std::set<DWORD> ids;
+  for (const auto& member : tree) ids.insert(member.first);
+  return ids;
+}
+
+std::string ServiceLines(const std::wstring& log) {
+  std::string lines;
+  for (size_t at = 0; at < log.size();) {
+    size_t end = log.find(L'\n', at);
+    if (end == std::wstring::npos) end = log.size();
+    const std::wstring line = log.substr(at, end - at);
+    if (line.find(L"[service]") != std::wstring::npos ||
+        line.find(L"[active-defense]") != std::wstring::npos)
+      lines += WideToUtf8(line) + "\n";
+    at = end + 1;
+  }
+  return lines;
+}
+
+enum class Cut { kKilled, kNotReached, kNotStarted };
+
+// Starts a silent install and kills it, with every process it started, as
+// soon as `line` appears in its log.
+Cut RunAndKillAt(const std::wstring& installer, const std::wstring& log, const std::wstring& line) {
+  DeleteFileW(log.c_str());
+  std::wstring command = L"\"" + installer + L"\" /s /log:" + log;
+  std::vector<wchar_t> buffer(command.begin(), command.end());
+  buffer.push_back(L'\0');
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  if (!job || !CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &info))
+    return Cut::kNotStarted;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  AssignProcessToJobObject(job.Get(), process.Get());
+  ResumeThread(thread.Get());
+  bool found = false;
+  for (DWORD waited = 0; waited < 240000 && !found; waited += 10) {
+    found = e2e::ReadText(log).find(line) != std::wstring::npos;
+    if (found) break;
+    if (WaitForSingleObject(process.Get(), 10) == WAIT_OBJECT_0) break;
+  }
+  // Known before the first is ended: the tree is walked from the living.
+  const std::set<DWORD> tree = Descendants(info.dwProcessId);
+  TerminateJobObject(job.Get(), 1);
+  for (DWORD id : tree) {
+    UniqueHandle victim(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (victim) TerminateProcess(victim.Get(), 1);
+  }
+  WaitForSingleObject(process.Get(), 10000);
+  return found ? Cut::kKilled : Cut::kNotReached;
+}
+
+struct Point {
+  const char* name;
+  const wchar_t* line;  // the log line that cuts the run
+};
+
+// From the start of the run to its end; each line is written by a step
+// that changes the machine, so a kill there leaves that step half done.
+const Point kPoints[] = {
+    {"after extraction", L"[install] extract payload ("},
+    // The file is renamed aside and its new copy not yet made.
+    {"during file placement", L"\\deepscan\\BAPI.dll -> "},
+    {"after the registry step", L"[register] write start-menu record"},
+    {"during the driver pass", L"[drivers] module 2 "},
+    {"after the shortcuts", L"[register] write uninstall entry"},
+    {"during the service bring-up", L"[active-defense] start service with"},
+    {"before the firewall", L"[install] active defense is running"},
+    {"before the completion step", L"[script] firewall section"},
+};
+
+TEST(KillAnywhereTest, ARunCutOffAnywhereIsRepairedByTheNextRun) {
+  const std::wstring installer = InstallerPath();
+  if (installer.empty()) GTEST_SKIP() << "LUM_INSTALLER is not set";
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::wstring installDir = DefaultInstallDir();
+  const std::wstring log = TempFolder() + L"lum_kill_anywhere.log";
+  auto Log = [&] { return WideToUtf8(e2e::ReadText(log)); };
+
+  // The reference: a clean install, the user's settings, and a reinstall
+  // that nothing interrupts.
+  ASSERT_EQ(0, RunProgram(installer, L"/s /log:" + log)) << Log();
+  ASSERT_TRUE(PutUserSettings(installDir));
+  ASSERT_EQ(0, RunProgram(installer, L"/s /log:" + log)) << Log();
+  const State reference = MachineState(installDir);
+  ASSERT_EQ(L"", LostUserSettings(installDir));
+
+  struct Row {
+    std::string point, wrong;
+  };
+  std::vector<Row> rows;
+  std::set<std::wstring> seen;
+  // LUM_KILL_POINT="<point>" runs that point alone (to look into one).
+  wchar_t only[128] = {};
+  GetEnvironmentVariableW(L"LUM_KILL_POINT", only, 127);
+  for (const Point& point : kPoints) {
+    if (only[0] && Utf8ToWide(point.name) != only) continue;
+    std::wstring wrong;
+    if (!PutUserSettings(installDir)) {
+      wrong = L"user settings could not be put in place";
+    } else {
+      const Cut cut = RunAndKillAt(installer, log, point.line);
+      if (cut != Cut::kKilled) {
+        wrong = cut == Cut::kNotStarted ? L"installer not started"
+                                        : L"log line never written: " + std::wstring(point.line);
+      } else {
+        const std::wstring cutLog = e2e::ReadText(log);
+        const int code = RunProgram(installer, L"/s /log:" + log);
+        if (code != 0) {
+          wrong = L"repair run ended with " + std::to_wstring(code);
+        } else {
+          // What an earlier point left stays; each point names what it adds.
+          const std::vector<std::wstring> now = Differences(reference, MachineState(installDir));
+          for (const std::wstring& difference : now)
+            if (seen.insert(difference).second && wrong.empty()) wrong = difference;
+          if (wrong.empty() && !now.empty()) wrong = L"only what earlier points left: " + now[0];
+          const std::wstring lost = LostUserSettings(installDir);
+          if (wrong.empty() && !lost.empty()) wrong = L"user setting lost: " + lost;
+        }
+        if (!wrong.empty())
+          ADD_FAILURE() << point.name << ": " << WideToUtf8(wrong) << "\n--- killed run's log ends:\n"
+                        << WideToUtf8(cutLog.substr(cutLog.size() > 1500 ? cutLog.size() - 1500 : 0))
+                        << "\n--- the repair run's service steps:\n" << ServiceLines(e2e::ReadText(log));
+      }
+    }
+    rows.push_back({point.name, WideToUtf8(wrong)});
+  }
+
+  std::printf("\n%-30s | %-6s | %s\n", "point", "result", "first difference");
+  for (const Row& row : rows)
+    std::printf("%-30s | %-6s | %s\n", row.point.c_str(), row.wrong.empty() ? "ok" : "not ok",
+                row.wrong.empty() ? "-" : row.wrong.c_str());
+  std::fflush(stdout);
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace lum
