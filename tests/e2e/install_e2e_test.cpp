@@ -88,8 +88,8 @@ bool ReplaceResource(const std::wstring& exe, int id, const std::string& bytes) 
   return EndUpdateResourceW(update, !ok) && ok;
 }
 
-// Every file below `folder` with its bytes. The stand-in's call records
-// ("*.calls") are left out: they grow with each call a run makes.
+// Every file below `folder` with its bytes. The stand-ins' records
+// ("*.calls", "*.starts") are left out: they grow with each call and start.
 void CollectFiles(const std::wstring& folder, std::map<std::wstring, std::string>* files) {
   WIN32_FIND_DATAW data;
   UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
@@ -100,7 +100,7 @@ void CollectFiles(const std::wstring& folder, std::map<std::wstring, std::string
     const std::wstring path = folder + L"\\" + name;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
       CollectFiles(path, files);
-    else if (!EndsWithNoCase(name, L".calls"))
+    else if (!EndsWithNoCase(name, L".calls") && !EndsWithNoCase(name, L".starts"))
       (*files)[path] = ReadBytes(path);
   } while (FindNextFileW(find.Get(), &data));
 }

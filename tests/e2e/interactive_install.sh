@@ -60,12 +60,13 @@ drive() {
 }
 
 # What an install leaves on a machine, in a form two machines can be compared in:
-# every file of the product folder with its checksum, and the product's
+# every file of the product folder with its checksum (not the main program
+# stand-in's record of its starts, which only the interactive run makes), and the product's
 # registry records with the values that name the moment of the run left out.
 state() {
   local folder="$WINEPREFIX/drive_c/Program Files (x86)/Lum/Bastion"
   [ -d "$folder" ] || folder="$WINEPREFIX/drive_c/Program Files/Lum/Bastion"
-  (cd "$folder" && find . -type f ! -name '*.log' -print0 | sort -z | xargs -0 md5sum)
+  (cd "$folder" && find . -type f ! -name '*.log' ! -name '*.starts' -print0 | sort -z | xargs -0 md5sum)
   local key
   for key in 'HKLM\Software\LumBastion' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\LumBastion' \
              'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\ZVSafeMain.exe' \
