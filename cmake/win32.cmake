@@ -129,6 +129,10 @@ set_tests_properties(e2e_tray_link_e2e_test PROPERTIES ENVIRONMENT
   "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_WINE_SERIAL=1234abcd")
 
 # Figures of the tray link against the stand-in tray service (bench/).
+# Times any program's first window the same way (bench/install_bench.sh).
+add_executable(first_window_bench ${PROJECT_SOURCE_DIR}/bench/first_window_bench.cpp)
+target_link_options(first_window_bench PRIVATE -municode)
+target_compile_options(first_window_bench PRIVATE ${LUM_WARNINGS})
 add_executable(tray_link_bench ${PROJECT_SOURCE_DIR}/bench/tray_link_bench.cpp)
 target_link_libraries(tray_link_bench PRIVATE lumwin)
 target_link_options(tray_link_bench PRIVATE -municode)
