@@ -63,7 +63,8 @@ done
 anchor="$dir/anchor.exe" anchor_small="$dir/anchor-small.exe"
 make_anchor() { # make_anchor STAGE OUT: again only when the stage or the script changed
   local stamp="$2.from"
-  local want; want="$(find "$1" -type f -printf '%P %s %T@\n' | sort | sha256sum | cut -c1-16) $(sha256sum <bench/anchor.nsi | cut -c1-16) $nsis_target"
+  local want; want="$(cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum | sha256sum | cut -c1-16)"
+  want="$want $(sha256sum <bench/anchor.nsi | cut -c1-16) $nsis_target"
   if [ -f "$2" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$want" ]; then return 0; fi
   say "packing the anchor $2 with makensis ($nsis_target)"
   rm -f "$stamp"

@@ -89,5 +89,9 @@ if [ -n "$files_lst" ]; then
 fi
 
 cd "$stage"
-"$seven" a -t7z -mx=9 -bd -bso0 -bsp0 "$out" ./*
+# LZMA2 in independent 32 MB blocks: the archive library then unpacks on every
+# core of the user's machine (a single solid stream unpacks on one), for about
+# half a percent of size. The dictionary matches the block; a larger one would
+# only be reset at each block's start.
+"$seven" a -t7z -mx=9 -m0=LZMA2:d=32m:c=32m -mmt=2 -bd -bso0 -bsp0 "$out" ./*
 echo "payload archive: $(find . -type f | wc -l) files, $(stat -c %s "$out") bytes -> $out"
