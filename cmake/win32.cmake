@@ -19,9 +19,8 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 add_library(lumdeps INTERFACE)
 target_include_directories(lumdeps INTERFACE ${LUM_DEPS_PREFIX}/include)
 target_link_libraries(lumdeps INTERFACE
-  ${LUM_DEPS_PREFIX}/lib/liblzma.a ${LUM_DEPS_PREFIX}/lib/libcrypto.a
-  ${LUM_DEPS_PREFIX}/lib/libsodium.a ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a
-  ${CMAKE_FIND_ROOT_PATH}/lib/libz.a ws2_32 crypt32 bcrypt)
+  ${LUM_DEPS_PREFIX}/lib/liblzma.a ${LUM_DEPS_PREFIX}/lib/libsodium.a
+  ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a ${CMAKE_FIND_ROOT_PATH}/lib/libz.a ws2_32 crypt32 bcrypt)
 
 # Thrift for the tray link: static, with the prefix's folder of case-fixing
 # header links and Boost headers that its installed headers need.
@@ -31,7 +30,9 @@ target_include_directories(lum_ztray SYSTEM PUBLIC ${LUM_DEPS_PREFIX}/include
 target_compile_definitions(lum_ztray PUBLIC THRIFT_STATIC_DEFINE)
 target_link_libraries(lum_ztray PUBLIC ${LUM_DEPS_PREFIX}/lib/libthrift.a ws2_32 shlwapi advapi32)
 
-add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES})
+# The core's digests and cipher come from the system here (OpenSSL's on the host).
+list(FILTER LUM_WIN_SOURCES EXCLUDE REGEX "/base/crypto_win\\.cpp$")
+add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES} ${PROJECT_SOURCE_DIR}/base/crypto_win.cpp)
 target_include_directories(lumcore PUBLIC ${PROJECT_SOURCE_DIR} ${LUM_GEN})
 target_compile_options(lumcore PRIVATE ${LUM_WARNINGS})
 target_link_libraries(lumcore PUBLIC lumdeps)
@@ -95,8 +96,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB LUM_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
 if(LUM_WIN_TESTS)
+  # The crypto primitives' vectors also run here, against the system's library.
   add_executable(lum_win_tests ${LUM_WIN_TESTS} ${LUM_INSTALLER_RC}
-    ${PROJECT_SOURCE_DIR}/tests/win32/test_resources.rc)
+    ${PROJECT_SOURCE_DIR}/tests/win32/test_resources.rc
+    ${PROJECT_SOURCE_DIR}/tests/host/crypto_primitives_test.cpp)
   target_link_libraries(lum_win_tests PRIVATE lumwin gtest gtest_main)
   target_compile_options(lum_win_tests PRIVATE ${LUM_WARNINGS})
   add_dependencies(lum_win_tests lum_resources)

@@ -1,40 +1,16 @@
 #include "report/report_envelope.h"
 
-#include <openssl/evp.h>
 #include <sodium.h>
 #include <zlib.h>
 
 #include <atomic>
-#include <memory>
-#include <vector>
 
+#include "base/aes_ecb.h"
 #include "base/base64.h"
 #include "base/text.h"
 
 namespace lum {
 namespace {
-
-struct CipherContextFree {
-  void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
-};
-
-bool AesEcbEncrypt(const uint8_t key[16], const std::string& clear, std::string* out) {
-  std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
-  if (!context) return false;
-  if (EVP_EncryptInit_ex(context.get(), EVP_aes_128_ecb(), nullptr, key, nullptr) != 1)
-    return false;
-  // PKCS#7 is the default padding: a whole block of 0x10 for an exact multiple.
-  std::vector<uint8_t> buffer(clear.size() + 16);
-  int written = 0;
-  int last = 0;
-  if (EVP_EncryptUpdate(context.get(), buffer.data(), &written,
-                        reinterpret_cast<const uint8_t*>(clear.data()),
-                        static_cast<int>(clear.size())) != 1 ||
-      EVP_EncryptFinal_ex(context.get(), buffer.data() + written, &last) != 1)
-    return false;
-  out->assign(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(written + last));
-  return true;
-}
 
 std::atomic<uint16_t> sequenceCounter{0};
 
@@ -96,7 +72,7 @@ std::string BuildEnvelope(const std::string& clear, const SealKey& key, uint16_t
   sodium_memzero(ephemeralSecret, sizeof(ephemeralSecret));
   sodium_memzero(shared, sizeof(shared));
   std::string payload;
-  const bool encrypted = wrappedOk && AesEcbEncrypt(aesKey, clear, &payload);
+  const bool encrypted = wrappedOk && Aes128EcbEncrypt(aesKey, clear, &payload);
   sodium_memzero(aesKey, sizeof(aesKey));
   if (!encrypted) return std::string();
 

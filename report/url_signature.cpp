@@ -1,7 +1,8 @@
 #include "report/url_signature.h"
 
-#include <openssl/evp.h>
+#include <cstdint>
 
+#include "base/sha1.h"
 #include "base/text.h"
 
 namespace lum {
@@ -17,15 +18,12 @@ std::wstring SignReportUrl(const std::wstring& url, const std::string& suffix) {
     }
   }
   bare += suffix;
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(bare.data(), bare.size(), digest, &length, EVP_sha1(), nullptr) != 1 ||
-      length != 20)
-    return std::wstring();
+  uint8_t digest[20];
+  if (!Sha1(bare.data(), bare.size(), digest)) return std::wstring();
   static const wchar_t kHex[] = L"0123456789abcdef";
   std::wstring hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    const unsigned char b = digest[i];
+  for (size_t i = 0; i < sizeof digest; ++i) {
+    const uint8_t b = digest[i];
     hex += kHex[b >> 4];
     hex += kHex[b & 15];
   }
