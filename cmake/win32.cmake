@@ -30,15 +30,22 @@ target_include_directories(lum_ztray SYSTEM PUBLIC ${LUM_DEPS_PREFIX}/include
 target_compile_definitions(lum_ztray PUBLIC THRIFT_STATIC_DEFINE)
 target_link_libraries(lum_ztray PUBLIC ${LUM_DEPS_PREFIX}/lib/libthrift.a ws2_32 shlwapi advapi32)
 
+# The installer is downloaded: its own code is built for size, one section per
+# function and datum, so that its links keep only what something calls. The
+# extraction's hot loops are in the libraries of tools/deps, which keep -O2.
+set(LUM_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(LUM_SIZE_LINK -Wl,--gc-sections)
+target_compile_options(lum_ztray PRIVATE ${LUM_SIZE_FLAGS})
+
 # The core's digests and cipher come from the system here (OpenSSL's on the host).
 list(FILTER LUM_WIN_SOURCES EXCLUDE REGEX "/base/crypto_win\\.cpp$")
 add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES} ${PROJECT_SOURCE_DIR}/base/crypto_win.cpp)
 target_include_directories(lumcore PUBLIC ${PROJECT_SOURCE_DIR} ${LUM_GEN})
-target_compile_options(lumcore PRIVATE ${LUM_WARNINGS})
+target_compile_options(lumcore PRIVATE ${LUM_WARNINGS} ${LUM_SIZE_FLAGS})
 target_link_libraries(lumcore PUBLIC lumdeps)
 
 add_library(lumwin STATIC ${LUM_WIN_SOURCES})
-target_compile_options(lumwin PRIVATE ${LUM_WARNINGS})
+target_compile_options(lumwin PRIVATE ${LUM_WARNINGS} ${LUM_SIZE_FLAGS})
 target_link_libraries(lumwin PUBLIC lumcore lum_ztray shlwapi shell32 ole32 oleaut32 advapi32 user32 gdi32
   comctl32 version imm32 userenv ntdll uuid wininet crypt32)
 
@@ -81,8 +88,10 @@ include(cmake/resources.cmake)
 
 add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp ${LUM_INSTALLER_RC})
 target_link_libraries(LumBastionSetup PRIVATE lumwin)
-target_link_options(LumBastionSetup PRIVATE -municode -s)
-target_compile_options(LumBastionSetup PRIVATE ${LUM_WARNINGS})
+# The link map feeds the size breakdown of ./dev bench (bench/size_breakdown.py).
+target_link_options(LumBastionSetup PRIVATE -municode -s ${LUM_SIZE_LINK}
+  -Wl,-Map=${CMAKE_BINARY_DIR}/LumBastionSetup.map)
+target_compile_options(LumBastionSetup PRIVATE ${LUM_WARNINGS} ${LUM_SIZE_FLAGS})
 set_target_properties(LumBastionSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(LumBastionSetup lum_resources)
 lum_sign_target(LumBastionSetup)
