@@ -24,7 +24,6 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 host=$arch-w64-mingw32
-openssl_target=mingw; [ "$arch" = x86_64 ] && openssl_target=mingw64
 export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib \
        RC=$host-windres STRIP=$host-strip
 jobs=$(nproc)
@@ -74,15 +73,6 @@ build_xz() {
     --disable-doc --disable-nls --disable-threads
   make -j"$jobs" -C src/liblzma
   make -C src/liblzma install
-}
-
-build_openssl() {
-  local src; src=$(fetch openssl) || return 1
-  cd "$src"
-  ./Configure $openssl_target no-shared no-tests no-asm no-dso no-engine \
-    --cross-compile-prefix= --prefix="$prefix" --libdir=lib
-  make -j"$jobs" build_libs
-  make install_dev
 }
 
 build_sodium() {
@@ -201,7 +191,6 @@ PATCH
 
 t_all=$SECONDS
 step liblzma build_xz
-step libcrypto build_openssl
 step libsodium build_sodium
 step jsoncpp build_jsoncpp
 step 7zip build_7zip
