@@ -177,6 +177,7 @@ int RunInteractive(HINSTANCE, int showCommand) {
   // The worker starts extracting at once, while the user reads the page; a
   // worker that cannot be started ends the process with 333 here.
   GetInstallProc();
+  log::Note("interactive", L"install worker started");
   session.olderThan10 = session.productInstalled && InstalledOlderThan10();
 
   int result = 0;
