@@ -370,6 +370,7 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     ProcessSkinMessage(window, message, wParam, lParam, &result);
     painted_ = true;
     log::Note(kLog, L"first paint of the welcome page");
+    if (CInstallProc* procedure = InstallProcIfCreated()) procedure->ReleaseExtraction();
     return true;
   }
   if (ProcessSkinMessage(window, message, wParam, lParam, &result)) return true;
