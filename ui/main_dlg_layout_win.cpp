@@ -132,13 +132,6 @@ void CMainDlg::PlaceStrip() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CMainDlg::ShowShadow(bool show) {
-  if (!window_) return;
-  if (!shadow_.Window()) shadow_.Create(window_, false);
-  FitShadow();
-  shadow_.Show(show);
-}
-
 void CMainDlg::FitShadow() {
   if (!shadow_.Window() || !window_) return;
   RECT area;

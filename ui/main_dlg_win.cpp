@@ -371,7 +371,6 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     painted_ = true;
     log::Note(kLog, L"first paint of the welcome page");
     if (CInstallProc* procedure = InstallProcIfCreated()) procedure->ReleaseExtraction();
-    ::PostMessageW(window, kShowShadowMessage, 0, 0);
     return true;
   }
   if (ProcessSkinMessage(window, message, wParam, lParam, &result)) return true;
@@ -394,13 +393,10 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       result = 0;
       return true;
     case WM_SHOWWINDOW:
-      // Before the first paint the shadow would only delay the page.
-      if (painted_) ShowShadow(wParam != 0);
+      if (!shadow_.Window()) shadow_.Create(window, false);
+      FitShadow();
+      shadow_.Show(wParam != 0);
       return false;
-    case kShowShadowMessage:
-      ShowShadow(::IsWindowVisible(window) != FALSE);
-      result = 0;
-      return true;
     case WM_WINDOWPOSCHANGED:
       PlaceStrip();
       FitShadow();

@@ -32,8 +32,6 @@ class CPagePolicyNotice;
 constexpr const wchar_t* kMainWindowClass = L"ZLumInstallerClass";
 // Posted by the notice page (or to itself in update mode): finish now.
 constexpr UINT kFinishMessage = WM_USER + 1000;
-// Posted to itself by the first paint: the shadow comes after the page.
-constexpr UINT kShowShadowMessage = WM_USER + 1002;
 
 class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter {
  public:
@@ -137,8 +135,6 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   // The close button or WM_CLOSE on the welcome page: ends with 0, nothing installed.
   void CloseBeforeInstall();
   void FitShadow();
-  // Creates the shadow when it is missing, fits it and shows or hides it.
-  void ShowShadow(bool show);
   void PlaceStrip();
   bool CloudAnalysisEnabled() const;
   CSomBitmap* Banner();
