@@ -174,9 +174,11 @@ int RunInteractive(HINSTANCE, int showCommand) {
   session.showProduct = true;
   if (session.installDir.empty()) session.SetInstallDir(DefaultInstallDir(), false);
 
-  // The worker starts extracting at once, while the user reads the page; a
-  // worker that cannot be started ends the process with 333 here.
+  // The worker starts now and extracts while the user reads the page (once
+  // its first paint is done); a worker that cannot be started ends the
+  // process with 333 here.
   GetInstallProc();
+  log::Note("interactive", L"install worker started");
   session.olderThan10 = session.productInstalled && InstalledOlderThan10();
 
   int result = 0;
@@ -201,6 +203,7 @@ int RunInteractive(HINSTANCE, int showCommand) {
 void ShutDownInteractiveWorker() {
   CInstallProc* procedure = InstallProcIfCreated();
   if (!procedure) return;
+  procedure->ReleaseExtraction();  // a window that never showed its page held it back
   procedure->Stop();
   // A window closed before Install leaves the archive library loaded from
   // the work folder; the worker is gone, so it can go too.

@@ -60,19 +60,77 @@ std::wstring ReadLog(const std::wstring& path) {
   return Utf8ToWide(bytes);
 }
 
-// The local time of the paint line ("YYYY-MM-DD hh:mm:ss.mmm ..."), or -1.
-long long PaintLineMs(const std::wstring& log) {
-  const size_t at = log.find(kPaintNote);
-  if (at == std::wstring::npos) return -1;
-  const size_t line = log.rfind(L'\n', at);
-  const std::wstring stamp = log.substr(line == std::wstring::npos ? 0 : line + 1, 23);
+// One step of the start-up as the log shows it: the step ends with the first
+// line holding `marker` after the previous step's line.
+struct Step {
+  const char* name;
+  const wchar_t* marker;
+  bool doubleClickOnly;
+};
+constexpr Step kSteps[] = {
+    {"process start", L"[log] open log file", false},
+    {"preload libraries", L"preload system libraries", false},
+    {"base module", L"[startup] load base module", false},
+    {"copy installer", L"relocate: copy installer", true},
+    {"verify copy", L"verify file", true},
+    {"second process", L"[log] open log file", true},
+    {"preload (copy)", L"preload system libraries", true},
+    {"base module (copy)", L"[startup] load base module", true},
+    {"session set-up", L", interactive", false},
+    {"instance, tray link", L"callback server started", false},
+    {"offer, GDI+", L"GDI+ started", false},
+    {"install worker", L"install worker started", false},
+    {"window, checks", L"start check: all passed", false},
+    {"controls, language", L"welcome page laid out", false},
+    {"show, images, paint", kPaintNote, false},
+};
+constexpr size_t kStepCount = sizeof(kSteps) / sizeof(kSteps[0]);
+
+// The local time of a log line ("YYYY-MM-DD hh:mm:ss.mmm ..."), or -1.
+long long LineMs(const std::wstring& line) {
   int y, mo, d, h, mi, s, ms;
-  if (swscanf(stamp.c_str(), L"%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms) != 7) return -1;
+  if (swscanf(line.c_str(), L"%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms) != 7) return -1;
   return ((h * 60LL + mi) * 60 + s) * 1000 + ms;
 }
 
-// One start of the installer; ms to its first paint, -1 when none was seen.
-long long InstallerRound(const std::wstring& installer, const std::wstring& args, int round) {
+// The end of each step in ms after `started` (-1 where its line is missing),
+// and the first paint's figure last.
+struct RoundTimes {
+  std::vector<long long> stepEnds = std::vector<long long>(kStepCount, -1);
+  long long painted = -1;
+};
+
+RoundTimes ParseRound(const std::wstring& log, long long started, bool doubleClick) {
+  RoundTimes times;
+  std::vector<std::wstring> lines;
+  for (size_t at = 0; at < log.size();) {
+    size_t end = log.find(L'\n', at);
+    if (end == std::wstring::npos) end = log.size();
+    lines.push_back(log.substr(at, end - at));
+    at = end + 1;
+  }
+  size_t next = 0;
+  for (size_t i = 0; i < kStepCount; ++i) {
+    if (kSteps[i].doubleClickOnly && !doubleClick) continue;
+    for (size_t n = next; n < lines.size(); ++n) {
+      if (lines[n].find(kSteps[i].marker) == std::wstring::npos) continue;
+      const long long ms = LineMs(lines[n]);
+      if (ms >= 0) times.stepEnds[i] = ms - started;
+      next = n + 1;
+      break;
+    }
+  }
+  for (const std::wstring& line : lines)
+    if (line.find(kPaintNote) != std::wstring::npos) {
+      const long long ms = LineMs(line);
+      if (ms >= 0) times.painted = ms - started;
+      break;
+    }
+  return times;
+}
+
+// One start of the installer: its steps and its first paint, -1 when none was seen.
+RoundTimes InstallerRound(const std::wstring& installer, const std::wstring& args, int round) {
   const std::wstring log = L"C:\\first_paint_" + std::to_wstring(round) + L".log";
   DeleteFileW(log.c_str());
   std::wstring line = L"\"" + installer + L"\" " + args + L" /log:" + log;
@@ -82,28 +140,35 @@ long long InstallerRound(const std::wstring& installer, const std::wstring& args
   PROCESS_INFORMATION pi = {};
   const long long started = NowMs();
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return -1;
+    return RoundTimes();
   UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  long long painted = -1;
-  for (int i = 0; i < 1200 && painted < 0; ++i) {
+  const bool doubleClick = args.empty();
+  RoundTimes times;
+  for (int i = 0; i < 1200 && times.stepEnds[kStepCount - 1] < 0; ++i) {
     Sleep(50);
-    painted = PaintLineMs(ReadLog(log));
+    times = ParseRound(ReadLog(log), started, doubleClick);
   }
   // Closed as a person closes it; the worker and its work folder go too.
   if (HWND window = FindWindowW(kMainWindowClass, nullptr)) PostMessageW(window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) TerminateProcess(process.Get(), 1);
-  return painted < 0 ? -1 : painted - started;
+  return ParseRound(ReadLog(log), started, doubleClick);
 }
 
 class CTimedMainDlg : public CMainDlg {
  public:
   long long paintedMs = -1;
-  void EraseBackground(HDC dc, const RECT* rect) override {
-    CMainDlg::EraseBackground(dc, rect);
-    if (paintedMs < 0) {
+
+ protected:
+  // The moment the installer logs as its first paint: the end of the first
+  // WM_PAINT of the shown window.
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) override {
+    const bool handled = CMainDlg::ProcessWindowMessage(window, message, wParam, lParam, result);
+    if (message == WM_PAINT && paintedMs < 0 && ::IsWindowVisible(window)) {
       paintedMs = NowMs();
       PostQuitMessage(0);
     }
+    return handled;
   }
 };
 
@@ -176,19 +241,58 @@ void Report(const char* what, const std::vector<long long>& rounds) {
   std::printf("\n");
 }
 
+// Median length of each step over the rounds (a step's length is the time
+// from the previous step's line to its own in one round).
+std::vector<long long> StepMedians(const std::vector<RoundTimes>& rounds) {
+  std::vector<long long> medians(kStepCount, -1);
+  for (size_t i = 0; i < kStepCount; ++i) {
+    std::vector<long long> lengths;
+    for (const RoundTimes& round : rounds) {
+      long long previous = 0;
+      bool found = false;
+      for (size_t j = i; j-- > 0;)
+        if (round.stepEnds[j] >= 0) {
+          previous = round.stepEnds[j];
+          break;
+        }
+      if (round.stepEnds[i] >= 0) found = true;
+      lengths.push_back(found ? round.stepEnds[i] - previous : -1);
+    }
+    medians[i] = Median(lengths);
+  }
+  return medians;
+}
+
+std::vector<long long> Painted(const std::vector<RoundTimes>& rounds) {
+  std::vector<long long> figures;
+  for (const RoundTimes& round : rounds) figures.push_back(round.painted);
+  return figures;
+}
+
+void ReportSteps(const std::vector<RoundTimes>& doubleClick, const std::vector<RoundTimes>& inPlace) {
+  const std::vector<long long> a = StepMedians(doubleClick), b = StepMedians(inPlace);
+  std::printf("\nwhere the time goes (median ms per step; a step ends at its log line)\n");
+  std::printf("%-22s %13s %11s\n", "step", "double-click", "/BNinstall");
+  auto cell = [](long long v) { return v < 0 ? std::string("-") : std::to_string(v); };
+  for (size_t i = 0; i < kStepCount; ++i)
+    std::printf("%-22s %13s %11s\n", kSteps[i].name, cell(a[i]).c_str(), cell(b[i]).c_str());
+}
+
 int Run(const std::wstring& installer, int rounds) {
-  std::vector<long long> doubleClick, inPlace, windowOnly, windowWorker;
+  std::vector<RoundTimes> doubleClick, inPlace;
+  std::vector<long long> windowOnly, windowWorker;
   for (int i = 0; i < rounds; ++i) {
     doubleClick.push_back(InstallerRound(installer, L"", i));
     inPlace.push_back(InstallerRound(installer, L"/BNinstall", rounds + i));
     windowOnly.push_back(WindowRound(L"--window-only"));
     windowWorker.push_back(WindowRound(L"--window-worker"));
   }
-  std::printf("first paint of the welcome page under Wine (goal: under 300 ms)\n");
-  Report("double-click", doubleClick);
-  Report("in place", inPlace);
+  std::printf("first paint of the welcome page under Wine (goal: under 300 ms), %d rounds\n", rounds);
+  Report("double-click", Painted(doubleClick));
+  Report("in place", Painted(inPlace));
   Report("window only", windowOnly);
   Report("window+worker", windowWorker);
+  ReportSteps(doubleClick, inPlace);
   return 0;
 }
 

@@ -111,7 +111,9 @@ bool ExtractionFailed() { return extractionFailed.load(); }
 
 // --- construction (A) ---
 
-CInstallProc::CInstallProc() : startEvent_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+CInstallProc::CInstallProc()
+    : startEvent_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      extractionReleased_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   ::InitializeCriticalSection(&lock_);
   ChooseWorkFolder();
   if (Session().productInstalled) {
@@ -167,7 +169,15 @@ void CInstallProc::OnCreate() {
   ::SetEvent(startEvent_.Get());
   // The worker thread's COM lives as long as the thread does.
   ::CoInitialize(nullptr);
-  if (errorCode_ == 0) Extract();
+  if (errorCode_ != 0) return;
+  // The user reads the page for seconds; its first paint comes first.
+  if (::WaitForSingleObject(extractionReleased_.Get(), kExtractionHoldMs) != WAIT_OBJECT_0)
+    log::Note(kLog, L"welcome page not shown yet: extracting all the same");
+  Extract();
+}
+
+void CInstallProc::ReleaseExtraction() {
+  if (extractionReleased_) ::SetEvent(extractionReleased_.Get());
 }
 
 bool CInstallProc::StartInstall(HWND notifyWnd, const std::wstring& folder) {
@@ -251,6 +261,7 @@ DWORD WINAPI CInstallProc::SilentBody(void* parameter) {
 }
 
 void CInstallProc::RequestCancel() {
+  ReleaseExtraction();
   ::EnterCriticalSection(&lock_);
   cancelRequested_ = true;
   ::LeaveCriticalSection(&lock_);

@@ -63,6 +63,12 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   // hidden handler window runs the message loop here. True on success.
   bool RunSilent(SilentLoop& loop);
   void RequestCancel();
+  // Interactive: the worker extracts once this is called (the welcome page is
+  // on screen, or the window is gone), at the latest kExtractionHoldMs after
+  // its start, so that the window's start does not share the processor with
+  // the extraction. Any thread, any number of times.
+  void ReleaseExtraction();
+  static constexpr DWORD kExtractionHoldMs = 2000;
   // Posts `position` to the main window when it is above every earlier one.
   void ReportProgress(int position, int maximum);
 
@@ -111,6 +117,7 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   std::atomic<bool> runFinished_{false};
   SilentLoop* silentLoop_ = nullptr;  // set for the length of RunSilent
   UniqueHandle startEvent_;
+  UniqueHandle extractionReleased_;  // manual reset
   bool cancelRequested_ = false;
   CRITICAL_SECTION lock_;
   int retryCount_ = 0;

@@ -4,15 +4,12 @@
 
 #include <algorithm>
 
-#include "base/install_log.h"
 #include "ui/skin/dpi_scale_win.h"
 #include "ui/skin/skin_resources_win.h"
 
 namespace lum {
 
 namespace {
-
-constexpr const char* kLog = "ui";
 
 void CentreAt(CSomWnd& control, int width, int y) {
   control.SetPos((width - control.Width()) / 2, y);
@@ -99,10 +96,6 @@ void CMainDlg::LayoutUpdate(int width) {
 
 void CMainDlg::EraseBackground(HDC dc, const RECT*) {
   if (!window_) return;
-  if (!painted_) {
-    painted_ = true;
-    log::Note(kLog, L"first paint of the welcome page");
-  }
   RECT client;
   ::GetClientRect(window_, &client);
   ::FillRect(dc, &client, whiteBrush_);

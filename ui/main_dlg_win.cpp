@@ -64,6 +64,7 @@ bool CMainDlg::Create(int showCommand) {
   const int x = work.left + ((work.right - work.left) - w) / 2;
   const int y = work.top + ((work.bottom - work.top) - h) / 2;
   const RECT rect = {x, y, x + w, y + h};
+  log::Note(kLog, L"creating the main window");
   inCreate_ = true;
   HWND window = CreateSomWindow(kMainWindowClass, nullptr, rect,
                                 Session().Text(L"title").c_str(), kStyle, kExStyle);
@@ -115,6 +116,7 @@ bool CMainDlg::OnCreate() {
     log::Note(kLog, L"automatic deployment: the install starts without a click");
     ::PostMessageW(window_, WM_COMMAND, MAKEWPARAM(kInstall, 0), 0);
   }
+  log::Note(kLog, L"welcome page laid out");
   return true;
 }
 
@@ -361,6 +363,14 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     ProcessSkinMessage(window, message, wParam, lParam, &result);
     OnCreate();
     result = 0;
+    return true;
+  }
+  if (message == WM_PAINT && !painted_ && ::IsWindowVisible(window)) {
+    // The first paint the user sees: background, images and controls at once.
+    ProcessSkinMessage(window, message, wParam, lParam, &result);
+    painted_ = true;
+    log::Note(kLog, L"first paint of the welcome page");
+    if (CInstallProc* procedure = InstallProcIfCreated()) procedure->ReleaseExtraction();
     return true;
   }
   if (ProcessSkinMessage(window, message, wParam, lParam, &result)) return true;

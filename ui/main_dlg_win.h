@@ -168,7 +168,7 @@ class CMainDlg : public CSomWindow, public CSomWndManager, public CMessageFilter
   bool offerShown_ = false;
   bool finished_ = false;
   bool inCreate_ = false;
-  bool painted_ = false;
+  bool painted_ = false;  // the page has been on screen
   int percent_ = 0;
   int exitCode_ = 0;
 };

@@ -142,6 +142,7 @@ bool StartGdiPlus() {
     return false;
   }
   api.started = true;
+  log::Note("skin", L"GDI+ started");
   return true;
 }
 

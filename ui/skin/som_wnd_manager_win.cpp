@@ -166,7 +166,9 @@ void CSomWndManager::InvalidateWnd(CSomWnd* child, const RECT* subRect, bool for
     if (!::IntersectRect(&area, &moved, &child->Rect())) return;
   }
   if (::IsRectEmpty(&area)) return;
-  if (!immediatePaint_ || deferred_) {
+  // A hidden host is painted whole when it is shown; drawing there first
+  // would only be thrown away.
+  if (!immediatePaint_ || deferred_ || !::IsWindowVisible(host_)) {
     if (deferred_)
       ::UnionRect(deferred_.get(), deferred_.get(), &area);
     else
