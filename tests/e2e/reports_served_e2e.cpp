@@ -121,7 +121,7 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
   ASSERT_EQ(1u, environment.size());
   EXPECT_EQ("valid", environment[0]["signature"].AsString());
   const JsonValue& env = environment[0]["envelope"];
-  ASSERT_TRUE(env.Has("params")) << env.toStyledString();
+  ASSERT_TRUE(env.Has("params")) << WriteJson(env);
   for (const char* key : {"mid", "ver", "lan", "os", "ch", "sch", "env", "vm", "parent", "company",
                           "signature", "ui", "timestamp"})
     EXPECT_TRUE(env["params"].Has(key)) << key;
