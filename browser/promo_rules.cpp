@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "browser/json_read.h"
+#include "base/json.h"
 
 namespace lum {
 
@@ -12,20 +12,20 @@ const char* const kPromoTipNames[6] = {"opera", "boottime", "upgrade_now",
 
 namespace {
 
-bool ParseObject(const std::string& text, Json::Value* root) {
-  return ReadJson(text, root) && root->isObject();
+bool ParseObject(const std::string& text, JsonValue* root) {
+  return ParseJson(text, root) && root->IsObject();
 }
 
 // A member as text: the session stores strings, a hand-made "promo" may not.
-bool MemberText(const Json::Value& root, const char* name, std::string* text) {
-  if (!root.isMember(name)) return false;
-  const Json::Value& value = root[name];
-  if (value.isString()) {
-    *text = value.asString();
-  } else if (value.isIntegral()) {
-    *text = std::to_string(value.asLargestInt());
-  } else if (value.isBool()) {
-    *text = value.asBool() ? "1" : "0";
+bool MemberText(const JsonValue& root, const char* name, std::string* text) {
+  if (!root.Has(name)) return false;
+  const JsonValue& value = root[name];
+  if (value.IsString()) {
+    *text = value.AsString();
+  } else if (value.IsIntegral()) {
+    *text = std::to_string(value.AsInt64());
+  } else if (value.IsBool()) {
+    *text = value.AsBool() ? "1" : "0";
   } else {
     text->clear();
   }
@@ -52,7 +52,7 @@ int ClampTipDelay(const std::string& text) {
 
 PromoSettings EvaluatePromoSettings(const std::string& json) {
   PromoSettings settings;
-  Json::Value root;
+  JsonValue root;
   if (!ParseObject(json, &root)) return settings;
   std::string text;
   settings.operaOffer = MemberText(root, "opera_ins", &text) && !text.empty() && text != "0";
@@ -68,7 +68,7 @@ PromoSettings EvaluatePromoSettings(const std::string& json) {
 }
 
 std::string PromoTipsJson(const PromoSettings& settings, int64_t nowSeconds) {
-  Json::Value root(Json::objectValue);
+  JsonValue root = JsonValue::Object();
   if (settings.hasVer) root["ver"] = settings.ver;
   for (const char* tip : kPromoTipNames) {
     const auto found = settings.tipDelays.find(tip);
@@ -76,10 +76,7 @@ std::string PromoTipsJson(const PromoSettings& settings, int64_t nowSeconds) {
                     ? std::string("0")
                     : std::to_string(nowSeconds + static_cast<int64_t>(found->second) * 86400);
   }
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, root);
+  return WriteJson(root);
 }
 
 bool PartnerIdMatches(const std::wstring& text) {

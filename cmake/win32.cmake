@@ -20,7 +20,7 @@ add_library(lumdeps INTERFACE)
 target_include_directories(lumdeps INTERFACE ${LUM_DEPS_PREFIX}/include)
 target_link_libraries(lumdeps INTERFACE
   ${LUM_DEPS_PREFIX}/lib/liblzma.a ${LUM_DEPS_PREFIX}/lib/libsodium.a
-  ${LUM_DEPS_PREFIX}/lib/libjsoncpp.a ${CMAKE_FIND_ROOT_PATH}/lib/libz.a ws2_32 crypt32 bcrypt)
+  ${CMAKE_FIND_ROOT_PATH}/lib/libz.a ws2_32 crypt32 bcrypt)
 
 # Thrift for the tray link: static, with the prefix's folder of case-fixing
 # header links and Boost headers that its installed headers need.

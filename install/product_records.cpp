@@ -1,9 +1,9 @@
 #include "install/product_records.h"
 
+#include "base/json.h"
 #include "base/text.h"
 #include "browser/browser_config.h"
 #include "browser/config_cipher.h"
-#include "browser/json_read.h"
 
 namespace lum {
 
@@ -13,13 +13,6 @@ namespace {
 // read its record as damaged.
 constexpr const char* kThemeRecordKey = "tamvelo";
 constexpr const char* kBusinessHashKey = "hasbirk";
-
-std::string CompactJson(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, value);
-}
 
 }  // namespace
 
@@ -42,24 +35,24 @@ const char* ProductRecordKey(ProductRecord record) {
 
 std::string ThemeRecordJson(int64_t nowSeconds, const std::wstring& themeName,
                             const std::wstring& machineId) {
-  Json::Value root(Json::objectValue);
+  JsonValue root = JsonValue::Object();
   root["time"] = std::to_string(nowSeconds);
   root["theme_name"] = WideToUtf8(themeName);
   root["theme_type"] = 1;
   root["uid"] = WideToUtf8(machineId);
-  return CompactJson(root);
+  return WriteJson(root);
 }
 
 std::string BusinessHashJson(const std::wstring& hash) {
-  Json::Value root(Json::objectValue);
+  JsonValue root = JsonValue::Object();
   root["hash"] = WideToUtf8(hash);
-  return CompactJson(root);
+  return WriteJson(root);
 }
 
 bool BusinessHashFromJson(const std::string& json, std::wstring* hash) {
-  Json::Value root;
-  if (!ReadJson(json, &root) || !root.isObject() || !root["hash"].isString()) return false;
-  *hash = Utf8ToWide(root["hash"].asString());
+  JsonValue root;
+  if (!ParseJson(json, &root) || !root.IsObject() || !root["hash"].IsString()) return false;
+  *hash = Utf8ToWide(root["hash"].AsString());
   return true;
 }
 

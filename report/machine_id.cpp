@@ -1,11 +1,9 @@
 #include "report/machine_id.h"
 
-#include <json/json.h>
-
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
+#include "base/json.h"
 #include "base/md5.h"
 #include "base/text.h"
 
@@ -101,16 +99,11 @@ std::string ScrambleProfileRecord(const std::string& clear, const std::string& v
 
 bool ProfileIdentityFromRecord(const std::string& record, const std::wstring& clientId1,
                                const std::wstring& clientId2, std::wstring* identity) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
-  if (!reader->parse(record.data(), record.data() + record.size(), &root, &errors) ||
-      !root.isObject())
-    return false;
+  JsonValue root;
+  if (!ParseJson(record, &root) || !root.IsObject()) return false;
   auto text = [&root](const char* name) {
-    const Json::Value& v = root[name];
-    return v.isString() ? Utf8ToWide(v.asString()) : std::wstring();
+    const JsonValue& v = root[name];
+    return v.IsString() ? Utf8ToWide(v.AsString()) : std::wstring();
   };
   const std::wstring mid = text("mid");
   const std::wstring mid2 = text("mid2");

@@ -1,31 +1,25 @@
 #include "report/offer_answer.h"
 
-#include <json/json.h>
-
 #include <cstdlib>
-#include <memory>
-
+#include "base/json.h"
 #include "base/text.h"
 
 namespace lum {
 namespace {
 
-bool ReadInt(const Json::Value& v, int* out) {
-  if (v.isInt()) return *out = v.asInt(), true;
-  if (v.isBool()) return *out = v.asBool() ? 1 : 0, true;
+bool ReadInt(const JsonValue& v, int* out) {
+  if (v.IsInt()) return *out = v.AsInt(), true;
+  if (v.IsBool()) return *out = v.AsBool() ? 1 : 0, true;
   return false;
 }
 
 }  // namespace
 
 bool ParseOfferAnswer(const std::string& body, OfferOutcome* out) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
+  JsonValue root;
   int value = 0;
-  if (body.empty() || !reader->parse(body.data(), body.data() + body.size(), &root, &errors) ||
-      !root.isObject() || !ReadInt(root["value"], &value)) {
+  if (body.empty() || !ParseJson(body, &root) ||
+      !root.IsObject() || !ReadInt(root["value"], &value)) {
     out->status = kOfferUnparsable;
     out->answered = false;
     return false;
@@ -35,11 +29,11 @@ bool ParseOfferAnswer(const std::string& body, OfferOutcome* out) {
   ReadInt(root["checked"], &checked);
   ReadInt(root["mode"], &mode);
   uint64_t mask = 0;
-  const Json::Value& maskValue = root["lang_mask"];
-  if (maskValue.isString()) {
-    mask = std::strtoull(maskValue.asString().c_str(), nullptr, 0);
-  } else if (maskValue.isUInt64()) {
-    mask = maskValue.asUInt64();
+  const JsonValue& maskValue = root["lang_mask"];
+  if (maskValue.IsString()) {
+    mask = std::strtoull(maskValue.AsString().c_str(), nullptr, 0);
+  } else if (maskValue.IsUInt64()) {
+    mask = maskValue.AsUInt64();
   }
   out->status = value;
   out->answered = true;

@@ -1,29 +1,19 @@
 #include "session/promo_switch.h"
 
-#include <json/json.h>
-
-#include <exception>
-#include <memory>
-#include <sstream>
-
 #include "base/base64.h"
+#include "base/json.h"
 #include "base/text.h"
 
 namespace lum {
 namespace {
 
-std::string CompactJson(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  // Keep non-ASCII characters as they are; the Windows side converts the
-  // text to the ANSI code page where a consumer wants it.
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, value);
-}
+// Non-ASCII characters stay as they are; the Windows side converts the text
+// to the ANSI code page where a consumer wants it.
+std::string CompactJson(const JsonValue& value) { return WriteJson(value, JsonText::kUtf8); }
 
-std::wstring MemberText(const Json::Value& value) {
-  if (value.isObject() || value.isArray()) return Utf8ToWide(CompactJson(value));
-  return Utf8ToWide(value.asString());
+std::wstring MemberText(const JsonValue& value) {
+  if (value.IsObject() || value.IsArray()) return Utf8ToWide(CompactJson(value));
+  return Utf8ToWide(value.AsString());
 }
 
 }  // namespace
@@ -32,26 +22,15 @@ bool DecodePromoSwitch(const std::wstring& base64, PromoEntries& entries) {
   entries.clear();
   std::string bytes;
   if (!DecodeBase64(base64, bytes)) return false;
-  Json::Value root;
-  try {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    if (!reader->parse(bytes.data(), bytes.data() + bytes.size(), &root, &errors)) return false;
-    if (!root.isObject()) return false;
-    for (const std::string& name : root.getMemberNames()) {
-      entries[Utf8ToWide(name)] = MemberText(root[name]);
-    }
-  } catch (const std::exception&) {
-    // jsoncpp throws on input nested deeper than its stack limit.
-    entries.clear();
-    return false;
-  }
+  JsonValue root;
+  if (!ParseJson(bytes, &root) || !root.IsObject()) return false;
+  for (const auto& member : root.Members())
+    entries[Utf8ToWide(member.first)] = MemberText(member.second);
   return true;
 }
 
 std::wstring PromoEntriesToJson(const PromoEntries& entries) {
-  Json::Value root(Json::objectValue);
+  JsonValue root = JsonValue::Object();
   for (const auto& entry : entries) {
     root[WideToUtf8(entry.first)] = WideToUtf8(entry.second);
   }

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "app/session_environment_win.h"
+#include "base/json.h"
 #include "base/text.h"
-#include "browser/json_read.h"
 #include "install/product_records.h"
 #include "report/machine_id_win.h"
 #include "system/file_ops_win.h"
@@ -295,15 +295,15 @@ TEST_F(InstallE2eTest, ReinstallOverVersion9StoresTheScrambledThemeRecord) {
   EXPECT_EQ(L"smurf", RegString(HKEY_CURRENT_USER, L"Software\\LumBastion\\Theme", L"name"));
   const std::wstring stored = RegString(HKEY_CURRENT_USER, L"Software\\LumBastion\\Theme", L"ext");
   std::string json;
-  Json::Value theme;
+  JsonValue theme;
   ASSERT_TRUE(UnscrambleRecord(ProductRecord::kTheme, stored, &json)) << WideToUtf8(stored);
-  ASSERT_TRUE(ReadJson(json, &theme) && theme.isObject()) << json;
+  ASSERT_TRUE(ParseJson(json, &theme) && theme.IsObject()) << json;
   EXPECT_EQ(4u, theme.size()) << json;
-  EXPECT_EQ("smurf", theme["theme_name"].asString());
-  EXPECT_TRUE(theme["theme_type"].isInt() && theme["theme_type"].asInt() == 1) << json;
-  EXPECT_EQ(WideToUtf8(MidText()), theme["uid"].asString());
-  ASSERT_TRUE(theme["time"].isString()) << json;
-  const long long at = std::stoll(theme["time"].asString());
+  EXPECT_EQ("smurf", theme["theme_name"].AsString());
+  EXPECT_TRUE(theme["theme_type"].IsInt() && theme["theme_type"].AsInt() == 1) << json;
+  EXPECT_EQ(WideToUtf8(MidText()), theme["uid"].AsString());
+  ASSERT_TRUE(theme["time"].IsString()) << json;
+  const long long at = std::stoll(theme["time"].AsString());
   EXPECT_TRUE(at >= before && at <= before + 600) << json;
 }
 

@@ -7,7 +7,6 @@
 // to the same server at the same time cannot disturb it. The server's answer
 // mode (ok, 302, 404, hang, drip) is set per channel.
 #include <gtest/gtest.h>
-#include <json/json.h>
 #include <windows.h>
 // psapi.h builds on windows.h.
 #include <psapi.h>
@@ -22,6 +21,7 @@
 
 #include "app/missing_program_win.h"
 #include "app/session_environment_win.h"
+#include "base/json.h"
 #include "base/text.h"
 #include "i18n/damaged_file_message_win.h"
 #include "report/damaged_file_report_win.h"
@@ -58,28 +58,26 @@ void SetMode(const std::wstring& channel, const wchar_t* mode) {
 
 std::wstring Encoded(const std::string& text) { return QueryValue(Utf8ToWide(text)); }
 
-Json::Value Requests(const std::wstring& channel) {
+JsonValue Requests(const std::wstring& channel) {
   const std::string body = Control(L"requests?ch=" + channel);
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
+  JsonValue root;
   std::string errors;
-  EXPECT_TRUE(reader->parse(body.data(), body.data() + body.size(), &root, &errors)) << errors;
+  EXPECT_TRUE(ParseJson(body, &root, &errors)) << errors;
   return root;
 }
 
-std::vector<Json::Value> OnPath(const Json::Value& requests, const std::string& path) {
-  std::vector<Json::Value> out;
-  for (const Json::Value& r : requests)
-    if (r["path"].asString() == path) out.push_back(r);
+std::vector<JsonValue> OnPath(const JsonValue& requests, const std::string& path) {
+  std::vector<JsonValue> out;
+  for (const JsonValue& r : requests)
+    if (r["path"].AsString() == path) out.push_back(r);
   return out;
 }
 
-std::string Describe(const Json::Value& requests) {
+std::string Describe(const JsonValue& requests) {
   std::string text;
-  for (const Json::Value& r : requests)
-    text += r["answered"].asString() + " " + r["signature"].asString() + " " +
-            r["target"].asString().substr(0, 200) + "\n";
+  for (const JsonValue& r : requests)
+    text += r["answered"].AsString() + " " + r["signature"].AsString() + " " +
+            r["target"].AsString().substr(0, 200) + "\n";
   return text;
 }
 
@@ -102,15 +100,15 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(0, RunProgram(InstallerPath(), L"/s /log:" + log + L" /c:rptA /clientid:cid-7"));
   printf("[figure] silent fresh install with the server answering: %.1f s\n", Seconds(started));
-  const Json::Value requests = Requests(L"rptA");
+  const JsonValue requests = Requests(L"rptA");
   SCOPED_TRACE(Describe(requests));
 
   // The offer query of the cloud-analysis step, unsigned, with every key the offer query carries.
   const auto offers = OnPath(requests, "/promo/opera");
   ASSERT_EQ(1u, offers.size());
   for (const char* key : {"ch", "sch", "ver", "lan", "os", "mid", "time"})
-    EXPECT_TRUE(offers[0]["params"].isMember(key)) << key;
-  EXPECT_EQ("0", offers[0]["params"]["sch"].asString());
+    EXPECT_TRUE(offers[0]["params"].Has(key)) << key;
+  EXPECT_EQ("0", offers[0]["params"]["sch"].AsString());
 
   RegKey liveup;
   std::wstring stored;
@@ -121,39 +119,39 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
   // The environment report: sealed, signed, every parameter present.
   const auto environment = OnPath(requests, "/safei18n/query_env.htm");
   ASSERT_EQ(1u, environment.size());
-  EXPECT_EQ("valid", environment[0]["signature"].asString());
-  const Json::Value& env = environment[0]["envelope"];
-  ASSERT_TRUE(env.isMember("params")) << env.toStyledString();
+  EXPECT_EQ("valid", environment[0]["signature"].AsString());
+  const JsonValue& env = environment[0]["envelope"];
+  ASSERT_TRUE(env.Has("params")) << WriteJson(env);
   for (const char* key : {"mid", "ver", "lan", "os", "ch", "sch", "env", "vm", "parent", "company",
                           "signature", "ui", "timestamp"})
-    EXPECT_TRUE(env["params"].isMember(key)) << key;
-  EXPECT_EQ("install", env["params"]["env"].asString());
-  EXPECT_EQ("rptA", env["params"]["ch"].asString());
-  EXPECT_EQ("0", env["params"]["sch"].asString());
-  EXPECT_EQ("en", env["params"]["lan"].asString());
-  EXPECT_EQ(0u, env["params"]["mid"].asString().rfind(mid, 0));
-  EXPECT_GT(env["params"]["mid"].asString().size(), 32u);  // the base module's identity follows
-  EXPECT_NE(std::string::npos, env["params"]["parent"].asString().find("LumBastionSetup.exe"));
-  EXPECT_GT(std::stoll(env["params"]["timestamp"].asString()), 1700000000LL);
+    EXPECT_TRUE(env["params"].Has(key)) << key;
+  EXPECT_EQ("install", env["params"]["env"].AsString());
+  EXPECT_EQ("rptA", env["params"]["ch"].AsString());
+  EXPECT_EQ("0", env["params"]["sch"].AsString());
+  EXPECT_EQ("en", env["params"]["lan"].AsString());
+  EXPECT_EQ(0u, env["params"]["mid"].AsString().rfind(mid, 0));
+  EXPECT_GT(env["params"]["mid"].AsString().size(), 32u);  // the base module's identity follows
+  EXPECT_NE(std::string::npos, env["params"]["parent"].AsString().find("LumBastionSetup.exe"));
+  EXPECT_GT(std::stoll(env["params"]["timestamp"].AsString()), 1700000000LL);
 
   // The result report (success form, with processor and memory) and the
   // install report, both signed.
   const auto ins = OnPath(requests, "/safei18n/ins.htm");
   ASSERT_EQ(2u, ins.size());
   int withCpu = 0;
-  for (const Json::Value& r : ins) {
-    EXPECT_EQ("valid", r["signature"].asString());
-    EXPECT_EQ(mid, r["params"]["mid"].asString().substr(0, 32));
-    EXPECT_EQ("1", r["params"]["ue"].asString());
+  for (const JsonValue& r : ins) {
+    EXPECT_EQ("valid", r["signature"].AsString());
+    EXPECT_EQ(mid, r["params"]["mid"].AsString().substr(0, 32));
+    EXPECT_EQ("1", r["params"]["ue"].AsString());
     for (const char* key : {"ver", "lan", "os", "ACP", "GEOID", "br", "promo_opr", "rule_opr",
                             "param_opr", "tt_opr", "rr_opr"})
-      EXPECT_TRUE(r["params"].isMember(key)) << key;
+      EXPECT_TRUE(r["params"].Has(key)) << key;
     // The prefix's only browser is Wine's own, named from its file.
-    EXPECT_EQ("unkn_winebrowser.exe", r["params"]["br"].asString());
-    if (r["params"].isMember("cpu")) {
+    EXPECT_EQ("unkn_winebrowser.exe", r["params"]["br"].AsString());
+    if (r["params"].Has("cpu")) {
       ++withCpu;
-      EXPECT_EQ("0", r["params"]["rc"].asString());
-      EXPECT_TRUE(r["params"].isMember("ram"));
+      EXPECT_EQ("0", r["params"]["rc"].AsString());
+      EXPECT_TRUE(r["params"].Has("ram"));
     }
   }
   EXPECT_EQ(1, withCpu);
@@ -161,22 +159,22 @@ TEST_F(ReportsE2E, SilentFreshInstallSendsEveryReportSealedAndSigned) {
   // The channel report of a run with a client identifier.
   const auto channel = OnPath(requests, "/ins");
   ASSERT_EQ(1u, channel.size());
-  EXPECT_EQ("valid", channel[0]["signature"].asString());
-  EXPECT_EQ("bn", channel[0]["params"]["ref"].asString());
-  EXPECT_EQ("rptA", channel[0]["params"]["ch"].asString());
-  EXPECT_EQ("0", channel[0]["params"]["sch"].asString());
-  EXPECT_EQ("cid-7", channel[0]["envelope"]["params"]["clientid"].asString());
-  EXPECT_EQ("install", channel[0]["envelope"]["params"]["env"].asString());
+  EXPECT_EQ("valid", channel[0]["signature"].AsString());
+  EXPECT_EQ("bn", channel[0]["params"]["ref"].AsString());
+  EXPECT_EQ("rptA", channel[0]["params"]["ch"].AsString());
+  EXPECT_EQ("0", channel[0]["params"]["sch"].AsString());
+  EXPECT_EQ("cid-7", channel[0]["envelope"]["params"]["clientid"].AsString());
+  EXPECT_EQ("install", channel[0]["envelope"]["params"]["env"].AsString());
   // Two envelopes of one process: sequences 1 and 2.
-  EXPECT_EQ(1, env["sequence"].asInt());
-  EXPECT_EQ(2, channel[0]["envelope"]["sequence"].asInt());
+  EXPECT_EQ(1, env["sequence"].AsInt());
+  EXPECT_EQ(2, channel[0]["envelope"]["sequence"].AsInt());
 
   // The log names every request with its time-out and outcome.
   const std::wstring text = ReadText(log);
-  for (const Json::Value& r : requests) {
-    const std::wstring url = L"http://127.0.0.1:18611" + Utf8ToWide(r["target"].asString());
+  for (const JsonValue& r : requests) {
+    const std::wstring url = L"http://127.0.0.1:18611" + Utf8ToWide(r["target"].AsString());
     EXPECT_NE(std::wstring::npos, text.find(L"HTTP GET, time-out 5000 ms: status 200 | " + url))
-        << r["target"].asString();
+        << r["target"].AsString();
   }
   EXPECT_NE(std::wstring::npos, text.find(L"offer query: status 1 after "));
   EXPECT_NE(std::wstring::npos, text.find(L"report done within the wait of 4000 ms: environment report"));
@@ -224,20 +222,20 @@ TEST_F(ReportsE2E, FailedRunSendsTheErrorFormAndRetriesOnlyItThreeTimes) {
   for (const wchar_t* channel : {L"rptB", L"rptC"}) {
     const std::wstring log = dir_ + L"\\" + channel + L".log";
     EXPECT_EQ(117, RunProgram(copy, L"/s /BNinstall /log:" + log + L" /c:" + channel));
-    const Json::Value requests = Requests(channel);
+    const JsonValue requests = Requests(channel);
     SCOPED_TRACE(Describe(requests));
     const auto errors = OnPath(requests, "/safei18n/ins_err.htm");
     ASSERT_EQ(3u, errors.size());  // three attempts, each refused
-    for (const Json::Value& r : errors) {
-      EXPECT_EQ("valid", r["signature"].asString());
-      const std::string target = r["target"].asString();
+    for (const JsonValue& r : errors) {
+      EXPECT_EQ("valid", r["signature"].AsString());
+      const std::string target = r["target"].AsString();
       EXPECT_EQ(0u, target.rfind("/safei18n/ins_err.htm?id=117&mid=", 0)) << target;
       EXPECT_NE(std::string::npos, target.find("&rc=117&&uz_err=1&ref=bn&toat=v1&madt=")) << target;
       for (const char* key : {"ver", "lan", "os", "ch", "sch", "lver", "mver", "ledition", "ri",
                               "si", "ad"})
-        EXPECT_TRUE(r["params"].isMember(key)) << key;
-      EXPECT_EQ("0", r["params"]["sch"].asString());
-      EXPECT_EQ("10.0.0.1", r["params"]["mver"].asString());
+        EXPECT_TRUE(r["params"].Has(key)) << key;
+      EXPECT_EQ("0", r["params"]["sch"].AsString());
+      EXPECT_EQ("10.0.0.1", r["params"]["mver"].AsString());
     }
     // The environment report is sent once: it is not retried.
     EXPECT_EQ(1u, OnPath(requests, "/safei18n/query_env.htm").size());
@@ -256,7 +254,7 @@ TEST_F(ReportsE2E, EmptyErrorLinkSendsNoFailureReport) {
   ASSERT_EQ(L"", DamagedCopy(copy, true));
   const std::wstring log = dir_ + L"\\noerrlink.log";
   EXPECT_EQ(117, RunProgram(copy, L"/s /BNinstall /log:" + log + L" /c:rptD"));
-  const Json::Value requests = Requests(L"rptD");
+  const JsonValue requests = Requests(L"rptD");
   SCOPED_TRACE(Describe(requests));
   EXPECT_EQ(1u, OnPath(requests, "/safei18n/query_env.htm").size());  // the run did report
   EXPECT_TRUE(OnPath(requests, "/safei18n/ins_err.htm").empty());
@@ -322,12 +320,12 @@ TEST_F(ReportsE2E, LicenceAndPrivacyVersionsAreTheServicesTextsOrADash) {
   RecordDocumentVersions(key);
   EXPECT_EQ(L"2026-03-01", value(L"LicenseDateVer"));
   EXPECT_EQ(L"2026-04-15 r2", value(L"PrivacyDateVer"));
-  const Json::Value asked = Requests(L"rptV");
+  const JsonValue asked = Requests(L"rptV");
   ASSERT_EQ(2u, asked.size()) << Describe(asked);
-  EXPECT_EQ("/safei18n/legal/version", asked[0]["path"].asString());
-  EXPECT_EQ("license", asked[0]["params"]["doc"].asString());
-  EXPECT_EQ("privacy", asked[1]["params"]["doc"].asString());
-  EXPECT_EQ("de", asked[1]["params"]["lang"].asString());
+  EXPECT_EQ("/safei18n/legal/version", asked[0]["path"].AsString());
+  EXPECT_EQ("license", asked[0]["params"]["doc"].AsString());
+  EXPECT_EQ("privacy", asked[1]["params"]["doc"].AsString());
+  EXPECT_EQ("de", asked[1]["params"]["lang"].AsString());
 
   // An error page, an answer that never ends, no answer in time: "-".
   for (const wchar_t* mode : {L"404", L"endless", L"hang"}) {
@@ -391,11 +389,11 @@ TEST_F(ReportsE2E, DamagedFileMessageReportsTheAnswer) {
   });
   const auto events = OnPath(Requests(L"rptJ"), "/safei18n/nosign.htm");
   ASSERT_EQ(1u, events.size());
-  EXPECT_EQ("valid", events[0]["signature"].asString());
-  EXPECT_EQ("ZVSafeMain.exe", events[0]["params"]["f"].asString());
-  EXPECT_EQ("n", events[0]["params"]["re"].asString());
+  EXPECT_EQ("valid", events[0]["signature"].AsString());
+  EXPECT_EQ("ZVSafeMain.exe", events[0]["params"]["f"].AsString());
+  EXPECT_EQ("n", events[0]["params"]["re"].AsString());
   for (const char* key : {"mid", "ver", "lan", "os"})
-    EXPECT_FALSE(events[0]["params"][key].asString().empty()) << key;
+    EXPECT_FALSE(events[0]["params"][key].AsString().empty()) << key;
 }
 
 // The first visible top-level window of this process other than `except`.
@@ -535,9 +533,9 @@ TEST_F(ReportsE2E, MissingProgramAtAShellStartShowsTheDamagedFileMessageAndRepor
   });
   const auto events = OnPath(Requests(L"rptM"), "/safei18n/nosign.htm");
   ASSERT_EQ(1u, events.size()) << Describe(Requests(L"rptM"));
-  EXPECT_EQ("valid", events[0]["signature"].asString());
-  EXPECT_EQ("PowerSaver.exe", events[0]["params"]["f"].asString());
-  EXPECT_EQ("n", events[0]["params"]["re"].asString());
+  EXPECT_EQ("valid", events[0]["signature"].AsString());
+  EXPECT_EQ("PowerSaver.exe", events[0]["params"]["f"].AsString());
+  EXPECT_EQ("n", events[0]["params"]["re"].AsString());
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(shot.c_str()));
 }
 

@@ -2,7 +2,6 @@
 // whose exit code is final, also after a hand-over to the relocated copy and
 // for a failed run, with exactly the members a deployment tool expects.
 #include <gtest/gtest.h>
-#include <json/json.h>
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "base/exit_codes.h"
+#include "base/json.h"
 #include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
@@ -28,20 +28,17 @@ using e2e::ReadText;
 using e2e::RunProgram;
 using e2e::TempFolder;
 
-Json::Value ReadJson(const std::wstring& path) {
+JsonValue ReadJson(const std::wstring& path) {
   const std::string text = ReadBytes(path);
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return Json::Value();
+  JsonValue root;
+  if (!ParseJson(text, &root)) return JsonValue();
   return root;
 }
 
-std::set<std::string> Members(const Json::Value& root) {
+std::set<std::string> Members(const JsonValue& root) {
   std::set<std::string> names;
-  if (root.isObject())
-    for (const std::string& name : root.getMemberNames()) names.insert(name);
+  if (root.IsObject())
+    for (const std::string& name : root.MemberNames()) names.insert(name);
   return names;
 }
 
@@ -79,24 +76,24 @@ class ResultFileE2eTest : public ::testing::Test {
 TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   // A fresh install, handed over to the relocated copy.
   ASSERT_EQ(kExitInstalled, Run(L"/s")) << WideToUtf8(ReadText(log_));
-  Json::Value first = ReadJson(result_);
+  JsonValue first = ReadJson(result_);
   EXPECT_EQ((std::set<std::string>{"exitCode", "meaning", "rebootRequired", "wasInstalled",
                                    "productVersion", "installDir", "logFile", "language",
                                    "durationMs"}),
             Members(first))
       << ReadBytes(result_);
-  EXPECT_EQ(0, first["exitCode"].asInt());
-  EXPECT_EQ(ExitCodeMeaning(0), first["meaning"].asString());
-  EXPECT_FALSE(first["wasInstalled"].asBool());
-  EXPECT_FALSE(first["rebootRequired"].asBool());
+  EXPECT_EQ(0, first["exitCode"].AsInt());
+  EXPECT_EQ(ExitCodeMeaning(0), first["meaning"].AsString());
+  EXPECT_FALSE(first["wasInstalled"].AsBool());
+  EXPECT_FALSE(first["rebootRequired"].AsBool());
   const std::wstring installDir = DefaultInstallDir();
-  EXPECT_EQ(WideToUtf8(installDir), first["installDir"].asString());
-  EXPECT_EQ(WideToUtf8(InstalledProductVersion(installDir)), first["productVersion"].asString());
-  EXPECT_FALSE(first["productVersion"].asString().empty());
-  EXPECT_EQ(WideToUtf8(log_), first["logFile"].asString());
-  EXPECT_EQ("en", first["language"].asString());
-  EXPECT_TRUE(first["durationMs"].isUInt64());
-  EXPECT_GT(first["durationMs"].asUInt64(), 0u);
+  EXPECT_EQ(WideToUtf8(installDir), first["installDir"].AsString());
+  EXPECT_EQ(WideToUtf8(InstalledProductVersion(installDir)), first["productVersion"].AsString());
+  EXPECT_FALSE(first["productVersion"].AsString().empty());
+  EXPECT_EQ(WideToUtf8(log_), first["logFile"].AsString());
+  EXPECT_EQ("en", first["language"].AsString());
+  EXPECT_TRUE(first["durationMs"].IsUInt64());
+  EXPECT_GT(first["durationMs"].AsUInt64(), 0u);
   EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
 
   // A reinstall while a changed product file is held open: it is replaced
@@ -113,18 +110,18 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   ASSERT_TRUE(open.Valid());
   ASSERT_EQ(kExitInstalled, Run(L"/s"));
   open.Reset();
-  Json::Value second = ReadJson(result_);
-  EXPECT_TRUE(second["wasInstalled"].asBool()) << ReadBytes(result_);
-  EXPECT_TRUE(second["rebootRequired"].asBool()) << ReadBytes(result_);
+  JsonValue second = ReadJson(result_);
+  EXPECT_TRUE(second["wasInstalled"].AsBool()) << ReadBytes(result_);
+  EXPECT_TRUE(second["rebootRequired"].AsBool()) << ReadBytes(result_);
 
   // Another installer holds the instance mutex: the copy stops with 105 and
   // that is what the file says, not the earlier run's outcome.
   UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"Local\\ZLumSafeI18NInstaller"));
   ASSERT_TRUE(mutex.Valid());
   ASSERT_EQ(kExitOtherInstance, Run(L"/s"));
-  Json::Value refused = ReadJson(result_);
-  EXPECT_EQ(105, refused["exitCode"].asInt()) << ReadBytes(result_);
-  EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].asString());
+  JsonValue refused = ReadJson(result_);
+  EXPECT_EQ(105, refused["exitCode"].AsInt()) << ReadBytes(result_);
+  EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].AsString());
   EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
 }
 
@@ -168,9 +165,9 @@ TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
     GetExitCodeProcess(parent.Get(), &code);
     const std::wstring log = ReadText(log_);
     EXPECT_EQ(static_cast<DWORD>(kExitHandOverLost), code) << WideToUtf8(log);
-    const Json::Value result = ReadJson(result_);
-    EXPECT_EQ(kExitHandOverLost, result["exitCode"].asInt()) << ReadBytes(result_);
-    EXPECT_EQ(ExitCodeMeaning(kExitHandOverLost), result["meaning"].asString());
+    const JsonValue result = ReadJson(result_);
+    EXPECT_EQ(kExitHandOverLost, result["exitCode"].AsInt()) << ReadBytes(result_);
+    EXPECT_EQ(ExitCodeMeaning(kExitHandOverLost), result["meaning"].AsString());
     EXPECT_EQ(std::wstring::npos, log.find(L"exit: installed")) << WideToUtf8(log);
     EXPECT_NE(std::wstring::npos, log.find(deathCode != 0 ? L"exception code 0xC0000005"
                                                           : L"left no result file"))

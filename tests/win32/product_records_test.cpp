@@ -10,8 +10,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/json.h"
 #include "base/text.h"
-#include "browser/json_read.h"
 #include "install/account_link.h"
 #include "install/account_link_win.h"
 #include "install/component_scan_win.h"
@@ -50,10 +50,10 @@ bool WriteFileText(const std::wstring& path, const char* text) {
 
 // What the product's reader (tools/config_decode --record NAME) makes of a
 // stored value: the same key lookup and cipher.
-Json::Value ProductReads(ProductRecord record, const std::wstring& stored) {
+JsonValue ProductReads(ProductRecord record, const std::wstring& stored) {
   std::string json;
-  Json::Value root;
-  if (!UnscrambleRecord(record, stored, &json) || !ReadJson(json, &root)) return Json::Value();
+  JsonValue root;
+  if (!UnscrambleRecord(record, stored, &json) || !ParseJson(json, &root)) return JsonValue();
   return root;
 }
 
@@ -62,23 +62,23 @@ TEST(ProductRecordsTest, StoredRecordsReadBackAsTheirJson) {
   ASSERT_TRUE(StoreThemeRecord(L"smurf"));
   const std::wstring themeText = ReadString(HKEY_CURRENT_USER, kThemeKey, L"ext");
   EXPECT_EQ(std::wstring::npos, themeText.find(L"smurf")) << WideToUtf8(themeText);
-  const Json::Value theme = ProductReads(ProductRecord::kTheme, themeText);
-  ASSERT_TRUE(theme.isObject()) << WideToUtf8(themeText);
+  const JsonValue theme = ProductReads(ProductRecord::kTheme, themeText);
+  ASSERT_TRUE(theme.IsObject()) << WideToUtf8(themeText);
   EXPECT_EQ(4u, theme.size());
-  EXPECT_EQ("smurf", theme["theme_name"].asString());
-  EXPECT_TRUE(theme["theme_type"].isInt() && theme["theme_type"].asInt() == 1);
-  ASSERT_TRUE(theme["time"].isString());
-  const int64_t time = std::stoll(theme["time"].asString());
+  EXPECT_EQ("smurf", theme["theme_name"].AsString());
+  EXPECT_TRUE(theme["theme_type"].IsInt() && theme["theme_type"].AsInt() == 1);
+  ASSERT_TRUE(theme["time"].IsString());
+  const int64_t time = std::stoll(theme["time"].AsString());
   EXPECT_TRUE(time >= before && time <= before + 60) << time;
-  EXPECT_EQ(WideToUtf8(MidText()), theme["uid"].asString());
-  EXPECT_EQ(32u, theme["uid"].asString().size());
+  EXPECT_EQ(WideToUtf8(MidText()), theme["uid"].AsString());
+  EXPECT_EQ(32u, theme["uid"].AsString().size());
 
   ASSERT_TRUE(StoreBusinessHash(L"Zm9vYmFy\"x"));
   const std::wstring hashText = ReadString(HKEY_LOCAL_MACHINE, kBusinessKey, L"Hash");
-  const Json::Value hash = ProductReads(ProductRecord::kBusinessHash, hashText);
-  ASSERT_TRUE(hash.isObject()) << WideToUtf8(hashText);
+  const JsonValue hash = ProductReads(ProductRecord::kBusinessHash, hashText);
+  ASSERT_TRUE(hash.IsObject()) << WideToUtf8(hashText);
   EXPECT_EQ(1u, hash.size());
-  EXPECT_EQ("Zm9vYmFy\"x", hash["hash"].asString());
+  EXPECT_EQ("Zm9vYmFy\"x", hash["hash"].AsString());
   std::wstring back;
   ASSERT_TRUE(ReadBusinessHash(&back));
   EXPECT_EQ(L"Zm9vYmFy\"x", back);
