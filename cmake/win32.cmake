@@ -86,7 +86,8 @@ add_dependencies(lumwin lum_report_keys)
 add_subdirectory(product)
 include(cmake/resources.cmake)
 
-add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp ${LUM_INSTALLER_RC})
+add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp
+  ${PROJECT_SOURCE_DIR}/app/quiet_terminate_win.cpp ${LUM_INSTALLER_RC})
 target_link_libraries(LumBastionSetup PRIVATE lumwin)
 # The link map feeds the size breakdown of ./dev bench (bench/size_breakdown.py).
 target_link_options(LumBastionSetup PRIVATE -municode -s ${LUM_SIZE_LINK}
