@@ -79,22 +79,13 @@ build_sodium() {
   local src; src=$(fetch libsodium) || return 1
   cd "$src"
   [ -x configure ] || autoreconf -fi
+  # Sections per function: the installer's link then keeps only the
+  # primitives it calls, not every implementation sodium_init can pick.
   ./configure --host=$host --prefix="$prefix" --enable-static --disable-shared \
-    --enable-minimal=no --disable-pie
+    --enable-minimal=no --disable-pie \
+    CFLAGS="-O2 -ffunction-sections -fdata-sections"
   make -j"$jobs"
   make install
-}
-
-build_jsoncpp() {
-  local src; src=$(fetch libjsoncpp) || return 1
-  cmake -S "$src" -B "$src/b" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_C_COMPILER=$CC -DCMAKE_CXX_COMPILER=$CXX -DCMAKE_RC_COMPILER=$RC \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF \
-    -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
-    -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DJSONCPP_WITH_CMAKE_PACKAGE=OFF
-  cmake --build "$src/b"
-  cmake --install "$src/b"
 }
 
 # 7-Zip's extract-only 7z bundle (LZMA, LZMA2, BCJ, BCJ2, AES, ...) as
@@ -192,7 +183,6 @@ PATCH
 t_all=$SECONDS
 step liblzma build_xz
 step libsodium build_sodium
-step jsoncpp build_jsoncpp
 step 7zip build_7zip
 step thrift build_thrift
 touch "$prefix/.complete"
