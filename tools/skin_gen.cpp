@@ -5,13 +5,15 @@
 // size), and the per-language pictures (banner and message-box logo, whose
 // 240-DPI variant is identifier + 50), and the icons: 128 for the windows,
 // 509 and 510 for the two phases of the blinking tray icon. Writes one
-// resource line per image, `<id> PNG "<absolute path>"` (or ICON), to the rc
-// fragment. Output is the same bytes on every run.
+// resource line per image, `<id> PNG "<absolute path>"`, and per icon image
+// and icon group (types 3 and 14), to the rc fragment. Output is the same
+// bytes on every run.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -298,12 +300,14 @@ bool WritePng(const std::filesystem::path& path, int w, int h, const std::vector
   return static_cast<bool>(out);
 }
 
-// An icon file of BMP-format images (16, 24, 32 and 48 pixels: 32-bit BGRA
-// plus the AND mask), which every Windows version reads.
-std::vector<uint8_t> EncodeIcon(const std::function<void(Canvas&, double, double)>& paint) {
-  const int sizes[] = {16, 24, 32, 48};
+// The images of one icon in BMP format (16, 24, 32 and 48 pixels: 32-bit
+// BGRA plus the AND mask), which every Windows version reads.
+constexpr int kIconSizes[] = {16, 24, 32, 48};
+
+std::vector<std::vector<uint8_t>> EncodeIconImages(
+    const std::function<void(Canvas&, double, double)>& paint) {
   std::vector<std::vector<uint8_t>> images;
-  for (int size : sizes) {
+  for (int size : kIconSizes) {
     Canvas canvas(size, size, 32, 32);
     paint(canvas, 32, 32);
     const std::vector<uint8_t> rgba = canvas.ToRgba8();
@@ -344,21 +348,33 @@ std::vector<uint8_t> EncodeIcon(const std::function<void(Canvas&, double, double
     }
     images.push_back(std::move(img));
   }
+  return images;
+}
+
+// An icon group (what an ICON statement would make): a directory whose
+// entries name the image resources by identifier, so that two groups with
+// the same picture share its images instead of carrying them twice.
+std::vector<uint8_t> EncodeIconGroup(const std::vector<std::vector<uint8_t>>& images,
+                                     const std::vector<int>& imageIds) {
   std::vector<uint8_t> out = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
-  uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
   for (size_t i = 0; i < images.size(); ++i) {
-    const int size = sizes[i];
+    const int size = kIconSizes[i];
     const uint32_t bytes = static_cast<uint32_t>(images[i].size());
-    const uint8_t entry[16] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size), 0, 0, 1, 0, 32, 0,
+    const uint8_t entry[14] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size), 0, 0, 1, 0, 32, 0,
                                static_cast<uint8_t>(bytes), static_cast<uint8_t>(bytes >> 8),
                                static_cast<uint8_t>(bytes >> 16), static_cast<uint8_t>(bytes >> 24),
-                               static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-                               static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24)};
-    out.insert(out.end(), entry, entry + 16);
-    offset += bytes;
+                               static_cast<uint8_t>(imageIds[i]),
+                               static_cast<uint8_t>(imageIds[i] >> 8)};
+    out.insert(out.end(), entry, entry + 14);
   }
-  for (const auto& img : images) out.insert(out.end(), img.begin(), img.end());
   return out;
+}
+
+bool WriteBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
+  return static_cast<bool>(out);
 }
 
 struct Icon {
@@ -406,16 +422,26 @@ int Run(const std::filesystem::path& folder, const std::filesystem::path& rcFile
       rc += std::to_string(variant.id) + " PNG \"" + file.string() + "\"\n";
     }
   }
+  // Raw image (type 3) and group (type 14) resources; identical images are
+  // carried once.
+  std::map<std::vector<uint8_t>, int> imageIds;
   for (const Icon& icon : Icons()) {
-    const std::vector<uint8_t> ico = EncodeIcon(icon.paint);
-    const std::filesystem::path file = absFolder / (std::to_string(icon.id) + ".ico");
-    std::ofstream iconOut(file, std::ios::binary | std::ios::trunc);
-    iconOut.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
-    if (!iconOut) {
-      std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
-      return 1;
+    const std::vector<std::vector<uint8_t>> images = EncodeIconImages(icon.paint);
+    std::vector<int> ids;
+    for (const std::vector<uint8_t>& image : images) {
+      auto found = imageIds.find(image);
+      if (found == imageIds.end()) {
+        const int id = static_cast<int>(imageIds.size()) + 1;
+        const std::filesystem::path file = absFolder / ("icon_image_" + std::to_string(id) + ".bin");
+        if (!WriteBytes(file, image)) return 1;
+        rc += std::to_string(id) + " 3 \"" + file.string() + "\"\n";
+        found = imageIds.emplace(image, id).first;
+      }
+      ids.push_back(found->second);
     }
-    rc += std::to_string(icon.id) + " ICON \"" + file.string() + "\"\n";
+    const std::filesystem::path file = absFolder / (std::to_string(icon.id) + ".icon_group");
+    if (!WriteBytes(file, EncodeIconGroup(images, ids))) return 1;
+    rc += std::to_string(icon.id) + " 14 \"" + file.string() + "\"\n";
   }
   std::ofstream out(rcFile, std::ios::binary | std::ios::trunc);
   out << rc;
