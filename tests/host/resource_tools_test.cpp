@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <filesystem>
@@ -177,21 +179,20 @@ const SkinImage kSkin[] = {
     {10105, 220, 36, 1, 10155, 550, 90},
 };
 
-// id -> path from the rc fragment (lines `<id> PNG "<absolute path>"`, or
-// ICON for `type` "ICON"); a malformed line fails the test.
+// id -> path from the rc fragment (lines `<id> <type> "<absolute path>"`,
+// the type being PNG, 3 for an icon image or 14 for an icon group) for the
+// lines of `type`; a malformed line fails the test.
 std::map<int, fs::path> ReadRcFragment(const fs::path& rc, const std::string& type = "PNG") {
   std::map<int, fs::path> out;
   std::istringstream in(ReadText(rc));
   std::string line;
   while (std::getline(in, line)) {
     const size_t digits = line.find_first_not_of("0123456789");
-    const std::string png = " PNG \"", icon = " ICON \"";
-    const std::string& kind = line.compare(digits == std::string::npos ? 0 : digits, icon.size(),
-                                           icon) == 0
-                                  ? icon
-                                  : png;
-    const bool wellFormed = digits != std::string::npos && digits > 0 &&
-                            line.compare(digits, kind.size(), kind) == 0 &&
+    std::string kind;
+    for (const char* known : {" PNG \"", " 3 \"", " 14 \""})
+      if (digits != std::string::npos && line.compare(digits, std::strlen(known), known) == 0)
+        kind = known;
+    const bool wellFormed = digits != std::string::npos && digits > 0 && !kind.empty() &&
                             line.size() > digits + kind.size() + 1 && line.back() == '"';
     EXPECT_TRUE(wellFormed) << line;
     if (!wellFormed || kind != " " + type + " \"") continue;
@@ -201,6 +202,10 @@ std::map<int, fs::path> ReadRcFragment(const fs::path& rc, const std::string& ty
     EXPECT_TRUE(out.emplace(std::stoi(line.substr(0, digits)), path).second) << "twice: " << line;
   }
   return out;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
 }
 
 std::vector<uint8_t> Frame(const Png& png, int frames, int index) {
@@ -243,23 +248,41 @@ TEST(SkinGenTest, DrawsEveryImageAtBothResolutionsAsValidPngs) {
     }
   }
 
-  // The window icon and the two phases of the tray icon: icon files with the
-  // small, large and 48-pixel images.
-  const std::map<int, fs::path> icons = ReadRcFragment(dir.path() / "skin.rc", "ICON");
-  ASSERT_EQ(3u, icons.size());
+  // The window icon and the two phases of the tray icon: groups of the small,
+  // large and 48-pixel images, each naming an image resource of its size; the
+  // window icon and the tray's first phase show the same picture and share it.
+  const std::map<int, fs::path> groups = ReadRcFragment(dir.path() / "skin.rc", "14");
+  const std::map<int, fs::path> images = ReadRcFragment(dir.path() / "skin.rc", "3");
+  ASSERT_EQ(3u, groups.size());
+  std::map<int, std::vector<int>> named;
   for (int id : {128, 509, 510}) {
     SCOPED_TRACE("icon " + std::to_string(id));
-    ASSERT_EQ(1u, icons.count(id));
-    const std::vector<uint8_t> ico = ReadBytes(icons.at(id));
-    ASSERT_GE(ico.size(), 6u + 4 * 16);
-    EXPECT_EQ(0, ico[0] | ico[1]);
-    EXPECT_EQ(1, ico[2]);
-    ASSERT_EQ(4, ico[4]);
+    ASSERT_EQ(1u, groups.count(id));
+    const std::vector<uint8_t> group = ReadBytes(groups.at(id));
+    ASSERT_EQ(6u + 4 * 14, group.size());
+    EXPECT_EQ(0, group[0] | group[1]);
+    EXPECT_EQ(1, group[2]);
+    ASSERT_EQ(4, group[4]);
     std::set<int> sizes;
-    for (int i = 0; i < 4; ++i) sizes.insert(ico[6 + 16 * i]);
+    for (size_t i = 0; i < 4; ++i) {
+      const size_t entry = 6 + 14 * i;
+      const int size = group[entry];
+      const int imageId = group[entry + 12] | group[entry + 13] << 8;
+      sizes.insert(size);
+      named[id].push_back(imageId);
+      ASSERT_EQ(1u, images.count(imageId)) << "image " << imageId;
+      const std::vector<uint8_t> image = ReadBytes(images.at(imageId));
+      EXPECT_EQ(Le32(group, entry + 8), image.size());
+      ASSERT_GE(image.size(), 40u);
+      EXPECT_EQ(uint32_t(size), Le32(image, 4));      // BITMAPINFOHEADER width
+      EXPECT_EQ(uint32_t(2 * size), Le32(image, 8));  // colour and mask rows
+    }
     EXPECT_EQ((std::set<int>{16, 24, 32, 48}), sizes);
   }
-  EXPECT_NE(ReadBytes(icons.at(509)), ReadBytes(icons.at(510)));
+  EXPECT_EQ(named[128], named[509]);
+  for (int imageId : named[510])
+    EXPECT_EQ(named[509].end(), std::find(named[509].begin(), named[509].end(), imageId));
+  EXPECT_EQ(8u, images.size());
 }
 
 TEST(SkinGenTest, SameBytesOnEveryRun) {
@@ -272,7 +295,7 @@ TEST(SkinGenTest, SameBytesOnEveryRun) {
         << entry.path().filename();
     ++compared;
   }
-  EXPECT_EQ(compared, 2 * std::size(kSkin) + 3);  // and the three icons
+  EXPECT_EQ(compared, 2 * std::size(kSkin) + 3 + 8);  // and three icon groups of eight images
 }
 
 TEST(SkinGenTest, RefusesWrongArguments) {
