@@ -292,12 +292,15 @@ std::vector<uint8_t> Render(const Image& img, double scale, int* outW, int* outH
   return strip.ToRgba8();
 }
 
+bool WriteBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
 bool WritePng(const std::filesystem::path& path, int w, int h, const std::vector<uint8_t>& rgba) {
   std::vector<uint8_t> png;
-  if (!EncodePng(w, h, rgba, png)) return false;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return static_cast<bool>(out);
+  return EncodePng(w, h, rgba, png) && WriteBytes(path, png);
 }
 
 // The images of one icon in BMP format (16, 24, 32 and 48 pixels: 32-bit
@@ -370,13 +373,6 @@ std::vector<uint8_t> EncodeIconGroup(const std::vector<std::vector<uint8_t>>& im
   return out;
 }
 
-bool WriteBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
-  return static_cast<bool>(out);
-}
-
 struct Icon {
   int id;
   std::function<void(Canvas&, double, double)> paint;
@@ -433,14 +429,20 @@ int Run(const std::filesystem::path& folder, const std::filesystem::path& rcFile
       if (found == imageIds.end()) {
         const int id = static_cast<int>(imageIds.size()) + 1;
         const std::filesystem::path file = absFolder / ("icon_image_" + std::to_string(id) + ".bin");
-        if (!WriteBytes(file, image)) return 1;
+        if (!WriteBytes(file, image)) {
+          std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
+          return 1;
+        }
         rc += std::to_string(id) + " 3 \"" + file.string() + "\"\n";
         found = imageIds.emplace(image, id).first;
       }
       ids.push_back(found->second);
     }
     const std::filesystem::path file = absFolder / (std::to_string(icon.id) + ".icon_group");
-    if (!WriteBytes(file, EncodeIconGroup(images, ids))) return 1;
+    if (!WriteBytes(file, EncodeIconGroup(images, ids))) {
+      std::fprintf(stderr, "skin_gen: cannot write %s\n", file.string().c_str());
+      return 1;
+    }
     rc += std::to_string(icon.id) + " 14 \"" + file.string() + "\"\n";
   }
   std::ofstream out(rcFile, std::ios::binary | std::ios::trunc);
