@@ -143,21 +143,46 @@ int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, size
   return ok ? 0 : 1;
 }
 
-bool RunBounded(std::function<void()> work, unsigned waitMs, const std::wstring& what) {
+namespace {
+
+HANDLE StartBounded(std::function<void()> work, const std::wstring& what) {
   auto* owned = new std::function<void()>(std::move(work));
-  UniqueHandle thread(::CreateThread(nullptr, 0, BoundedThread, owned, 0, nullptr));
+  HANDLE thread = ::CreateThread(nullptr, 0, BoundedThread, owned, 0, nullptr);
   if (!thread) {
     delete owned;
     log::Action(kLog, L"report thread not started", what, static_cast<long>(::GetLastError()));
-    return false;
   }
-  if (::WaitForSingleObject(thread.Get(), waitMs) != WAIT_OBJECT_0) {
+  return thread;
+}
+
+void NoteWait(bool done, unsigned waitMs, const std::wstring& what) {
+  if (done) {
+    log::Note(kLog, L"report done within the wait of " + std::to_wstring(waitMs) + L" ms: " + what);
+  } else {
     log::Note(kLog, L"report still running after the wait of " + std::to_wstring(waitMs) +
                         L" ms; it finishes on its own: " + what);
-  } else {
-    log::Note(kLog, L"report done within the wait of " + std::to_wstring(waitMs) + L" ms: " + what);
   }
+}
+
+}  // namespace
+
+bool RunBounded(std::function<void()> work, unsigned waitMs, const std::wstring& what) {
+  UniqueHandle thread(StartBounded(std::move(work), what));
+  if (!thread) return false;
+  NoteWait(::WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0, waitMs, what);
   return true;
+}
+
+void RunBoundedTogether(std::vector<BoundedWork> works, unsigned waitMs) {
+  std::vector<UniqueHandle> threads;
+  for (BoundedWork& w : works) threads.emplace_back(StartBounded(std::move(w.work), w.what));
+  const ULONGLONG deadline = ::GetTickCount64() + waitMs;
+  for (size_t i = 0; i < threads.size(); ++i) {
+    if (!threads[i]) continue;
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    NoteWait(::WaitForSingleObject(threads[i].Get(), left) == WAIT_OBJECT_0, waitMs, works[i].what);
+  }
 }
 
 bool SendAsync(const std::wstring& url, unsigned waitMs) {

@@ -7,6 +7,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace lum {
 
@@ -33,6 +34,16 @@ bool SendAsync(const std::wstring& url, unsigned waitMs);
 // Runs `work` on a thread of its own and waits for it at most `waitMs`; a
 // late thread finishes on its own. False when the thread could not start.
 bool RunBounded(std::function<void()> work, unsigned waitMs, const std::wstring& what);
+
+struct BoundedWork {
+  std::function<void()> work;
+  std::wstring what;
+};
+
+// Runs every piece of work on a thread of its own, side by side, and waits for
+// all of them under one bound of `waitMs` in all: a finish with no network then
+// costs one wait, not one per report. Late threads finish on their own.
+void RunBoundedTogether(std::vector<BoundedWork> works, unsigned waitMs);
 
 // HttpGet(url, 5000) up to three times until one succeeds; true on success.
 bool SendWithRetry(const std::wstring& url);

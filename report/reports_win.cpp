@@ -169,15 +169,18 @@ void SendResultReport(int code, const RunReportFacts& facts) {
 }
 
 void SendInstallReports(const RunReportFacts& facts, unsigned waitMs) {
-  RunBounded([facts] { SendResultReportNow(0, facts); }, waitMs, L"result report 0");
-  if (Session().productInstalled) return;
-  RunBounded(
-      [facts] {
-        const std::wstring url = Signed(InstallReportUrl(
-            StatsBase(), ReportCommonParams(), ReadUserExperience(facts.browser), SessionOfferFlags()));
-        if (!url.empty()) SendWithRetry(url);
-      },
-      waitMs, L"install report");
+  std::vector<BoundedWork> works;
+  works.push_back({[facts] { SendResultReportNow(0, facts); }, L"result report 0"});
+  if (!Session().productInstalled) {
+    works.push_back({[facts] {
+                       const std::wstring url = Signed(
+                           InstallReportUrl(StatsBase(), ReportCommonParams(),
+                                            ReadUserExperience(facts.browser), SessionOfferFlags()));
+                       if (!url.empty()) SendWithRetry(url);
+                     },
+                     L"install report"});
+  }
+  RunBoundedTogether(std::move(works), waitMs);
 }
 
 void SendDamagedFileReport(const std::wstring& query) {

@@ -29,8 +29,9 @@ void SendChannelReport(unsigned waitMs);
 // machine's processor and memory. Signed, sent with three attempts; the
 // caller waits at most 10 s.
 void SendResultReport(int code, const RunReportFacts& facts);
-// After a successful install run: the result report with 0, then (fresh
-// installs only) the install report; each waited for at most `waitMs`.
+// After a successful install run: the result report with 0 and (fresh
+// installs only) the install report, side by side, both together waited for
+// at most `waitMs`.
 void SendInstallReports(const RunReportFacts& facts, unsigned waitMs);
 // The damaged-file event: the statistics base followed by `query`, 4 s wait.
 void SendDamagedFileReport(const std::wstring& query);

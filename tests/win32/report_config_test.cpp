@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "report/http_get_win.h"
 #include "report/report_config_win.h"
 
 namespace lum {
@@ -48,6 +49,30 @@ TEST(ReportConfig, UrlSettingsStringReplacesTheStatisticsBase) {
   EXPECT_EQ(0u, StatsBase().rfind(L"http://127.0.0.1:", 0));
   EXPECT_EQ(L"safei18n/", StatsBase().substr(StatsBase().size() - 9));
   EXPECT_EQ(13u, SignatureSuffix().size());
+}
+
+// Reports sent at the finish run side by side under one bound: each of these
+// two waits for the other to have started, which a one-after-the-other run
+// can only satisfy by letting the first time out.
+TEST(ReportThreads, WorkUnderOneBoundRunsSideBySide) {
+  HANDLE a = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE b = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  LONG met = 0;
+  std::vector<BoundedWork> works;
+  works.push_back({[&] {
+                     SetEvent(a);
+                     if (WaitForSingleObject(b, 20000) == WAIT_OBJECT_0) InterlockedIncrement(&met);
+                   },
+                   L"first"});
+  works.push_back({[&] {
+                     SetEvent(b);
+                     if (WaitForSingleObject(a, 20000) == WAIT_OBJECT_0) InterlockedIncrement(&met);
+                   },
+                   L"second"});
+  RunBoundedTogether(std::move(works), 30000);
+  EXPECT_EQ(2, met);
+  CloseHandle(a);
+  CloseHandle(b);
 }
 
 }  // namespace
