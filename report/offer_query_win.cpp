@@ -30,10 +30,17 @@ struct OfferRequest {
 DWORD WINAPI OfferThread(void* parameter) {
   std::shared_ptr<OfferRequest> request(*static_cast<std::shared_ptr<OfferRequest>*>(parameter));
   delete static_cast<std::shared_ptr<OfferRequest>*>(parameter);
+  // The first machine identifier of a run queries devices, which may take
+  // their time: it is made here, inside the query's bounded wait.
+  const std::wstring url =
+      OfferQueryUrl(OfferHost(), ReportCommonParams(), static_cast<int64_t>(std::time(nullptr)));
+  {
+    std::lock_guard<std::mutex> hold(request->lock);
+    request->url = url;
+  }
   std::string body;
   unsigned status = 0;
-  const bool ok =
-      HttpGet(request->url, kRequestTimeoutMs, &body, kOfferAnswerMaxBytes, &status) == 0;
+  const bool ok = HttpGet(url, kRequestTimeoutMs, &body, kOfferAnswerMaxBytes, &status) == 0;
   // A 2xx whose body could not be read whole (too long, too slow) failed to read.
   const bool badStatus = status != 0 && (status < 200 || status > 299);
   std::lock_guard<std::mutex> hold(request->lock);
@@ -45,9 +52,8 @@ DWORD WINAPI OfferThread(void* parameter) {
 
 OfferOutcome Ask() {
   OfferOutcome outcome;
+  std::wstring url;
   auto request = std::make_shared<OfferRequest>();
-  request->url = OfferQueryUrl(OfferHost(), ReportCommonParams(),
-                               static_cast<int64_t>(std::time(nullptr)));
   const ULONGLONG started = ::GetTickCount64();
   auto* handOver = new std::shared_ptr<OfferRequest>(request);
   UniqueHandle thread(::CreateThread(nullptr, 0, OfferThread, handOver, 0, nullptr));
@@ -57,6 +63,7 @@ OfferOutcome Ask() {
   } else {
     const DWORD waited = ::WaitForSingleObject(thread.Get(), kOfferWaitMs);
     std::lock_guard<std::mutex> hold(request->lock);
+    url = request->url;
     if (waited != WAIT_OBJECT_0 || !request->done) {
       outcome.status = kOfferTimedOut;
     } else if (request->requestStatus != 0) {
@@ -70,7 +77,8 @@ OfferOutcome Ask() {
               L"offer query: status " + std::to_wstring(outcome.status) + L" after " +
                   std::to_wstring(outcome.elapsedMs) + L" ms (wait " +
                   std::to_wstring(kOfferWaitMs) + L" ms)",
-              request->url, outcome.answered ? 0 : outcome.status);
+              url.empty() ? std::wstring(L"(query not formed within the wait)") : url,
+              outcome.answered ? 0 : outcome.status);
   return outcome;
 }
 
