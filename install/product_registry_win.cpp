@@ -24,6 +24,7 @@ CloudAnalysisDefault cloudAnalysisDefault = CloudAnalysisDefault::kUnset;
 namespace {
 
 constexpr const char* kLog = "registry";
+constexpr const wchar_t* kMachineExperienceKey = L"SOFTWARE\\LumBastion\\Experience";
 
 bool ReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value) {
   RegKey reg;
@@ -38,8 +39,16 @@ void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
 
 uint64_t SecondsSince1970() { return static_cast<uint64_t>(std::time(nullptr)); }
 
-void WriteReinstallSettings() {
+void WriteReinstallSettings(const SessionSettings& session) {
   LoggedWriteDword(kLog, HKEY_LOCAL_MACHINE, kUserProfileKey, L"ReInstall", 1);
+  // Until the product has looked at the languages a new installer brought, it
+  // finds the language this run chose; once it has (NewLanguageChecked = 1)
+  // the value is left as the product keeps it.
+  DWORD checked = 0;
+  if (!ReadDword(HKEY_LOCAL_MACHINE, kMachineExperienceKey, L"NewLanguageChecked", &checked) ||
+      checked != 1)
+    LoggedWriteString(kLog, HKEY_LOCAL_MACHINE, kMachineExperienceKey, L"NewLanguageArrivalCheck",
+                      session.language);
   DWORD mode = 0;
   if (!ReadDword(HKEY_LOCAL_MACHINE, kProtectionKey, L"mode", &mode) || mode != 2) return;
   // Mode 2 stays in force: the switches keep their values, the engine bit of
@@ -139,7 +148,7 @@ void WriteProductRegistry(const std::wstring& installDir, const SessionSettings&
   LoggedWriteQword(kLog, HKEY_LOCAL_MACHINE, kCoopKey, L"insttime", SecondsSince1970());
 
   if (session.productInstalled)
-    WriteReinstallSettings();
+    WriteReinstallSettings(session);
   else
     WriteFreshInstallSettings(session, shell, notifySafeMon);
   WriteSettingsOfEveryInstall(session);

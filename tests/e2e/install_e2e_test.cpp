@@ -228,6 +228,11 @@ TEST_F(InstallE2eTest, SecondSilentRunIsAReinstallThatKeepsUserChoices) {
   SetEnvironmentVariableW(L"LUM_PRODUCT_EDITION", nullptr);
   EXPECT_EQ("[user]\r\nedited=1\r\n", ReadBytes(In(L"safemon\\setting.ini")));
   EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"ReInstall"));
+  // The product has not yet looked at the installer's languages: it is told
+  // which one this run chose.
+  const std::wstring arrival = RegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\Experience",
+                                         L"NewLanguageArrivalCheck");
+  EXPECT_TRUE(arrival != L"<none>" && !arrival.empty()) << WideToUtf8(arrival);
   EXPECT_EQ(5u, RegDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\LumBastion\\UserProfile", L"MaskFlags"));
   EXPECT_EQ(L"1", RegString(HKEY_CURRENT_USER, L"Software\\Lumdesktoplite\\Config", L"new_func_tips"));
   EXPECT_EQ(L"kept", Profile(In(L"config.ini"), L"UI", L"channel"));
