@@ -205,10 +205,12 @@ void RunRegistryEntry(const std::vector<std::wstring>& fields, IScriptBackend& b
   if (fields.size() >= 3 && RootFromName(fields[1]) == RegRoot::kCurrentUser) {
     const std::vector<IScriptBackend::MappedKey> users = backend.MapCurrentUserKey(fields[2]);
     if (users.empty()) {
-      // The installer's own hive is one user's among many, and maybe not a
-      // user's at all (an elevated or service account): it is not written
-      // in their place.
-      log::Action(kLog, L"no user's hive reached; per-user command not run", Joined(fields), 1);
+      // No profile's hive could be reached (a machine whose profiles cannot
+      // be listed, or a run under an account that has none): the command
+      // runs as written, against the hive of the account running it, so a
+      // product switch it carries is not lost.
+      log::Note(kLog, L"no user's hive reached; per-user command run as written: " + Joined(fields));
+      RunRegistryCommand(fields, backend);
       return;
     }
     // Every user gets the command; the installer's own HKCU is not touched.

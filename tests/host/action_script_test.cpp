@@ -171,10 +171,11 @@ TEST(ActionScriptTest, CurrentUserCommandsFanOutByTheirRootWhateverItsSpelling) 
       L"[reg]\r\n1=deleteval|hkcu|Software\\Run|Tray\r\n2=deletekey|HKEY_CURRENT_USER|"
       L"Software\\X\r\n"
       L"3=writevalue|HKCU|Software\\Y|N|REG_DWORD|5\r\n4=deletekey|HKLM|Software\\M\r\n");
-  // No user's hive reachable: the installer's own hive is not written in
-  // their place; machine commands run as written.
+  // No user's hive reachable: every command runs as written.
   RunRegistrySectionOf(script, L"reg", b);
-  EXPECT_EQ((Fields{L"deletekey HKLM Software\\M"}), b.calls);
+  EXPECT_EQ((Fields{L"deleteval hkcu Software\\Run Tray", L"deletekey HKEY_CURRENT_USER Software\\X",
+                    L"dword HKCU Software\\Y N 5", L"deletekey HKLM Software\\M"}),
+            b.calls);
 
   b.calls.clear();
   b.users = {{L"HKU", L"S-1-5-21-1"}, {L"HKU", L"S-1-5-21-2"}};
