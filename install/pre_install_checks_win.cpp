@@ -9,6 +9,7 @@
 
 #include "base/install_log.h"
 #include "base/text.h"
+#include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
@@ -313,8 +314,9 @@ int CompareInstalledWith(const std::wstring& dotted, int fallback) {
 bool FileIsTrusted(const std::wstring& path) {
   const FileTrustCheck check = trustCheckOverride.load();
   if (check) return check(path);
-  int kind = -1;
-  return VerifyFile(path, &kind) != 0;
+  // The product's own acknowledged folder first, the base module's verdict
+  // otherwise: the same rule that guards every program the installer starts.
+  return IsTrustedImage(path);
 }
 
 void SetFileTrustCheckForTest(FileTrustCheck check) { trustCheckOverride.store(check); }
