@@ -203,12 +203,15 @@ void DetectFirefox(std::vector<BrowserRecord>* out) {
 // every system merges for a process that runs elevated).
 std::wstring OpenCommandOf(const std::wstring& progId, std::wstring* friendlyName) {
   if (progId.empty()) return std::wstring();
+  // Value by value, as the merged view does: a user key that names only one
+  // of them leaves the other to the machine's classes.
   const std::wstring userKey = L"Software\\Classes\\" + progId;
-  const bool user = RegKey::Exists(HKEY_CURRENT_USER, userKey);
-  const HKEY root = user ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
-  const std::wstring key = user ? userKey : progId;
-  if (friendlyName) *friendlyName = ReadRegString(root, key, L"FriendlyTypeName");
-  return ReadRegString(root, key + L"\\shell\\open\\command", L"");
+  auto read = [&](const std::wstring& sub, const wchar_t* name) {
+    const std::wstring mine = ReadRegString(HKEY_CURRENT_USER, userKey + sub, name);
+    return mine.empty() ? ReadRegString(HKEY_CLASSES_ROOT, progId + sub, name) : mine;
+  };
+  if (friendlyName) *friendlyName = read(L"", L"FriendlyTypeName");
+  return read(L"\\shell\\open\\command", L"");
 }
 
 std::wstring UserChoiceProgId() {

@@ -29,7 +29,8 @@ int ProfileNumber(const std::wstring& section) {
 std::vector<FirefoxProfileEntry> ParseFirefoxProfiles(const std::wstring& text) {
   std::map<int, FirefoxProfileEntry> byNumber;
   int current = -1;
-  size_t at = 0;
+  // A file saved with a byte-order mark keeps it in front of its first section.
+  size_t at = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
   while (at <= text.size()) {
     size_t end = text.find_first_of(L"\r\n", at);
     if (end == std::wstring::npos) end = text.size();

@@ -173,6 +173,13 @@ TEST(FirefoxProfiles, OrderPathsAndUnsafeEntries) {
   EXPECT_EQ(FirefoxProfileFolder(ff, entries[3]), L"");  // climbs out
 }
 
+TEST(FirefoxProfiles, ByteOrderMarkDoesNotHideTheFirstProfile) {
+  const std::vector<FirefoxProfileEntry> entries =
+      ParseFirefoxProfiles(L"\uFEFF[Profile0]\r\nPath=Profiles/a.default\r\n");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].path, L"Profiles\\a.default");
+}
+
 std::string RunShell(const std::string& command) {
   std::string out;
   FILE* pipe = popen(command.c_str(), "r");

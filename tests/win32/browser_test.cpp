@@ -259,6 +259,16 @@ TEST_F(BrowserTest, DefaultBrowserShortNames) {
   SetUserChoice(L"MyBrowserURL", mine + L" --url \"%1\"");
   EXPECT_EQ(DefaultBrowserShortName(), L"unkn_MyBrowser.exe");
 
+  // The user's classes name only the type: the command comes from the machine's.
+  const std::wstring split = L"Software\\Classes\\LumSplitURL";
+  SetString(HKEY_LOCAL_MACHINE, split + L"\\shell\\open\\command", L"",
+            L"\"" + mine + L"\" -url \"%1\"");
+  SetString(HKEY_CURRENT_USER, split, L"FriendlyTypeName", L"Split");
+  SetString(HKEY_CURRENT_USER, kUserChoice, L"Progid", L"LumSplitURL");
+  EXPECT_TRUE(EqualsNoCase(DefaultBrowserPath(), mine)) << WideToUtf8(DefaultBrowserPath());
+  RegKey::DeleteTree(HKEY_LOCAL_MACHINE, split);
+  RegKey::DeleteTree(HKEY_CURRENT_USER, split);
+
   // No user choice and no "http" association at all.
   RegKey::DeleteTree(HKEY_CURRENT_USER, kUserChoice);
   RegKey::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http");
