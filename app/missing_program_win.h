@@ -7,6 +7,16 @@
 
 namespace lum {
 
+// The message box belongs to the interface thread (the skin's fonts, images
+// and drawing surfaces are that thread's alone). Called on another thread, it
+// posts the message there and returns: the start has already failed, and an
+// install worker that waited on a user's answer could meet an interface
+// thread that waits on the worker.
 void OnMissingProgram(const std::wstring& program);
+
+// Makes the calling thread the one that shows the message: a message-only
+// window of this thread receives it. Interactive runs, on the main thread,
+// before the install worker starts.
+bool ShowMissingProgramOnThisThread();
 
 }  // namespace lum

@@ -192,7 +192,10 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
   }
 
   // The language is known from here on; every message box speaks it.
-  if (!session.silent) PrepareSkinForLanguage();
+  if (!session.silent) {
+    PrepareSkinForLanguage();
+    ShowMissingProgramOnThisThread();
+  }
   SetMissingProgramHandler(&OnMissingProgram);
   UniqueModule gdiplus(LoadSystemLibrary(L"gdiplus.dll"));
   if (!gdiplus) {

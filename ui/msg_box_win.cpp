@@ -276,11 +276,15 @@ void PrepareSkinForLanguage() {
 DamagedFilePrompt SkinnedDamagedFilePrompt() {
   DamagedFilePrompt prompt = SystemDamagedFilePrompt();
   prompt.showBox = [](HWND owner, const DamagedFileText& message) {
-    // Yes and No in the message's own language, whatever the table's is.
+    // Yes and No in the message's own language, whatever the table's is; the
+    // table's own captions come back for the boxes after this one.
+    const CaptionTable saved = Captions();
     SetButtonCaptions(message.caption.empty() ? MessageBoxTitle() : message.caption,
                       {ButtonCaption(IDOK), ButtonCaption(IDCANCEL), ButtonCaption(IDABORT),
                        ButtonCaption(IDRETRY), ButtonCaption(IDIGNORE), message.yes, message.no});
-    return ShowMessageBox(owner, PopLogoId(), message.text, MB_YESNO, IDYES);
+    const int answer = ShowMessageBox(owner, PopLogoId(), message.text, MB_YESNO, IDYES);
+    Captions() = saved;
+    return answer;
   };
   return prompt;
 }

@@ -499,16 +499,22 @@ TEST_F(ReportsE2E, MissingProgramAtAShellStartShowsTheDamagedFileMessageAndRepor
     const bool hadPath = paths.ReadString(L"Path", &installed);
     paths.WriteString(L"Path", product);
     SetMissingProgramHandler(&OnMissingProgram);
+    // This thread is the interface thread; the start comes from a worker, as
+    // the install run's starts do, and the box must come up here.
+    if (!ShowMissingProgramOnThisThread()) return std::string("no request window");
+    const DWORD interfaceThread = GetCurrentThreadId();
 
     // The person sees the box and presses Escape ("no").
     std::string seen;
-    std::thread person([&seen] {
+    auto look = [&seen, interfaceThread] {
       HWND box = nullptr;
       for (int i = 0; i < 200 && !(box = VisibleWindowOfThisProcess()); ++i) Sleep(100);
       if (!box) {
         seen = "no message box";
         return;
       }
+      if (GetWindowThreadProcessId(box, nullptr) != interfaceThread)
+        seen += " the box belongs to another thread than the interface's";
       Sleep(800);  // painted
       const size_t colours = SaveWindowShot(box, shotPath);
       if (colours < 3) seen = "the box shows " + std::to_string(colours) + " colours";
@@ -520,13 +526,33 @@ TEST_F(ReportsE2E, MissingProgramAtAShellStartShowsTheDamagedFileMessageAndRepor
       SendInput(2, keys, sizeof(INPUT));
       for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
       if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDCANCEL, 0), seen += " Escape did not close it";
+    };
+    HANDLE looked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread person([&] {
+      look();
+      SetEvent(looked);
     });
     ShellStartRequest start;
     start.program = product + L"\\Utils\\PowerSaver.exe";
     start.parameters = L"/flightsigning";
-    const bool started = StartThroughShell(start);
-    const DWORD error = GetLastError();
+    bool started = true;
+    DWORD error = 0;
+    std::thread worker([&] {
+      started = StartThroughShell(start);
+      error = GetLastError();
+    });
+    worker.join();  // the worker does not wait for the person's answer
+    // The interface thread's loop shows the box until the person answers.
+    while (MsgWaitForMultipleObjects(1, &looked, FALSE, 30000, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
     person.join();
+    CloseHandle(looked);
     if (hadPath) paths.WriteString(L"Path", installed);
     if (started || error != ERROR_FILE_NOT_FOUND) seen += " the missing program counted as started";
     return seen;
