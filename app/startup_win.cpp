@@ -9,6 +9,8 @@
 #include <imm.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "app/hand_over.h"
 #include "app/missing_program_win.h"
 #include "app/result_file_win.h"
@@ -50,6 +52,25 @@ void OpenLogFromSwitches(const CommandLineOptions& options) {
     log::OpenFile(path);
   else if (options.Has(L"s"))
     log::OpenNewFile(log::DefaultSilentLogPath());
+}
+
+// The tail with "/log:" and "/result:" given again as full paths (a later
+// duplicate of a switch wins), and `switches` holding the full paths.
+std::wstring WithAbsoluteReportPaths(const std::wstring& tail, CommandLineOptions* switches) {
+  std::wstring out = tail;
+  std::vector<std::wstring> added;
+  for (const wchar_t* name : {L"log", L"result"}) {
+    std::wstring value;
+    if (!switches->Get(name, value) || value.empty()) continue;
+    wchar_t full[MAX_PATH + 1] = {};
+    const DWORD length = ::GetFullPathNameW(value.c_str(), MAX_PATH + 1, full, nullptr);
+    if (length == 0 || length > MAX_PATH || value == full) continue;
+    added.push_back(L"/" + std::wstring(name) + L":" + full);
+    out += L" \"" + added.back() + L"\"";
+  }
+  CommandLineOptions again;
+  if (!added.empty() && ParseCommandLineTail(out, L':', again)) *switches = again;
+  return out;
 }
 
 int Finish(int result, ZeroExit zero) {
@@ -134,12 +155,15 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
 }  // namespace
 
-int RunInstaller(HINSTANCE instance, const std::wstring& commandTail, int showCommand) {
+int RunInstaller(HINSTANCE instance, const std::wstring& givenTail, int showCommand) {
   const ULONGLONG started = ::GetTickCount64();
   // The log opens first, from the raw switches, so that a run which hands over
   // to a relocated copy writes its own lines before the copy's.
   CommandLineOptions switches;
-  const bool parsed = ParseCommandLineTail(commandTail, L':', switches);
+  const bool parsed = ParseCommandLineTail(givenTail, L':', switches);
+  // A relative log or result path means the folder the installer was started
+  // from; a copy that runs from another folder is told the same file.
+  const std::wstring commandTail = WithAbsoluteReportPaths(givenTail, &switches);
   OpenLogFromSwitches(switches);
   const std::wstring resultPath = ResultPathOption(switches);
   if (!resultPath.empty()) ClearResultFile(resultPath);

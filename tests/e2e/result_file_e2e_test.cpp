@@ -108,11 +108,23 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   UniqueFileHandle open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(open.Valid());
-  ASSERT_EQ(kExitInstalled, Run(L"/s"));
+  // Named relative to the folder the installer is started from, as a person
+  // at a prompt names them: the relocated copy, which runs elsewhere, must
+  // still write both there.
+  DeleteFileW(log_.c_str());
+  DeleteFileW(result_.c_str());
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryW(download_.c_str()));
+  const int reinstalled = RunProgram(copy_, L"/s /log:run.log /result:result.json");
+  SetCurrentDirectoryW(before);
+  ASSERT_EQ(kExitInstalled, reinstalled) << WideToUtf8(ReadText(log_));
   open.Reset();
   JsonValue second = ReadJson(result_);
   EXPECT_TRUE(second["wasInstalled"].AsBool()) << ReadBytes(result_);
   EXPECT_TRUE(second["rebootRequired"].AsBool()) << ReadBytes(result_);
+  EXPECT_EQ(WideToUtf8(log_), second["logFile"].AsString());
+  EXPECT_NE(std::wstring::npos, ReadText(log_).find(L"relocate: relocated copy finished"));
 
   // Another installer holds the instance mutex: the copy stops with 105 and
   // that is what the file says, not the earlier run's outcome.
