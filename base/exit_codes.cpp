@@ -13,7 +13,7 @@ const char* ExitCodeMeaning(int code) {
     case kExitInstalled:
       return "installed";
     case kExitLanguageTable:
-      return "the language table could not be used";
+      return "the language table could not be used, or the install procedure found no usable temporary folder";
     case kExitNoGdiPlus:
       return "\"gdiplus.dll\" could not be loaded";
     case kExitBaseModule:
@@ -25,19 +25,27 @@ const char* ExitCodeMeaning(int code) {
     case kExitUnsupportedWindows:
       return "silent check: unsupported Windows version";
     case kExitProcedureConstruct:
-      return "silent check: the install procedure could not be constructed";
+      return "the install procedure's work folder is not writable (silent check, or extraction)";
     case kExitInstallDirUnwritable:
       return "silent check: the install folder cannot be created or written";
     case kExitNoDiskSpace:
-      return "silent check: not enough free disk space";
+      return "not enough free disk space on the install drive (silent check) or the work folder's drive";
     case kExitUnsuitableDrive:
-      return "silent check: the install drive is not a local fixed disk";
+      return "the install drive (silent check) or the work folder's drive is not a local fixed disk";
     case kExitInstallDirEmpty:
       return "silent check: the install folder is empty";
     case kExitSelfProtection:
       return "silent reinstall: the product's self-protection could not be switched off";
     case kExitNewerInstalled:
       return "silent check: a newer version of the product is installed";
+    case kExitExtractedFileMissing:
+      return "an extracted file is missing in the work folder";
+    case kExitArchiveLibrary:
+      return "the archive library could not be written or loaded";
+    case kExitExtractionFailed:
+      return "the payload archive could not be extracted";
+    case kExitArchiveNotWritten:
+      return "the payload archive could not be written to the work folder";
     case kExitFileNotPlaced:
       return "a payload file could be neither copied nor scheduled for replacement at the restart";
     case kExitNoWindow:
@@ -45,8 +53,17 @@ const char* ExitCodeMeaning(int code) {
     case kExitHandOverLost:
       return "the copy of the installer that did the work ended without a trustworthy outcome "
              "(it died, or its exit code or result could not be read); nothing is known to be installed";
+    case kExitRollbackIncomplete:
+      return "rollback incomplete: a failed placement could not put every original file back; "
+             "the log names each file that stayed new or set aside, and the product was not started";
     case kExitWorkerThread:
       return "interactive: the install worker could not be started";
+    case kExitConflictChinese:
+      return "a conflicting product is installed: the vendor's regional edition";
+    case kExitConflictFamilyAv:
+      return "a conflicting product is installed: the vendor's family antivirus";
+    case kExitConflictChineseAndAv:
+      return "conflicting products are installed: the vendor's regional edition and its family antivirus";
     case kExitConflictWarden:
       return "a conflicting product is installed: a partner edition";
     case kExitConflictInternet:
@@ -61,10 +78,31 @@ const char* ExitCodeMeaning(int code) {
       return "a conflicting product is installed: a window-filter product";
     case kExitConflictCleaner:
       return "a conflicting product is installed: the vendor's cleaner product";
+    case kExitRunningCleaner:
+      return "a program of the product family is running: the cleaner";
+    case kExitRunningAccount:
+      return "a program of the product family is running: the account tool";
+    case kExitRunningGameBooster:
+      return "a program of the product family is running: the game booster";
+    case kExitRunningDriverUpdater:
+      return "a program of the product family is running: the driver updater";
     default:
       return "the install procedure's own error code";
   }
 }
+
+const int kEveryExitCode[] = {
+    kExitInstalled, kExitLanguageTable, kExitNoGdiPlus, kExitBaseModule, kExitOtherInstance,
+    kExitNeedsElevation, kExitUnsupportedWindows, kExitProcedureConstruct,
+    kExitInstallDirUnwritable, kExitExtractedFileMissing, kExitNoDiskSpace, kExitUnsuitableDrive,
+    kExitInstallDirEmpty, kExitSelfProtection, kExitNewerInstalled, kExitArchiveLibrary,
+    kExitExtractionFailed, kExitArchiveNotWritten, kExitFileNotPlaced, kExitNoWindow,
+    kExitHandOverLost, kExitRollbackIncomplete, kExitWorkerThread, kExitConflictChinese, kExitConflictFamilyAv,
+    kExitConflictChineseAndAv, kExitConflictWarden, kExitConflictInternet, kExitConflictSafeBox,
+    kExitConflictEdition, kExitConflictEnterprise, kExitConflictWndFilter, kExitConflictCleaner,
+    kExitRunningCleaner, kExitRunningAccount, kExitRunningGameBooster, kExitRunningDriverUpdater,
+};
+const int kEveryExitCodeCount = sizeof(kEveryExitCode) / sizeof(kEveryExitCode[0]);
 
 namespace {
 constexpr const char* kClosedByUserMeaning = "closed by the user, nothing installed";

@@ -19,10 +19,18 @@ enum ExitCode : int {
   kExitInstallDirEmpty = 113,      // silent check: the install folder is empty
   kExitSelfProtection = 114,       // silent reinstall: self-protection could not be switched off
   kExitNewerInstalled = 115,       // silent check: the installed product is newer
+  kExitExtractedFileMissing = 110, // install procedure: an extracted file is missing
+  kExitArchiveLibrary = 116,       // install procedure: the archive library could not be written or loaded
+  kExitExtractionFailed = 117,     // install procedure: the payload archive could not be extracted
+  kExitArchiveNotWritten = 118,    // install procedure: the payload archive could not be written
   kExitFileNotPlaced = 119,        // a payload file could be neither copied nor scheduled
   kExitNoWindow = 120,             // interactive: the main window could not be created
   kExitHandOverLost = 121,         // the copy that did the work left no outcome to trust
+  kExitRollbackIncomplete = 122,   // a failed placement could not put every original back
   kExitWorkerThread = 333,         // interactive: the worker thread could not be started
+  kExitConflictChinese = 501,      // conflict: the vendor's regional edition
+  kExitConflictFamilyAv = 502,     // conflict: the vendor's family antivirus
+  kExitConflictChineseAndAv = 503, // conflict: both of the two above
   kExitConflictWarden = 504,       // conflict: a partner edition is installed
   kExitConflictInternet = 505,     // conflict: an older internet-security product
   kExitConflictSafeBox = 506,      // conflict: the vendor's safe-box product
@@ -30,7 +38,15 @@ enum ExitCode : int {
   kExitConflictEnterprise = 508,   // conflict: the enterprise edition
   kExitConflictWndFilter = 509,    // conflict: a window-filter product
   kExitConflictCleaner = 510,      // conflict: the vendor's cleaner product
+  kExitRunningCleaner = 1001,      // a family program runs: the cleaner
+  kExitRunningAccount = 1002,      // a family program runs: the account tool
+  kExitRunningGameBooster = 1003,  // a family program runs: the game booster
+  kExitRunningDriverUpdater = 1004,// a family program runs: the driver updater
 };
+
+// Every code above, for the README's table and its test.
+extern const int kEveryExitCode[];
+extern const int kEveryExitCodeCount;
 
 // English meaning of an exit code, for logs, the demo report and the README.
 const char* ExitCodeMeaning(int code);
