@@ -345,9 +345,18 @@ bool CInstallProc::PlaceFiles(PlacementJournal& journal) {
   }
   if (errorCode_ != 0) {
     // Half a product is worse than the old one: every file goes back.
-    journal.Rollback();
+    const bool restored = journal.Rollback();
     SetRebootNeeded(rebootNeededBefore);
     SetDoNotStartProduct(doNotStartBefore);
+    if (!restored) {
+      for (const std::wstring& file : journal.NotRestored())
+        log::Action(kLog, L"rollback incomplete: " + file, file, kProcRollbackIncomplete);
+      log::Action(kLog, L"place files failed; rollback incomplete, the product is not started",
+                  installDir_, kProcRollbackIncomplete);
+      errorCode_ = kProcRollbackIncomplete;
+      SetDoNotStartProduct(true);
+      return false;
+    }
     log::Action(kLog, L"place files failed; installed files restored", installDir_, errorCode_);
     return false;
   }
@@ -454,8 +463,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     PlacementJournal journal(files);
     if (!PlaceFiles(journal)) {                                  // 9
       // Nothing after the placement runs; what the script and the wait
-      // for active defense stopped is started again.
-      RestartStoppedProduct(running, p);
+      // for active defense stopped is started again, unless the folder is
+      // a mix of old and new files.
+      if (errorCode_ != kProcRollbackIncomplete) RestartStoppedProduct(running, p);
       log::Action(kLog, L"install run ended: files not placed", p, errorCode_);
       return false;                                              // 10
     }

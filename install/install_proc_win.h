@@ -39,6 +39,9 @@ enum ProcedureCode : int {
   // A payload file could be neither copied nor scheduled for the restart;
   // every file placed before it was put back.
   kProcFileNotPlaced = kExitFileNotPlaced,
+  // That placement's rollback could not put every original back either: the
+  // folder holds new and old files side by side, so nothing of it is started.
+  kProcRollbackIncomplete = kExitRollbackIncomplete,
 };
 
 // Command id of the start message the main window posts to the worker.

@@ -189,25 +189,26 @@ void PlacementJournal::Commit() {
 }
 
 bool PlacementJournal::Rollback() {
-  bool all = true;
+  notRestored_.clear();
   const size_t count = entries_.size();
   for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+    bool restored = true;
     if (!entry->staged.empty()) {
-      const bool unscheduled = files_.Unschedule(entry->staged);
+      restored = files_.Unschedule(entry->staged);
       log::Action(kLog, L"cancel restart replacement", entry->staged + L" -> " + entry->destination,
-                  Code(unscheduled, files_.LastError()));
+                  Code(restored, files_.LastError()));
       const bool gone = files_.Delete(entry->staged);
       log::Action(kLog, L"delete staged copy", entry->staged, Code(gone, files_.LastError()));
-      all = all && unscheduled;
     } else if (!entry->original.empty()) {
-      all = PutBack(entry->original, entry->destination) && all;
+      restored = PutBack(entry->original, entry->destination);
     } else {
-      const bool gone = files_.Delete(entry->destination);
+      restored = files_.Delete(entry->destination);
       log::Action(kLog, L"delete placed file that had no original", entry->destination,
-                  Code(gone, files_.LastError()));
-      all = all && gone;
+                  Code(restored, files_.LastError()));
     }
+    if (!restored) notRestored_.push_back(entry->destination);
   }
+  const bool all = notRestored_.empty();
   entries_.clear();
   settled_.clear();
   log::Action(kLog, L"placement rolled back (" + std::to_wstring(count) + L" files)", L"",

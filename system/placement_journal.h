@@ -81,9 +81,12 @@ class PlacementJournal {
   // its commit left beside the files placed now. The placement stays.
   void Commit();
   // Undoes every recorded placement, the last first. The journal is empty
-  // afterwards. False when some original could not be put back (logged).
+  // afterwards. False when some original could not be put back (logged);
+  // NotRestored() then names each destination that did not go back to what
+  // it was.
   bool Rollback();
   size_t Recorded() const { return entries_.size(); }
+  const std::vector<std::wstring>& NotRestored() const { return notRestored_; }
 
  private:
   struct Entry {
@@ -98,6 +101,7 @@ class PlacementJournal {
   std::vector<Entry> entries_;
   // Every destination placed, scheduled or found up to date.
   std::vector<std::wstring> settled_;
+  std::vector<std::wstring> notRestored_;
 };
 
 }  // namespace lum

@@ -123,6 +123,18 @@ TEST_F(PlacementJournalTest, FailureRestoresEveryOriginalAndCancelsTheRestartRep
   EXPECT_EQ(0u, journal_.Recorded());
 }
 
+// A rollback that meets a file held open cannot put it back: it says so and
+// names every file that stayed new or set aside, and restores the rest.
+TEST_F(PlacementJournalTest, RollbackThatCannotPutAFileBackNamesIt) {
+  fs_.held.insert(L"P\\a");       // the new "a" is held: its original cannot return
+  fs_.held.insert(L"P\\fresh");   // the new file cannot be deleted
+  EXPECT_FALSE(journal_.Rollback());
+  EXPECT_EQ((std::vector<std::wstring>{L"P\\fresh", L"P\\a"}), journal_.NotRestored());
+  EXPECT_EQ("new a", fs_.files[L"P\\a"]);
+  EXPECT_EQ("old a", fs_.files[std::wstring(L"P\\a") + kAsideSuffix]);  // kept, not lost
+  EXPECT_EQ("old b", fs_.files[L"P\\b"]);                               // the others went back
+}
+
 TEST_F(PlacementJournalTest, CommitDeletesTheOriginalsAndLeavesHeldOnesForTheRestart) {
   // A program keeps running from its renamed original.
   fs_.held.insert(std::wstring(L"P\\b") + kAsideSuffix);
