@@ -460,6 +460,13 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       OnFinish();
       result = 0;
       return true;
+    case CConfigDlg::kFolderChangedMessage:
+      // The options strip took a new folder: its drive's figures are read
+      // again now, so the page shows the space of the folder Install uses.
+      strip_.CheckDrive(false);
+      log::Note(kLog, L"install folder now " + strip_.GetFolder());
+      result = 0;
+      return true;
     default:
       return false;
   }

@@ -236,6 +236,50 @@ TEST(SkinManager, DisabledButtonGetsNoHoverNoClickAndTheHostGetsTheClick) {
   host.Destroy();
 }
 
+// What changes under a held mouse button decides nothing: a button disabled
+// while pressed, or a link whose text is replaced while pressed, sends no
+// command on release; a button that turns into a link repaints at once.
+TEST(SkinManager, ControlChangedWhilePressedSendsNothingOnRelease) {
+  TestHost host;
+  ASSERT_TRUE(host.Create());
+  CSomButton3 button(&CloseStrip());
+  button.Create(&host, 20, 20, 0, 0, 7, CSomWnd::kVisible | CSomWnd::kAutoSize);
+  const int x = button.Rect().left + 5, y = button.Rect().top + 5;
+  host.Send(WM_MOUSEMOVE, x, y);
+  host.Send(WM_LBUTTONDOWN, x, y);
+  button.Enable(false);
+  host.Send(WM_LBUTTONUP, x, y);
+  EXPECT_TRUE(host.commands.empty());
+
+  CSomTextWnd text;
+  text.Create(&host, 10, 100, 0, 0, 0, CSomWnd::kVisible | CSomWnd::kAutoSize);
+  text.SetText(L"{&#A=BUTTON:0x10}old link{&#/A}");
+  const RECT link = text.Runs()[0].rect;
+  const int lx = 10 + link.left + 2, ly = 100 + link.top + 2;
+  host.Send(WM_MOUSEMOVE, lx, ly);
+  host.Send(WM_LBUTTONDOWN, lx, ly);
+  text.SetText(L"{&#A=BUTTON:0x11}new link{&#/A}");
+  host.Send(WM_LBUTTONUP, lx, ly);
+  EXPECT_TRUE(host.commands.empty()) << host.commands.size();
+
+  struct CountingButton : CSomButton4 {
+    using CSomButton4::CSomButton4;
+    void OnPaint(HDC dc, int limit, int part) override {
+      ++paints;
+      CSomButton4::OnPaint(dc, limit, part);
+    }
+    int paints = 0;
+  } plain(&CloseStrip());
+  plain.Create(&host, 300, 20, 60, 20, 9, CSomWnd::kVisible);
+  ::ShowWindow(host.Window(), SW_SHOWNA);
+  ::UpdateWindow(host.Window());
+  const int before = plain.paints;
+  plain.SetLinkMode(true);
+  ::UpdateWindow(host.Window());
+  EXPECT_GT(plain.paints, before);
+  host.Destroy();
+}
+
 TEST(SkinManager, IndeterminateCheckBoxBecomesCheckedThenToggles) {
   TestHost host;
   ASSERT_TRUE(host.Create());

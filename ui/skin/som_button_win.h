@@ -49,7 +49,11 @@ class CSomButton4 : public CSomWnd {
   void SetTextColor(COLORREF color);
   void SetLargeFont(bool large);
   void SetFont(HFONT font);
-  void SetLinkMode(bool link) { linkMode_ = link; }
+  void SetLinkMode(bool link) {
+    if (link == linkMode_) return;
+    linkMode_ = link;
+    Invalidate();
+  }
   const std::wstring& Text() const { return text_; }
   COLORREF TextColor() const { return textColor_; }
   CSomBitmap* Background() const { return background_; }

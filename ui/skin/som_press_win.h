@@ -29,12 +29,13 @@ struct SomPressState {
     if (pressed && w.Manager()) w.Manager()->ReleaseWnd(&w);
     return true;
   }
-  // True when the press ended over the control (a click).
+  // True when the press ended over the control (a click), and the control
+  // still takes clicks: one disabled while pressed sends nothing.
   bool CaptureLost(CSomWnd& w) {
     if (!pressed) return false;
     pressed = false;
     w.Invalidate();
-    return hover;
+    return hover && w.IsEnabled();
   }
   void Enter(CSomWnd& w) {
     hover = true;

@@ -24,9 +24,11 @@ void CSomTextWnd::OnCreate() {
 
 void CSomTextWnd::SetText(const std::wstring& markup) {
   if (markup == markup_ && generation_ == SkinResources::Get().FontGeneration()) return;
-  if (pressedRun_ >= 0 && manager_) manager_->ReleaseWnd(this);
+  // The press belongs to the old text: its link must not fire on release.
+  const bool pressed = pressedRun_ >= 0;
   hoverRun_ = -1;
   pressedRun_ = -1;
+  if (pressed && manager_) manager_->ReleaseWnd(this);
   runs_.clear();
   markup_ = markup;
   const SkinResources& skin = SkinResources::Get();
