@@ -102,9 +102,12 @@ TEST(ProductPrograms, TrayAnswersTheMonitorMessageAndEndsOnQuit) {
   HWND wnd = WaitForWindow(L"ZLumSafeMonClass");
   ASSERT_NE(wnd, nullptr);
   EXPECT_FALSE(IsWindowVisible(wnd));
+  // Only the installer's identification is acknowledged.
   DWORD_PTR answer = 0;
-  ASSERT_NE(SendMessageTimeoutW(wnd, 0x416, 206, 0, SMTO_ABORTIFHUNG, 1000, &answer), 0);
+  ASSERT_NE(SendMessageTimeoutW(wnd, 0x416, 206, 0x4C554D49, SMTO_ABORTIFHUNG, 1000, &answer), 0);
   EXPECT_EQ(answer, 1u);
+  ASSERT_NE(SendMessageTimeoutW(wnd, 0x416, 206, 0, SMTO_ABORTIFHUNG, 1000, &answer), 0);
+  EXPECT_EQ(answer, 0u);
   ASSERT_TRUE(PostThreadMessageW(tray.threadId, WM_QUIT, 0, 0));
   EXPECT_EQ(WaitExit(tray.process, 10000), 0);
 }
