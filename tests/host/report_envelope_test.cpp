@@ -172,5 +172,39 @@ TEST_F(ReportEnvelopeTest, HostToolOpensWhatTheInstallerSeals) {
 }
 #endif
 
+// A known answer from outside the project: the expected bytes were computed
+// with Debian's python3-nacl (crypto_scalarmult_base, crypto_box_beforenm,
+// crypto_secretbox, which drops the box's 16 leading zero bytes as the
+// envelope does), python3-cryptography (AES-128-ECB over PKCS#7 padding) and
+// zlib.crc32, from the same inputs: AES key 00..0f (the first draw),
+// ephemeral secret 20..3f (the second), service secret 32 bytes of 0x77,
+// nonce 40..57, sequence 1.
+TEST(ReportEnvelopeKnownAnswer, MatchesAnIndependentSealOfTheSameInputs) {
+  ASSERT_GE(sodium_init(), 0);
+  SealKey key;
+  uint8_t serviceSecret[32];
+  for (uint8_t& b : serviceSecret) b = 0x77;
+  crypto_scalarmult_base(key.servicePublic, serviceSecret);
+  for (int i = 0; i < 24; ++i) key.nonce[i] = static_cast<uint8_t>(0x40 + i);
+  int draw = 0;
+  const RandomSource counting = [&draw](uint8_t* out, size_t size) {
+    const uint8_t first = draw++ == 0 ? 0x00 : 0x20;
+    for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(first + i);
+    return true;
+  };
+  const std::string envelope = BuildEnvelope("mid=f00d&ch=101&sch=0", key, 1, counting);
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : envelope) {
+    hex += kHex[c >> 4];
+    hex += kHex[c & 15];
+  }
+  EXPECT_EQ(
+      "0e0634300108e6ce3d7f000100003669f8befd3f3986e21193f8a9aac12d8d8f14dfa00e23988eb6b96333"
+      "4e6f21358072d6365880d1aeea329adf9121383851ed21a28e3b75e965d0d2cd1662548073bba09f0946db"
+      "5e9ef3f430146e75764a72b244d6b54525f28b373a670dae",
+      hex);
+}
+
 }  // namespace
 }  // namespace lum
