@@ -42,7 +42,8 @@ bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
       return false;
     done += put;
   }
-  return true;
+  // These files replace others by rename: the bytes are on the disk first.
+  return ::FlushFileBuffers(file.Get()) != FALSE;
 }
 
 }  // namespace lum

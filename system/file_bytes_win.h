@@ -11,8 +11,8 @@ namespace lum {
 // Reads the whole file. False (and GetLastError) when it cannot be opened or
 // read completely.
 bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>* bytes);
-// Creates or truncates `path` and writes `bytes`. False (and GetLastError)
-// unless every byte was written.
+// Creates or truncates `path`, writes `bytes` and flushes them to the disk.
+// False (and GetLastError) unless every byte was written and flushed.
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace lum

@@ -73,14 +73,24 @@ bool WinPlacementFiles::InUse(const std::wstring& path) {
 }
 
 bool WinPlacementFiles::Move(const std::wstring& from, const std::wstring& to, bool replace) {
-  return Done(::MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0) !=
-              FALSE);
+  // The rename is on the disk when the call returns: a cut-off run finds
+  // every original either in place or beside it.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return Done(::MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE);
 }
 
 bool WinPlacementFiles::Copy(const std::wstring& from, const std::wstring& to) {
   // The destination's name is free by now: whatever appears there in the
   // meantime is not written through.
   return Done(::CopyFileW(from.c_str(), to.c_str(), TRUE) != FALSE);
+}
+
+bool WinPlacementFiles::Flush(const std::wstring& path) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+  return Done(file && ::FlushFileBuffers(file.Get()) != FALSE);
 }
 
 bool WinPlacementFiles::Delete(const std::wstring& path) {

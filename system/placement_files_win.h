@@ -31,6 +31,7 @@ class WinPlacementFiles : public PlacementFiles {
   bool InUse(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, bool replace) override;
   bool Copy(const std::wstring& from, const std::wstring& to) override;
+  bool Flush(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
   bool SameContent(const std::wstring& a, const std::wstring& b) override;
   std::wstring StageCopy(const std::wstring& source, const std::wstring& destination) override;

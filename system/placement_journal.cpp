@@ -147,6 +147,11 @@ void PlacementJournal::Commit() {
   size_t deleted = 0;
   for (const Entry& entry : entries_) {
     if (entry.original.empty()) continue;
+    if (entry.staged.empty() && !files_.Flush(entry.destination)) {
+      log::Action(kLog, L"new file not flushed to disk: original kept", entry.original,
+                  static_cast<long>(files_.LastError()));
+      continue;
+    }
     if (files_.Delete(entry.original)) {
       ++deleted;
       log::Action(kLog, L"delete original", entry.original, 0);

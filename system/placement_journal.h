@@ -34,6 +34,8 @@ class PlacementFiles {
   virtual bool InUse(const std::wstring& path) = 0;
   virtual bool Move(const std::wstring& from, const std::wstring& to, bool replace) = 0;
   virtual bool Copy(const std::wstring& from, const std::wstring& to) = 0;
+  // Writes what the system still holds of the file to the disk.
+  virtual bool Flush(const std::wstring& path) = 0;
   virtual bool Delete(const std::wstring& path) = 0;
   // Both non-empty with the same bytes.
   virtual bool SameContent(const std::wstring& a, const std::wstring& b) = 0;
@@ -78,7 +80,9 @@ class PlacementJournal {
                         const PlacementOptions& options);
   // Deletes the originals set aside (scheduling those still held for
   // deletion at the restart), and the originals that a run cut off before
-  // its commit left beside the files placed now. The placement stays.
+  // its commit left beside the files placed now. The placement stays. Each
+  // new file is on the disk before its original goes: one that cannot be
+  // flushed keeps its original beside it (a later commit removes it).
   void Commit();
   // Undoes every recorded placement, the last first. The journal is empty
   // afterwards. False when some original could not be put back (logged);

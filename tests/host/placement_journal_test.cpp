@@ -18,7 +18,8 @@ namespace {
 class FakeFiles : public PlacementFiles {
  public:
   std::map<std::wstring, std::string> files;
-  std::set<std::wstring> held, unreadable;
+  std::set<std::wstring> held, unreadable, unflushable;
+  std::vector<std::wstring> flushed;
   std::vector<PendingRename> restart;  // the system's restart list
   bool stagingWorks = true;
 
@@ -35,6 +36,11 @@ class FakeFiles : public PlacementFiles {
   bool Copy(const std::wstring& from, const std::wstring& to) override {
     if (!Exists(from) || unreadable.count(from) || Exists(to)) return Fail(32);
     files[to] = files[from];
+    return true;
+  }
+  bool Flush(const std::wstring& path) override {
+    if (!Exists(path) || unflushable.count(path)) return Fail(1117);
+    flushed.push_back(path);
     return true;
   }
   bool Delete(const std::wstring& path) override {
@@ -148,10 +154,21 @@ TEST_F(PlacementJournalTest, CommitDeletesTheOriginalsAndLeavesHeldOnesForTheRes
   ASSERT_EQ(3u, fs_.restart.size());
   EXPECT_EQ(L"\\??\\P\\b" + std::wstring(kAsideSuffix), fs_.restart[2].source);
   EXPECT_EQ(L"", fs_.restart[2].destination);
+  // Each copied file was on the disk before its original went.
+  EXPECT_EQ((std::vector<std::wstring>{L"P\\a", L"P\\b"}), fs_.flushed);
   // Settled: a rollback now changes nothing.
   const auto committed = fs_.files;
   EXPECT_TRUE(journal_.Rollback());
   EXPECT_EQ(committed, fs_.files);
+}
+
+// A new file that cannot be flushed keeps its original beside it: a crash
+// before the bytes reach the disk must not leave the file with neither.
+TEST_F(PlacementJournalTest, CommitKeepsTheOriginalOfAFileNotOnTheDiskYet) {
+  fs_.unflushable.insert(L"P\\a");
+  journal_.Commit();
+  EXPECT_EQ("old a", fs_.files[std::wstring(L"P\\a") + kAsideSuffix]);
+  EXPECT_EQ(0u, fs_.files.count(std::wstring(L"P\\b") + kAsideSuffix));
 }
 
 TEST(PlacementJournalRulesTest, HeldGuardIsNeverRenamedAndLeftoverAsideNamesAreKept) {
