@@ -20,6 +20,11 @@ int CodeFromChildExit(const ChildExit& exit, std::wstring* why) {
     static const wchar_t kDigits[] = L"0123456789ABCDEF";
     for (int i = 0; i < 8; ++i) hex[i] = kDigits[(exit.code >> (28 - 4 * i)) & 0xF];
     *why = std::wstring(L"the copy died with exception code 0x") + hex;
+  } else if (exit.code > 0 && exit.code < 100) {
+    // The installer never ends with these: 1 is what a kill from outside
+    // leaves (a task manager, a job object), 3 what abort() leaves.
+    *why = L"the copy was ended from outside or aborted (exit code " +
+           std::to_wstring(exit.code) + L")";
   } else {
     return static_cast<int>(exit.code);
   }

@@ -18,7 +18,8 @@ struct ChildExit {
 };
 
 // The child's exit code, or kExitHandOverLost when it could not be read, is
-// the "still running" marker, or is an exception code (the child died).
+// the "still running" marker, is an exception code (the child died), or is
+// 1 to 99, which no run of the installer ends with (it was killed or aborted).
 // `why` says what was missing, for the log (empty when the code stands).
 int CodeFromChildExit(const ChildExit& exit, std::wstring* why);
 

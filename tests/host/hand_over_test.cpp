@@ -15,6 +15,11 @@ TEST(HandOverTest, ADeadOrUnreadableCopyIsAFailureNeverItsGarbageCode) {
   EXPECT_EQ(kExitHandOverLost, CodeFromChildExit({true, 0xC0000005u}, &why));
   EXPECT_NE(std::wstring::npos, why.find(L"0xC0000005")) << why;
   EXPECT_EQ(kExitHandOverLost, CodeFromChildExit({true, 0x80000003u}, &why));
+  // Killed from outside (1) or aborted (3): never one of the installer's codes.
+  for (uint32_t code : {1u, 3u}) {
+    EXPECT_EQ(kExitHandOverLost, CodeFromChildExit({true, code}, &why));
+    EXPECT_NE(std::wstring::npos, why.find(L"ended from outside or aborted")) << why;
+  }
   // What a living copy returns stands, whatever it means.
   for (uint32_t code : {0u, 111u, 119u, 505u, 0x7FFFFFFFu}) {
     EXPECT_EQ(static_cast<int>(code), CodeFromChildExit({true, code}, &why));
