@@ -55,15 +55,15 @@ constexpr NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 constexpr NTSTATUS kStatusNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
 constexpr NTSTATUS kStatusPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
 
-constexpr ULONG kFileOpen = 1;    // FILE_OPEN
-constexpr ULONG kFileCreate = 2;  // FILE_CREATE
-constexpr ULONG kOptDirectory = 0x00000001;       // FILE_DIRECTORY_FILE
-constexpr ULONG kOptSynchronous = 0x00000020;     // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG kOptNonDirectory = 0x00000040;    // FILE_NON_DIRECTORY_FILE
-constexpr ULONG kOptBackupIntent = 0x00004000;    // FILE_OPEN_FOR_BACKUP_INTENT
-constexpr ULONG kOptOpenReparse = 0x00200000;     // FILE_OPEN_REPARSE_POINT
-constexpr ULONG kClassDirectoryInformation = 1;   // FileDirectoryInformation
-constexpr ULONG kClassBasicInformation = 4;       // FileBasicInformation
+constexpr ULONG kFileOpen = 1;                      // FILE_OPEN
+constexpr ULONG kFileCreate = 2;                    // FILE_CREATE
+constexpr ULONG kOptDirectory = 0x00000001;         // FILE_DIRECTORY_FILE
+constexpr ULONG kOptSynchronous = 0x00000020;       // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kOptNonDirectory = 0x00000040;      // FILE_NON_DIRECTORY_FILE
+constexpr ULONG kOptBackupIntent = 0x00004000;      // FILE_OPEN_FOR_BACKUP_INTENT
+constexpr ULONG kOptOpenReparse = 0x00200000;       // FILE_OPEN_REPARSE_POINT
+constexpr ULONG kClassDirectoryInformation = 1;     // FileDirectoryInformation
+constexpr ULONG kClassBasicInformation = 4;         // FileBasicInformation
 constexpr ULONG kClassDispositionInformation = 13;  // FileDispositionInformation
 
 // The fixed head of FILE_DIRECTORY_INFORMATION; the name follows it.
@@ -110,10 +110,9 @@ NTSTATUS OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access,
   InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io = {};
   HANDLE handle = nullptr;
-  const NTSTATUS status =
-      Nt().create(&handle, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share,
-                  disposition, options | kOptSynchronous | kOptOpenReparse | kOptBackupIntent,
-                  nullptr, 0);
+  const NTSTATUS status = Nt().create(
+      &handle, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
+      options | kOptSynchronous | kOptOpenReparse | kOptBackupIntent, nullptr, 0);
   if (status == kStatusSuccess) out->Reset(handle);
   return status;
 }
@@ -152,7 +151,8 @@ bool QueryEntries(HANDLE folder, const std::wstring& mask, std::vector<FolderEnt
       const auto* info = reinterpret_cast<const DirectoryInformation*>(bytes + at);
       std::wstring name(info->fileName, info->fileNameLength / sizeof(wchar_t));
       if (name != L"." && name != L"..")
-        entries->push_back({name, info->fileAttributes, static_cast<uint64_t>(info->endOfFile.QuadPart)});
+        entries->push_back(
+            {name, info->fileAttributes, static_cast<uint64_t>(info->endOfFile.QuadPart)});
       if (info->nextEntryOffset == 0) break;
       at += info->nextEntryOffset;
     }
@@ -397,9 +397,9 @@ DWORD WriteNewFileIn(HANDLE folder, const std::wstring& name, const std::string&
                    kFileCreate, kOptNonDirectory, FILE_ATTRIBUTE_NORMAL, &file);
   if (status != kStatusSuccess) return ToWin32(status);
   DWORD written = 0;
-  const bool ok = ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   if (ok) return 0;
   error = ::GetLastError();
   DWORD ignored = 0;
@@ -498,7 +498,8 @@ TreeDelete DeleteTreeNoLinks(const char* category, const std::wstring& what,
   if (way.open == WayOpen::kMissing) return TreeDelete::kGone;
   if (way.open != WayOpen::kOpened || FoldersOnTheWay(top).empty()) {
     const bool linked = way.open == WayOpen::kLinkOnWay || way.open == WayOpen::kTopIsLink;
-    log::Action(category, what + (linked ? L" refused: link on the way" : L" refused: not a full path"),
+    log::Action(category,
+                what + (linked ? L" refused: link on the way" : L" refused: not a full path"),
                 linked ? way.at : top, ERROR_CANT_ACCESS_FILE);
     return linked || way.open == WayOpen::kNotFullPath ? TreeDelete::kRefused : TreeDelete::kFailed;
   }

@@ -40,12 +40,12 @@ namespace lum {
 
 // How opening the way to a folder ended.
 enum class WayOpen {
-  kOpened,      // every folder of the way is a real folder; the handle is the last one
-  kMissing,     // a folder of the way does not exist (`at` names it); nothing was followed
-  kLinkOnWay,   // a folder above the last one is a link (`at` names it)
-  kTopIsLink,   // the last folder itself is a link (`at` names it)
-  kNotFullPath, // not a full path below a volume root, or it steps through "." or ".."
-  kFailed,      // a folder could not be opened or read (`error`)
+  kOpened,       // every folder of the way is a real folder; the handle is the last one
+  kMissing,      // a folder of the way does not exist (`at` names it); nothing was followed
+  kLinkOnWay,    // a folder above the last one is a link (`at` names it)
+  kTopIsLink,    // the last folder itself is a link (`at` names it)
+  kNotFullPath,  // not a full path below a volume root, or it steps through "." or ".."
+  kFailed,       // a folder could not be opened or read (`error`)
 };
 
 struct WayResult {
@@ -81,8 +81,8 @@ enum class EntryKind { kMissing, kFile, kFolder, kLink, kFailed };
 // for kLink only when the handle is the link itself: an entry its folder
 // lists as a link whose handle is not one (a file system that followed it)
 // is answered kLink with no handle, since its handle would be the target.
-EntryKind OpenEntry(HANDLE folder, const std::wstring& name, uint32_t listed,
-                    UniqueHandle* entry, DWORD* error = nullptr);
+EntryKind OpenEntry(HANDLE folder, const std::wstring& name, uint32_t listed, UniqueHandle* entry,
+                    DWORD* error = nullptr);
 
 // Deletes the entry OpenEntry opened, through that handle (read-only
 // cleared first); it goes as the last handle to it closes. A link goes as a
@@ -117,11 +117,11 @@ struct TreeDeleteRules {
 };
 
 enum class TreeDelete {
-  kGone,          // the tree is gone (or was never there)
-  kTopLinkGone,   // the top itself was a link: that link is gone, nothing behind it was touched
-  kPartly,        // entries stay (kept, or in use); the rest is gone
-  kRefused,       // a link on the way above the top, or not a full path: nothing done
-  kFailed,        // the top could not be opened or listed
+  kGone,         // the tree is gone (or was never there)
+  kTopLinkGone,  // the top itself was a link: that link is gone, nothing behind it was touched
+  kPartly,       // entries stay (kept, or in use); the rest is gone
+  kRefused,      // a link on the way above the top, or not a full path: nothing done
+  kFailed,       // the top could not be opened or listed
 };
 
 // Deletes the folder `path` with everything in it, by handle, never through

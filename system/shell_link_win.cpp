@@ -38,7 +38,9 @@ HRESULT LinkBytes(const std::wstring& target, const std::wstring& arguments, int
   ComRef<IPersistStream> persist;
   if (FAILED(hr = link->QueryInterface(IID_IPersistStream, persist.PutVoid()))) return hr;
   ComRef<IStream> stream;
-  if (FAILED(hr = ::CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.PutVoid())))) return hr;
+  if (FAILED(hr = ::CreateStreamOnHGlobal(nullptr, TRUE,
+                                          reinterpret_cast<IStream**>(stream.PutVoid()))))
+    return hr;
   if (FAILED(hr = persist->Save(stream.Get(), TRUE))) return hr;
   HGLOBAL memory = nullptr;
   if (FAILED(hr = ::GetHGlobalFromStream(stream.Get(), &memory))) return hr;
@@ -70,7 +72,8 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& linkFile,
     const bool linked = way.open == WayOpen::kLinkOnWay || way.open == WayOpen::kTopIsLink;
     log::Action(kLog, what + (linked ? L" refused: link on the way" : L": folder not opened"),
                 linked ? way.at : linkFile,
-                linked ? ERROR_CANT_ACCESS_FILE : static_cast<long>(way.error ? way.error : ERROR_PATH_NOT_FOUND));
+                linked ? ERROR_CANT_ACCESS_FILE
+                       : static_cast<long>(way.error ? way.error : ERROR_PATH_NOT_FOUND));
     return false;
   }
   std::string bytes;

@@ -317,13 +317,16 @@ TEST_F(ShortcutsE2eTest, ALinkInTheUsersProgramsFolderLeadsNowhere) {
   UniqueFindHandle find(FindFirstFileW((victimMenu + L"\\*").c_str(), &data));
   ASSERT_TRUE(find.Valid());
   size_t entries = 0;
-  do ++entries; while (FindNextFileW(find.Get(), &data));
+  do ++entries;
+  while (FindNextFileW(find.Get(), &data));
   EXPECT_EQ(3u, entries);  // ".", ".." and the user's own shortcut
   const std::wstring log = Log();
   // Refused once for each language's folder name (they are all the same).
-  EXPECT_NE(std::wstring::npos, log.find(L"delete tree refused: link on the way | " + first + L" |"))
+  EXPECT_NE(std::wstring::npos,
+            log.find(L"delete tree refused: link on the way | " + first + L" |"))
       << WideToUtf8(log);
-  EXPECT_EQ(1u, Count(log, L"create start-menu folder refused: link on the way | " + first + L" |"));
+  EXPECT_EQ(1u,
+            Count(log, L"create start-menu folder refused: link on the way | " + first + L" |"));
   // The rest of the pass went on.
   ExpectMenuSet(CommonMenu(), kSandboxRu);
 }
@@ -352,10 +355,10 @@ std::wstring TreeText(const std::wstring& folder, const std::wstring& relative =
 void SetUserFolder(const wchar_t* name, const std::wstring& path) {
   for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"}) {
     RegKey reg;
-    ASSERT_TRUE(reg.Create(HKEY_CURRENT_USER,
-                           std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") +
-                               key,
-                           KEY_SET_VALUE));
+    ASSERT_TRUE(
+        reg.Create(HKEY_CURRENT_USER,
+                   std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + key,
+                   KEY_SET_VALUE));
     ASSERT_TRUE(reg.WriteString(name, path));
   }
 }
@@ -415,11 +418,11 @@ TEST_F(ShortcutsE2eTest, TheUsersOwnFoldersLeadNowhere) {
   ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, extension.c_str(), nullptr));
   ASSERT_TRUE(e2e::WriteBytes(extension + L"\\bootstrap.js", "old"));
   ASSERT_TRUE(e2e::WriteBytes(extension + L"\\held.js", "in use"));
-  ASSERT_TRUE(e2e::WriteBytes(
-      firefox + L"\\profiles.ini",
-      "[Profile0]\r\nName=elsewhere\r\nIsRelative=0\r\nPath=" +
-          WideToUtf8(victim) + "\\elsewhere.default\r\n\r\n[Profile1]\r\nName=own\r\n"
-          "IsRelative=1\r\nPath=Profiles/own.default\r\n"));
+  ASSERT_TRUE(
+      e2e::WriteBytes(firefox + L"\\profiles.ini",
+                      "[Profile0]\r\nName=elsewhere\r\nIsRelative=0\r\nPath=" + WideToUtf8(victim) +
+                          "\\elsewhere.default\r\n\r\n[Profile1]\r\nName=own\r\n"
+                          "IsRelative=1\r\nPath=Profiles/own.default\r\n"));
   UniqueFileHandle held(CreateFileW((extension + L"\\held.js").c_str(), GENERIC_READ,
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.Valid());
@@ -439,15 +442,17 @@ TEST_F(ShortcutsE2eTest, TheUsersOwnFoldersLeadNowhere) {
 
   EXPECT_EQ(before, TreeText(victim)) << WideToUtf8(Log());
   for (const std::wstring& name : removal)
-    EXPECT_EQ("someone else's script", e2e::ReadBytes(victimTemp + L"\\" + name)) << WideToUtf8(name);
+    EXPECT_EQ("someone else's script", e2e::ReadBytes(victimTemp + L"\\" + name))
+        << WideToUtf8(name);
   const std::wstring log = Log();
   EXPECT_NE(std::wstring::npos,
             log.find(L"delete removal file refused: link on the way | " + redirectTemp + L" |"))
       << WideToUtf8(log);
-  for (const std::wstring& refused : {std::wstring(L"delete refused: link on the way | "),
-                                      std::wstring(L"delete shortcut refused: link on the way | "),
-                                      std::wstring(L"delete tree refused: link on the way | "),
-                                      std::wstring(L"create start-menu folder refused: link on the way | ")})
+  for (const std::wstring& refused :
+       {std::wstring(L"delete refused: link on the way | "),
+        std::wstring(L"delete shortcut refused: link on the way | "),
+        std::wstring(L"delete tree refused: link on the way | "),
+        std::wstring(L"create start-menu folder refused: link on the way | ")})
     EXPECT_NE(std::wstring::npos, log.find(refused + redirect + L" |")) << WideToUtf8(refused);
   // His own extension went, but for the file in use: left and logged.
   EXPECT_FALSE(FileExists(extension + L"\\bootstrap.js"));

@@ -128,7 +128,8 @@ TEST(HandleTreeTest, APlantedLinkIsNeverFollowed) {
   shell.ClearDeferredRemoval();
   SetEnvironmentVariableW(L"TEMP", oldTemp);
   SetEnvironmentVariableW(L"TMP", oldTmp);
-  EXPECT_NE(std::wstring::npos, lines.find(L"delete removal file refused: link on the way | " + via))
+  EXPECT_NE(std::wstring::npos,
+            lines.find(L"delete removal file refused: link on the way | " + via))
       << WideToUtf8(lines);
   UniqueHandle folder;
   WayResult way = OpenFolderNoLinks(via + L"\\made\\deeper", &folder, true);
@@ -171,7 +172,8 @@ TEST(HandleTreeTest, APlantedLinkIsNeverFollowed) {
   folder.Reset();
   log::ClearSink();
 
-  for (const wchar_t* link : {L"tree\\sub\\inner", L"tree\\sub\\hollow", L"via", L"held\\taken.lnk"})
+  for (const wchar_t* link :
+       {L"tree\\sub\\inner", L"tree\\sub\\hollow", L"via", L"held\\taken.lnk"})
     planted::RemovePlantedLink(user.Sub(link));
   EXPECT_EQ("someone else's file", ReadText(victim.Sub(L"keep.dat")));
 }
