@@ -182,11 +182,14 @@ uint32_t ListedAttributes(HANDLE folder, const std::wstring& name) {
 // The NT name of the volume root of a full path and the names below it;
 // false for what FoldersOnTheWay refuses.
 bool SplitWay(const std::wstring& path, std::wstring* root, std::vector<std::wstring>* names) {
-  const std::vector<std::wstring> folders = FoldersOnTheWay(path);
+  // The way to an entry one step below `path`, that step left out: so a
+  // volume root (the parent of C:\x) is a way of no folders.
+  std::vector<std::wstring> folders = FoldersOnTheWay(WithTrailingSlash(path) + L"x");
   if (folders.empty()) return false;
-  const size_t cut = folders[0].find_last_of(L"\\/");
+  const size_t cut = folders.front().find_last_of(L"\\/");
   if (cut == std::wstring::npos) return false;
-  std::wstring volume = folders[0].substr(0, cut + 1);
+  std::wstring volume = folders.front().substr(0, cut + 1);
+  folders.pop_back();
   for (wchar_t& c : volume)
     if (c == L'/') c = L'\\';
   if (volume.compare(0, 4, L"\\\\?\\") == 0) {

@@ -172,6 +172,12 @@ TEST(HandleTreeTest, APlantedLinkIsNeverFollowed) {
   folder.Reset();
   log::ClearSink();
 
+  // A tree right below a volume root is reached from the root itself.
+  const std::wstring rooted = L"C:\\lum_tree_" + std::to_wstring(GetCurrentProcessId());
+  WriteText(rooted + L"\\sub\\c.txt", "c");
+  EXPECT_TRUE(DeleteFolderTree(rooted));
+  EXPECT_FALSE(FolderExists(rooted));
+
   for (const wchar_t* link :
        {L"tree\\sub\\inner", L"tree\\sub\\hollow", L"via", L"held\\taken.lnk"})
     planted::RemovePlantedLink(user.Sub(link));
