@@ -65,11 +65,17 @@ std::vector<FirefoxProfileEntry> ParseFirefoxProfiles(const std::wstring& text) 
 
 std::wstring FirefoxProfileFolder(const std::wstring& firefoxFolder,
                                   const FirefoxProfileEntry& entry) {
-  // The folder is deleted from later: a path that climbs out of the Firefox
-  // folder, or a relative one written as absolute, is not taken.
+  // The folder is deleted from later, by an elevated run, and profiles.ini
+  // is the user's to write: only a folder below his own Firefox folder is
+  // taken. An absolute path could name any folder of the machine (another
+  // user's, a system one), and whether it lies inside this user's own tree
+  // could only be judged by handle at the moment of use, so it is not
+  // followed at all: a profile kept elsewhere keeps its old extension
+  // folder. A path that climbs out, or a relative one written as absolute,
+  // is not taken either.
+  if (!entry.relative) return std::wstring();
   for (const std::wstring& part : Split(entry.path, L'\\', true))
     if (part == L"..") return std::wstring();
-  if (!entry.relative) return entry.path;
   if (entry.path[0] == L'\\' || entry.path.find(L':') != std::wstring::npos) return std::wstring();
   std::wstring folder = firefoxFolder;
   if (!folder.empty() && folder.back() != L'\\') folder += L'\\';

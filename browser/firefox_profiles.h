@@ -17,9 +17,10 @@ struct FirefoxProfileEntry {
 // duplicate key wins; lines are split at CR, LF or both.
 std::vector<FirefoxProfileEntry> ParseFirefoxProfiles(const std::wstring& text);
 
-// The folder of one entry: relative paths are joined to `firefoxFolder`,
-// absolute ones are taken as they are. Empty when the path climbs out with
-// "..".
+// The folder of one entry: a relative path joined to `firefoxFolder`. Empty
+// for an absolute one ("IsRelative=0": it could name any folder of the
+// machine, and the folder is deleted from by an elevated run), and for a path
+// that climbs out with ".." or is written as absolute.
 std::wstring FirefoxProfileFolder(const std::wstring& firefoxFolder,
                                   const FirefoxProfileEntry& entry);
 

@@ -1,6 +1,6 @@
 // profiles.ini as Firefox (or anyone who can write the user's profile
 // folder) leaves it: every answer is a numbered profile with a path, in
-// order, and a folder formed from it never climbs out of the Firefox folder.
+// order, and a folder formed from it always lies below the Firefox folder.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (folder.empty()) continue;
     for (const std::wstring& part : lum::Split(folder, L'\\', true))
       if (part == L"..") __builtin_trap();
-    if (entry.relative && folder.compare(0, 27, L"C:\\Users\\u\\Mozilla\\Firefox\\") != 0)
+    if (folder.compare(0, 27, L"C:\\Users\\u\\Mozilla\\Firefox\\") != 0)
       __builtin_trap();
   }
   return 0;

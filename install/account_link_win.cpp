@@ -6,9 +6,9 @@
 
 #include "base/install_log.h"
 #include "system/file_ops_win.h"
+#include "system/handle_tree_win.h"
 #include "system/registry_logged_win.h"
 #include "system/registry_win.h"
-#include "system/walk_guard_win.h"
 
 namespace lum {
 
@@ -30,13 +30,10 @@ std::wstring InAccountFolder(const wchar_t* name) {
 
 void DeleteAccountFile(const std::wstring& path) {
   if (path.empty() || !FileExists(path)) return;
-  // A file of the user's own folder: its parents are checked so that a link
-  // the user planted cannot aim this elevated delete elsewhere. The file
-  // itself, when a link, goes as a link.
-  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-  if (!MayWalk(kLog, L"delete account file", folder)) return;
-  log::Action(kLog, L"delete account file", path,
-              ::DeleteFileW(path.c_str()) ? 0 : static_cast<long>(::GetLastError()));
+  // A file of the user's own folder: reached by handle without a link on its
+  // way, so a link the user planted cannot aim this elevated delete
+  // elsewhere, and deleted through its own handle (a link as a link).
+  DeleteFileNoLinks(kLog, L"delete account file", path);
 }
 
 void DeleteKey(const wchar_t* key) {

@@ -442,9 +442,12 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   }
   {                                                              // 5
     const std::wstring oldExtension = OldFirefoxExtensionFolder();
+    // The user's own tree: never named in a restart-time operation (he could
+    // turn a folder there into a link before the restart); what is in use
+    // stays, logged.
     if (!oldExtension.empty() && FolderExists(oldExtension))
       log::Action(kLog, L"remove old Firefox extension", oldExtension,
-                  shell.DeleteTree(oldExtension, true) ? 0 : 1);
+                  shell.DeleteTree(oldExtension, false) ? 0 : 1);
   }
   RemoveEngineSwitch(2);                                         // 6
   RemoveEngineFiles(2, true);

@@ -12,6 +12,7 @@
 #include "system/file_ops_win.h"
 #include "system/firewall_win.h"
 #include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/link_rule.h"
 #include "system/multi_user_registry_win.h"
 #include "system/process_start_win.h"
@@ -102,15 +103,6 @@ const std::map<std::wstring, std::wstring>& MachineFolders() {
   return folders;
 }
 
-bool RemoveItem(const std::wstring& path) {
-  if (DeleteFileW(path.c_str())) return true;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return RemoveDirectoryW(path.c_str()) != FALSE;
-  }
-  return DeleteFileW(path.c_str()) != FALSE;
-}
-
 template <typename Visit>
 void ForEachEntry(const std::wstring& folder, Visit visit) {
   WIN32_FIND_DATAW data = {};
@@ -189,11 +181,10 @@ void CShell::ClearDeferredRemoval() {
     log::Action(kLog, removed ? L"pending removal marker deleted" : L"no pending removal marker",
                 UninstallMarkerName(installationFolder_), 0);
   }
-  for (const std::wstring& file : DeferredRemovalFiles()) {
-    if (!Exists(file)) continue;
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    log::Action(kLog, L"delete removal file", file, DeleteFileW(file.c_str()) ? 0 : LastErrorCode());
-  }
+  // %TEMP% is the user's to point anywhere and to fill with links: each file
+  // goes by handle, reached without a link, a link as a link.
+  for (const std::wstring& file : DeferredRemovalFiles())
+    DeleteFileNoLinks(kLog, L"delete removal file", file);
   leftovers_.clear();
   hasLeftovers_ = false;
 }
@@ -351,16 +342,28 @@ void CShell::RememberLeftover(const std::wstring& path) {
 bool CShell::DeletePath(const std::wstring& path, bool allowRestart) {
   if (path.empty()) return false;
   if (!Exists(path)) return true;
-  bool gone = RemoveItem(path);
-  if (!gone) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    gone = RemoveItem(path);
+  // The folders of the script's tokens include every user's own (his Desktop,
+  // set in his hive): the item is reached by handle, without a link, and
+  // deleted through its own handle (a link as a link, a folder only empty).
+  const size_t slash = path.find_last_of(L"\\/");
+  UniqueHandle folder;
+  WayResult way;
+  way.open = WayOpen::kNotFullPath;
+  if (slash != std::wstring::npos) way = OpenFolderNoLinks(path.substr(0, slash), &folder);
+  if (way.open == WayOpen::kMissing) return true;
+  if (way.open != WayOpen::kOpened) {
+    const bool linked = way.open == WayOpen::kLinkOnWay || way.open == WayOpen::kTopIsLink;
+    log::Action(kLog, linked ? L"delete refused: link on the way" : L"delete refused",
+                linked ? way.at : path, ERROR_CANT_ACCESS_FILE);
+    // Nothing was reached, so nothing is scheduled either.
+    return false;
   }
-  if (gone) {
+  const long error = static_cast<long>(DeleteEntry(folder.Get(), path.substr(slash + 1)));
+  folder.Reset();
+  if (error == 0) {
     log::Action(kLog, L"delete", path, 0);
     return true;
   }
-  const long error = LastErrorCode();
   log::Action(kLog, L"delete failed", path, error);
   if (allowRestart) {
     ScheduleDelete(path);
@@ -375,34 +378,17 @@ bool CShell::DeleteTree(const std::wstring& folder, bool allowRestart) {
     log::Action(kLog, L"delete tree refused", folder, ERROR_INVALID_PARAMETER);
     return false;
   }
-  WalkCheck check;
-  if (!MayWalk(kLog, L"delete tree", folder, &check)) {
-    if (check.start != WalkStart::kTopIsLink) return false;
-    // The folder itself is a link: the link goes, what it points to is not ours.
-    const DWORD top = GetFileAttributesW(folder.c_str());
-    const bool removed = IsLink(top) && RemoveLink(folder, top);
-    log::Action(kLog, L"remove link", folder, removed ? 0 : LastErrorCode());
-    return removed;
-  }
-  return DeleteTreeBelow(folder, allowRestart);
-}
-
-bool CShell::DeleteTreeBelow(const std::wstring& folder, bool allowRestart) {
-  ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
-    const std::wstring path = folder + L"\\" + name;
-    const TreeEntry kind = ClassifyTreeEntry(attributes);
-    if (kind == TreeEntry::kFolder) {
-      DeleteTreeBelow(path, allowRestart);
-    } else if (kind == TreeEntry::kLink) {
-      log::Action(kLog, L"remove link", path, RemoveLink(path, attributes) ? 0 : LastErrorCode());
-    } else if (ContainsNoCase(path, L"Repair.exe")) {
-      // The repair tool must survive so that a broken install can be mended.
-      log::Action(kLog, L"kept", path, 0);
-    } else {
-      DeletePath(path, allowRestart);
-    }
-  });
-  return DeletePath(folder, allowRestart);
+  TreeDeleteRules rules;
+  // The repair tool must survive so that a broken install can be mended.
+  rules.keep = [](const std::wstring& path) { return ContainsNoCase(path, L"Repair.exe"); };
+  rules.left = [&](const std::wstring& path, DWORD) {
+    if (allowRestart)
+      ScheduleDelete(path);
+    else
+      RememberLeftover(path);
+  };
+  const TreeDelete result = DeleteTreeNoLinks(kLog, L"delete tree", folder, rules);
+  return result == TreeDelete::kGone || result == TreeDelete::kTopLinkGone;
 }
 
 bool CShell::DeleteFolder(const std::wstring& path, bool allowRestart) {

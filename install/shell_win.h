@@ -41,11 +41,14 @@ class CShell : public IScriptBackend {
   bool RunRegistrySectionTable(const IniTable& script, const std::wstring& section);
   bool ApplyFirewallTable(const IniTable& script);
 
-  // Deletes the folder's content and the folder, keeping every file whose
-  // path contains "Repair.exe" (and so the folders holding one). Refuses an
-  // empty folder, one of 260 characters or more, and one with a link on its
-  // way below the volume root (a top that is itself a link loses only the
-  // link). True when the folder is gone now.
+  // Deletes the folder's content and the folder by handle
+  // (handle_tree_win.h), keeping every file whose path contains "Repair.exe"
+  // (and so the folders holding one); what cannot be deleted is scheduled
+  // for deletion at restart with `allowRestart` (only ever true for the
+  // product's own admin-only folders), else remembered as a leftover.
+  // Refuses an empty folder, one of 260 characters or more, and one with a
+  // link on its way below the volume root (a top that is itself a link loses
+  // only the link). True when the folder is gone now.
   bool DeleteTree(const std::wstring& folder, bool allowRestart);
 
   // Paths that could be neither deleted nor scheduled for deletion.
@@ -53,7 +56,8 @@ class CShell : public IScriptBackend {
   bool HasLeftovers() const { return hasLeftovers_; }
 
   // The RunOnce marker of a pending removal of this folder and the files in
-  // %TEMP% that such a removal uses.
+  // %TEMP% that such a removal uses (ClearDeferredRemoval deletes them by
+  // handle, never through a link: %TEMP% is the user's).
   std::vector<std::wstring> DeferredRemovalFiles() const;
 
   // --- IScriptBackend (public: they are the engine's file helpers too) ---
@@ -80,8 +84,9 @@ class CShell : public IScriptBackend {
   std::wstring InstallationFolder() override { return installationFolder_; }
   std::wstring ExtractionFolder() override { return extractionFolder_; }
 
-  // Deletes a file or an empty folder (attributes reset on a second try).
-  // When it stays: scheduled for deletion at restart with `allowRestart`,
+  // Deletes a file or an empty folder by handle, reached without a link
+  // (read-only cleared; a link goes as a link; a link on the way refuses it
+  // and nothing is scheduled). When it stays: scheduled for deletion at restart with `allowRestart`,
   // else remembered as a leftover (not a ".lnk" that is gone meanwhile).
   // True only when the item is gone now (also when it never existed).
   bool DeletePath(const std::wstring& path, bool allowRestart) override;
@@ -102,8 +107,7 @@ class CShell : public IScriptBackend {
   bool RevokeApplication(const std::wstring& imagePath) override;
 
  private:
-  // The walks below a top whose way was checked.
-  bool DeleteTreeBelow(const std::wstring& folder, bool allowRestart);
+  // The copy below a top whose way was checked.
   bool CopyTreeBelow(const std::wstring& source, const std::wstring& target);
   bool ScheduleDelete(const std::wstring& path);
   void RememberLeftover(const std::wstring& path);

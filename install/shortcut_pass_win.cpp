@@ -13,12 +13,11 @@
 #include "session/session_settings.h"
 #include "system/app_registration_win.h"
 #include "system/file_ops_win.h"
-#include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/shell_link_win.h"
 #include "system/uninstall_entry_win.h"
-#include "system/walk_guard_win.h"
 #include "system/windows_version_win.h"
 
 namespace lum {
@@ -27,15 +26,11 @@ namespace {
 
 constexpr const char* kLog = "shortcut";
 
+// The user's own Desktop and Programs folders are his to point anywhere and
+// to fill with links: the shortcut is reached by handle, without a link on
+// its way, and deleted through its own handle (logged there).
 bool DeleteShortcut(const std::wstring& path) {
-  if (::DeleteFileW(path.c_str())) {
-    log::Action(kLog, L"delete shortcut", path, 0);
-    return true;
-  }
-  const DWORD error = ::GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-  log::Action(kLog, L"delete shortcut", path, static_cast<long>(error));
-  return false;
+  return DeleteFileNoLinks(kLog, L"delete shortcut", path) == 0;
 }
 
 // folder\name for a plain name, empty otherwise (nothing is then touched).
@@ -107,12 +102,18 @@ long CreateShortcuts(const std::wstring& installDir) {
   }
   for (std::wstring& menu : menus) {
     // A link on the way (a user may put one into his own programs folder)
-    // would have the folder made and the shortcuts written where it points.
-    if (!MayWalk(kLog, L"create start-menu folder", menu)) {
+    // would have the folder made and the shortcuts written where it points:
+    // the way is opened by handle and missing folders made relative to it.
+    UniqueHandle folder;
+    const WayResult way = OpenFolderNoLinks(menu, &folder, true);
+    if (way.open == WayOpen::kLinkOnWay || way.open == WayOpen::kTopIsLink) {
+      log::Action(kLog, L"create start-menu folder refused: link on the way", way.at,
+                  ERROR_CANT_ACCESS_FILE);
       menu.clear();
       continue;
     }
-    log::Action(kLog, L"create start-menu folder", menu, CreateFolderTree(menu) ? 0 : 1);
+    log::Action(kLog, L"create start-menu folder", menu,
+                way.open == WayOpen::kOpened ? 0 : static_cast<long>(way.error ? way.error : 1));
   }
   const bool commonMenu = !menus.empty() && !commonPrograms.empty();
 

@@ -10,6 +10,7 @@
 
 #include "base/install_log.h"
 #include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/link_rule.h"
 #include "system/token_privilege_win.h"
 #include "system/walk_guard_win.h"
@@ -61,54 +62,30 @@ std::wstring FileNamePart(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-namespace {
-
-// The walk below a top that CheckWalkStart cleared: entries are judged by
-// their own attributes as listed, never followed.
-void DeleteFolderTreeBelow(const std::wstring& folder) {
-  ForEachEntry(WithTrailingSlash(folder), [](const std::wstring& path,
-                                              const WIN32_FIND_DATAW& data) {
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-      ::SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    switch (ClassifyTreeEntry(data.dwFileAttributes)) {
-      case TreeEntry::kFolder:
-        DeleteFolderTreeBelow(path);
-        break;
-      case TreeEntry::kLink:
-        RemoveLink(path, data.dwFileAttributes);
-        break;
-      case TreeEntry::kFile:
-        ::DeleteFileW(path.c_str());
-        break;
-    }
-  });
-  ::RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
-
 bool DeleteFolderTree(const std::wstring& folder) {
   const DWORD top = Attributes(folder);
   if (top == INVALID_FILE_ATTRIBUTES || !(top & FILE_ATTRIBUTE_DIRECTORY))
     return !FileExists(folder);
-  WalkCheck check;
-  if (!MayWalk("files", L"delete folder tree", folder, &check)) {
-    if (check.start != WalkStart::kTopIsLink) return false;
-    // The folder itself is a link: only the link goes, never what it points to.
-    ::RemoveDirectoryW(folder.c_str());
-    return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
-  }
-  DeleteFolderTreeBelow(folder);
-  return !FolderExists(folder);
+  // By handle all the way: a link on the way refuses the walk, a link inside
+  // (or a top that is one) goes as a link.
+  const TreeDelete result = DeleteTreeNoLinks("files", L"delete folder tree", folder);
+  if (result == TreeDelete::kTopLinkGone) return Attributes(folder) == INVALID_FILE_ATTRIBUTES;
+  return result == TreeDelete::kGone && !FolderExists(folder);
 }
 
 bool RemoveLink(const std::wstring& path, uint32_t attributes) {
-  // A folder link goes with RemoveDirectory, a file link with DeleteFile;
-  // neither touches the target.
-  const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                           ? ::RemoveDirectoryW(path.c_str()) != FALSE
-                           : ::DeleteFileW(path.c_str()) != FALSE;
-  return removed;
+  if (!IsLink(attributes)) return false;
+  // Opened relative to its folder, reached without links, and removed through
+  // its own handle only when that handle is the link itself: never its target.
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  UniqueHandle folder;
+  if (OpenFolderNoLinks(path.substr(0, slash), &folder).open != WayOpen::kOpened) return false;
+  UniqueHandle entry;
+  if (OpenEntry(folder.Get(), path.substr(slash + 1), kAttributesInvalid, &entry) !=
+      EntryKind::kLink)
+    return false;
+  return DeleteOpenedEntry(entry.Get()) == 0;
 }
 
 int ScheduleDeleteAtReboot(const std::wstring& folder) {

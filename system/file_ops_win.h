@@ -9,13 +9,14 @@ namespace lum {
 
 bool FileExists(const std::wstring& path);    // exists and is not a folder
 bool FolderExists(const std::wstring& path);  // exists and is a folder
-// Deletes the folder with all its content (read-only entries included).
-// Links are never followed: a link inside is removed as a link, and a
-// `folder` that is itself a link loses only the link. True when the folder
-// is gone afterwards.
+// Deletes the folder with all its content (read-only entries included), by
+// handle (handle_tree_win.h's DeleteTreeNoLinks): a link on the way refuses
+// it, a link inside is removed as a link, and a `folder` that is itself a
+// link loses only the link. True when the folder is gone afterwards.
 bool DeleteFolderTree(const std::wstring& folder);
 // Removes a reparse point itself (`attributes` as read for it), never its
-// target. True when removed.
+// target: opened relative to its folder (reached without links) and deleted
+// through its own handle only when that handle is a link. True when removed.
 bool RemoveLink(const std::wstring& path, uint32_t attributes);
 // Schedules every entry directly inside `folder` and then the folder itself
 // for deletion at the next restart (MOVEFILE_DELAY_UNTIL_REBOOT, not

@@ -12,6 +12,7 @@
 #include "system/com_ref_win.h"
 #include "system/desktop_listing.h"
 #include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -20,8 +21,10 @@ namespace {
 
 constexpr const char* kLog = "shortcut";
 
-HRESULT SaveLink(const std::wstring& target, const std::wstring& linkFile,
-                 const std::wstring& arguments, int iconIndex) {
+// The bytes of a shell link, as IPersistFile::Save would write them, made
+// in memory: the file is then written by handle, never by path.
+HRESULT LinkBytes(const std::wstring& target, const std::wstring& arguments, int iconIndex,
+                  std::string* bytes) {
   ComRef<IShellLinkW> link;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   link.PutVoid());
@@ -32,9 +35,23 @@ HRESULT SaveLink(const std::wstring& target, const std::wstring& linkFile,
   const std::wstring folder = ParentFolder(target);
   if (FAILED(hr = link->SetWorkingDirectory(folder.c_str()))) return hr;
   if (iconIndex > 0 && FAILED(hr = link->SetIconLocation(target.c_str(), iconIndex))) return hr;
-  ComRef<IPersistFile> file;
-  if (FAILED(hr = link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return hr;
-  return file->Save(linkFile.c_str(), TRUE);
+  ComRef<IPersistStream> persist;
+  if (FAILED(hr = link->QueryInterface(IID_IPersistStream, persist.PutVoid()))) return hr;
+  ComRef<IStream> stream;
+  if (FAILED(hr = ::CreateStreamOnHGlobal(nullptr, TRUE,
+                                          reinterpret_cast<IStream**>(stream.PutVoid()))))
+    return hr;
+  if (FAILED(hr = persist->Save(stream.Get(), TRUE))) return hr;
+  HGLOBAL memory = nullptr;
+  if (FAILED(hr = ::GetHGlobalFromStream(stream.Get(), &memory))) return hr;
+  ULARGE_INTEGER end = {};
+  const LARGE_INTEGER zero = {};
+  if (FAILED(hr = stream->Seek(zero, STREAM_SEEK_CUR, &end))) return hr;
+  const void* data = ::GlobalLock(memory);
+  if (!data) return E_OUTOFMEMORY;
+  bytes->assign(static_cast<const char*>(data), static_cast<size_t>(end.QuadPart));
+  ::GlobalUnlock(memory);
+  return S_OK;
 }
 
 }  // namespace
@@ -42,11 +59,30 @@ HRESULT SaveLink(const std::wstring& target, const std::wstring& linkFile,
 bool CreateShortcut(const std::wstring& target, const std::wstring& linkFile,
                     const std::wstring& arguments, int iconIndex) {
   if (target.empty() || linkFile.empty()) return false;
-  const HRESULT hr = SaveLink(target, linkFile, arguments, iconIndex);
-  // A half-written link must not stay behind.
-  if (FAILED(hr)) ::DeleteFileW(linkFile.c_str());
-  log::Action(kLog, L"create shortcut to " + target + (arguments.empty() ? L"" : L" " + arguments),
-              linkFile, SUCCEEDED(hr) ? 0 : static_cast<long>(hr));
+  const std::wstring what =
+      L"create shortcut to " + target + (arguments.empty() ? L"" : L" " + arguments);
+  const size_t slash = linkFile.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  // The folder may be a user's (his Programs folder, set in his hive): it is
+  // opened by handle without a link on its way, and the file is created new
+  // relative to that handle.
+  UniqueHandle folder;
+  const WayResult way = OpenFolderNoLinks(linkFile.substr(0, slash), &folder);
+  if (way.open != WayOpen::kOpened) {
+    const bool linked = way.open == WayOpen::kLinkOnWay || way.open == WayOpen::kTopIsLink;
+    log::Action(kLog, what + (linked ? L" refused: link on the way" : L": folder not opened"),
+                linked ? way.at : linkFile,
+                linked ? ERROR_CANT_ACCESS_FILE
+                       : static_cast<long>(way.error ? way.error : ERROR_PATH_NOT_FOUND));
+    return false;
+  }
+  std::string bytes;
+  HRESULT hr = LinkBytes(target, arguments, iconIndex, &bytes);
+  if (SUCCEEDED(hr)) {
+    const DWORD error = WriteNewFileIn(folder.Get(), linkFile.substr(slash + 1), bytes);
+    if (error) hr = HRESULT_FROM_WIN32(error);
+  }
+  log::Action(kLog, what, linkFile, SUCCEEDED(hr) ? 0 : static_cast<long>(hr));
   return SUCCEEDED(hr);
 }
 

@@ -10,8 +10,12 @@ namespace lum {
 
 // A shell link at `linkFile` to `target` with `arguments` (none when empty),
 // show command 5, the target's folder as working folder, and the icon
-// (target, iconIndex) only when iconIndex > 0. False, and no file, on any
-// failure.
+// (target, iconIndex) only when iconIndex > 0. The link is made in memory
+// and written as a new file relative to its folder, which is opened by
+// handle without a link on its way (a user's Programs folder or Desktop is
+// his to fill with links): what was at that name goes first, a link as a
+// link. False, and no file, on any failure (a link on the way is logged as
+// "create shortcut to ... refused: link on the way").
 bool CreateShortcut(const std::wstring& target, const std::wstring& linkFile,
                     const std::wstring& arguments, int iconIndex);
 

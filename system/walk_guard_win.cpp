@@ -3,23 +3,36 @@
 #include <windows.h>
 
 #include "base/install_log.h"
+#include "system/handle_tree_win.h"
 #include "system/link_rule.h"
 
 namespace lum {
 
 WalkCheck CheckWalkStart(const std::wstring& path) {
   WalkCheck check;
-  const std::vector<std::wstring> folders = FoldersOnTheWay(path);
-  if (folders.empty()) return check;
-  for (size_t i = 0; i < folders.size(); ++i) {
-    // GetFileAttributesW reads a link's own attributes; the folders above it
-    // were read first and were none.
-    if (!IsLink(::GetFileAttributesW(folders[i].c_str()))) continue;
-    check.link = folders[i];
-    check.start = i + 1 == folders.size() ? WalkStart::kTopIsLink : WalkStart::kRefused;
-    return check;
+  if (FoldersOnTheWay(path).empty()) return check;
+  // Each folder is opened relative to the one above it and judged on its
+  // handle, so the first link found is where the way leaves the path's own
+  // folders; a folder that does not exist yet ends the way with nothing
+  // followed.
+  UniqueHandle folder;
+  const WayResult way = OpenFolderNoLinks(path, &folder);
+  switch (way.open) {
+    case WayOpen::kOpened:
+    case WayOpen::kMissing:
+      check.start = WalkStart::kClear;
+      break;
+    case WayOpen::kTopIsLink:
+      check.start = WalkStart::kTopIsLink;
+      check.link = way.at;
+      break;
+    case WayOpen::kLinkOnWay:
+      check.link = way.at;
+      break;
+    case WayOpen::kNotFullPath:
+    case WayOpen::kFailed:
+      break;
   }
-  check.start = WalkStart::kClear;
   return check;
 }
 

@@ -2,6 +2,10 @@
 // entries inside a walk are judged one by one (link_rule.h); this judges the
 // way to its top, since a standard user can replace any folder he may write
 // to with a link and so send an elevated walk into any folder he names.
+// The check opens the way by handle (handle_tree_win.h), so what it answers
+// is true of the folders as they were opened; a caller that then works by
+// path in a folder a standard user can write to still races him, and uses
+// handle_tree_win.h's operations instead (every recursive delete does).
 #pragma once
 #include <string>
 
@@ -18,9 +22,10 @@ struct WalkCheck {
   std::wstring link;  // the first link on the way, when there is one
 };
 
-// Reads every folder on the way to `path` below its volume root without
-// following any of them (each is read before the one below it, so the first
-// link found is where the way leaves the path's own folders).
+// Opens every folder on the way to `path` below its volume root relative to
+// the one above it, without following any of them (the first link found is
+// where the way leaves the path's own folders). A way that ends at a folder
+// that does not exist yet is clear; one that cannot be opened is refused.
 WalkCheck CheckWalkStart(const std::wstring& path);
 
 // CheckWalkStart, and for a refusal a line in the log under `category`

@@ -13,14 +13,17 @@
 #include <shobjidl.h>
 
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "system/com_ref_win.h"
 #include "system/file_ops_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
+#include "browser/browser_config.h"
 #include "system/shell_link_win.h"
 #include "system/uninstall_entry_win.h"
+#include "system/uninstall_marker.h"
 #include "system/windows_restart_win.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/wine/planted_link.h"
@@ -314,14 +317,152 @@ TEST_F(ShortcutsE2eTest, ALinkInTheUsersProgramsFolderLeadsNowhere) {
   UniqueFindHandle find(FindFirstFileW((victimMenu + L"\\*").c_str(), &data));
   ASSERT_TRUE(find.Valid());
   size_t entries = 0;
-  do ++entries; while (FindNextFileW(find.Get(), &data));
+  do ++entries;
+  while (FindNextFileW(find.Get(), &data));
   EXPECT_EQ(3u, entries);  // ".", ".." and the user's own shortcut
   const std::wstring log = Log();
   // Refused once for each language's folder name (they are all the same).
-  EXPECT_NE(std::wstring::npos, log.find(L"delete tree refused: link on the way | " + first + L" |"))
+  EXPECT_NE(std::wstring::npos,
+            log.find(L"delete tree refused: link on the way | " + first + L" |"))
       << WideToUtf8(log);
-  EXPECT_EQ(1u, Count(log, L"create start-menu folder refused: link on the way | " + first + L" |"));
+  EXPECT_EQ(1u,
+            Count(log, L"create start-menu folder refused: link on the way | " + first + L" |"));
   // The rest of the pass went on.
+  ExpectMenuSet(CommonMenu(), kSandboxRu);
+}
+
+// Every entry below `folder` as "relative path = bytes" lines, links not
+// followed (what a planted link points to is the user's business).
+std::wstring TreeText(const std::wstring& folder, const std::wstring& relative = L"") {
+  std::wstring text;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return text;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name, shown = relative + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      text += shown + L" = <link>\n";
+    else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      text += shown + L"\\\n" + TreeText(path, shown + L"\\");
+    else
+      text += shown + L" = " + Utf8ToWide(e2e::ReadBytes(path)) + L"\n";
+  } while (FindNextFileW(find.Get(), &data));
+  return text;
+}
+
+void SetUserFolder(const wchar_t* name, const std::wstring& path) {
+  for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"}) {
+    RegKey reg;
+    ASSERT_TRUE(
+        reg.Create(HKEY_CURRENT_USER,
+                   std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + key,
+                   KEY_SET_VALUE));
+    ASSERT_TRUE(reg.WriteString(name, path));
+  }
+}
+
+// A standard user points what is his to point (TEMP, his Desktop and
+// Programs folders in his hive, a profile in profiles.ini) at a folder that
+// leads elsewhere, and holds a file of his old Firefox extension open: the
+// elevated reinstall deletes and creates nothing outside his own tree, and
+// names nothing of his tree in a restart-time operation.
+TEST_F(ShortcutsE2eTest, TheUsersOwnFoldersLeadNowhere) {
+  ASSERT_TRUE(FileExists(CommonMenu() + L"\\Patch Up.lnk")) << "needs the earlier installs";
+  wchar_t profileBuffer[MAX_PATH + 1] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", profileBuffer, MAX_PATH), 0u);
+  const std::wstring profile = profileBuffer;
+  wchar_t appData[MAX_PATH + 1] = {};
+  ASSERT_GT(ExpandEnvironmentStringsW(L"%APPDATA%", appData, MAX_PATH), 0u);
+  const std::wstring firefox = std::wstring(appData) + L"\\Mozilla\\Firefox";
+  const std::wstring oldDesktop = Folder(CSIDL_DESKTOPDIRECTORY);
+  const std::wstring oldPrograms = Folder(CSIDL_PROGRAMS);
+
+  // What lies where his folders lead: files of the names the installer
+  // deletes or writes there, and an old extension of an absolute profile.
+  const std::wstring victim = L"C:\\LumUserFoldersVictim";
+  const std::wstring marker = UninstallMarkerName(installDir_);
+  for (const std::wstring& name :
+       {std::wstring(L"Lum Safe.lnk"), std::wstring(L"Lum Security Center\\Lum Bastion\\Tool.lnk"),
+        std::wstring(L"Lum Security Center\\Lum Bastion\\Lum Bastion.lnk"),
+        std::wstring(L"elsewhere.default\\extensions\\") + kOldFirefoxExtensionId +
+            L"\\bootstrap.js"}) {
+    const std::wstring path = victim + L"\\" + name;
+    SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+    ASSERT_TRUE(e2e::WriteBytes(path, "someone else's " + WideToUtf8(name)));
+  }
+  const std::wstring before = TreeText(victim);
+  ASSERT_NE(std::wstring::npos, before.find(L"Tool.lnk")) << WideToUtf8(before);
+  const std::wstring redirect = profile + L"\\Redirect";
+  ASSERT_TRUE(planted::PlantFolderLink(redirect, victim)) << GetLastError();
+  // TEMP leads to a folder of its own that holds the files of a pending
+  // removal by the names the run deletes from TEMP (the run also makes its
+  // work folder under TEMP, so only these files are compared there).
+  const std::wstring victimTemp = L"C:\\LumUserTempVictim";
+  ASSERT_TRUE(CreateDirectoryW(victimTemp.c_str(), nullptr));
+  const std::vector<std::wstring> removal = {L"removeLum.bat", marker + L".bat", marker + L".lst",
+                                             marker + L".vbs"};
+  for (const std::wstring& name : removal)
+    ASSERT_TRUE(e2e::WriteBytes(victimTemp + L"\\" + name, "someone else's script"));
+  const std::wstring redirectTemp = profile + L"\\RedirectTemp";
+  ASSERT_TRUE(planted::PlantFolderLink(redirectTemp, victimTemp)) << GetLastError();
+  SetUserFolder(L"Desktop", redirect);
+  SetUserFolder(L"Programs", redirect);
+  ASSERT_EQ(redirect, Folder(CSIDL_DESKTOPDIRECTORY));
+  ASSERT_EQ(redirect, Folder(CSIDL_PROGRAMS));
+  // profiles.ini: an absolute profile that leads out of his tree first, then
+  // his own profile with the old extension, one file of it held open.
+  const std::wstring own = firefox + L"\\Profiles\\own.default";
+  const std::wstring extension = own + L"\\extensions\\" + kOldFirefoxExtensionId;
+  ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, extension.c_str(), nullptr));
+  ASSERT_TRUE(e2e::WriteBytes(extension + L"\\bootstrap.js", "old"));
+  ASSERT_TRUE(e2e::WriteBytes(extension + L"\\held.js", "in use"));
+  ASSERT_TRUE(
+      e2e::WriteBytes(firefox + L"\\profiles.ini",
+                      "[Profile0]\r\nName=elsewhere\r\nIsRelative=0\r\nPath=" + WideToUtf8(victim) +
+                          "\\elsewhere.default\r\n\r\n[Profile1]\r\nName=own\r\n"
+                          "IsRelative=1\r\nPath=Profiles/own.default\r\n"));
+  UniqueFileHandle held(CreateFileW((extension + L"\\held.js").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.Valid());
+  // TEMP and TMP of the installer's run lead there too.
+  SetEnvironmentVariableW(L"TEMP", redirectTemp.c_str());
+  SetEnvironmentVariableW(L"TMP", redirectTemp.c_str());
+
+  const int code = Install();
+  SetEnvironmentVariableW(L"TEMP", nullptr);
+  SetEnvironmentVariableW(L"TMP", nullptr);
+  held.Reset();
+  SetUserFolder(L"Desktop", oldDesktop);
+  SetUserFolder(L"Programs", oldPrograms);
+  planted::RemovePlantedLink(redirect);
+  planted::RemovePlantedLink(redirectTemp);
+  EXPECT_EQ(0, code) << WideToUtf8(Log());
+
+  EXPECT_EQ(before, TreeText(victim)) << WideToUtf8(Log());
+  for (const std::wstring& name : removal)
+    EXPECT_EQ("someone else's script", e2e::ReadBytes(victimTemp + L"\\" + name))
+        << WideToUtf8(name);
+  const std::wstring log = Log();
+  EXPECT_NE(std::wstring::npos,
+            log.find(L"delete removal file refused: link on the way | " + redirectTemp + L" |"))
+      << WideToUtf8(log);
+  for (const std::wstring& refused :
+       {std::wstring(L"delete refused: link on the way | "),
+        std::wstring(L"delete shortcut refused: link on the way | "),
+        std::wstring(L"delete tree refused: link on the way | "),
+        std::wstring(L"create start-menu folder refused: link on the way | ")})
+    EXPECT_NE(std::wstring::npos, log.find(refused + redirect + L" |")) << WideToUtf8(refused);
+  // His own extension went, but for the file in use: left and logged.
+  EXPECT_FALSE(FileExists(extension + L"\\bootstrap.js"));
+  EXPECT_TRUE(FileExists(extension + L"\\held.js"));
+  EXPECT_NE(std::wstring::npos, log.find(L"left behind | " + extension + L"\\held.js"))
+      << WideToUtf8(log);
+  EXPECT_EQ(L"", e2e::PendingRenamesIn(profile));
+  EXPECT_EQ(L"", e2e::PendingRenamesIn(victim));
+  EXPECT_EQ(L"", e2e::PendingRenamesIn(victimTemp));
+  // The machine's own folders got their shortcuts all the same.
   ExpectMenuSet(CommonMenu(), kSandboxRu);
 }
 

@@ -169,7 +169,10 @@ TEST(FirefoxProfiles, OrderPathsAndUnsafeEntries) {
   EXPECT_EQ(entries[4].number, 10);
   const std::wstring ff = L"C:\\U\\Mozilla\\Firefox";
   EXPECT_EQ(FirefoxProfileFolder(ff, entries[1]), L"C:\\U\\Mozilla\\Firefox\\Profiles\\b.default");
-  EXPECT_EQ(FirefoxProfileFolder(ff, entries[2]), L"D:\\Elsewhere\\c");
+  // An absolute path is never followed: it could lead anywhere on the machine.
+  EXPECT_EQ(FirefoxProfileFolder(ff, entries[2]), L"");
+  EXPECT_EQ(FirefoxProfileFolder(ff, {7, L"C:\\U\\Mozilla\\Firefox\\Profiles\\abs", false}), L"");
+  EXPECT_EQ(FirefoxProfileFolder(ff, {8, L"C:\\Windows", true}), L"");  // relative written as absolute
   EXPECT_EQ(FirefoxProfileFolder(ff, entries[3]), L"");  // climbs out
 }
 
