@@ -27,7 +27,7 @@ const char* ExitCodeMeaning(int code) {
     case kExitProcedureConstruct:
       return "silent check: the install procedure could not be constructed";
     case kExitInstallDirUnwritable:
-      return "silent check: the install folder cannot be created or written";
+      return "the install folder cannot be created, kept for administrators only, or written (a link, or below a link)";
     case kExitNoDiskSpace:
       return "silent check: not enough free disk space";
     case kExitUnsuitableDrive:
