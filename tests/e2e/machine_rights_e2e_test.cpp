@@ -28,6 +28,7 @@ namespace {
 
 using e2e::InstallerPath;
 using e2e::ReadText;
+using e2e::RegString;
 using e2e::RunProgram;
 using e2e::TempFolder;
 
