@@ -37,9 +37,21 @@ bool DeleteCompatLayerValue(const std::wstring& exePath) {
   return deleted;
 }
 
-bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCode) {
+bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
+                             DWORD* childExitCode) {
   const std::wstring ownPath = OwnModulePath();
   if (!DeleteCompatLayerValue(ownPath)) return false;
+  // The layer comes from the user's own hive and this file from a folder he
+  // may write to (where it was downloaded): an elevated run never starts it
+  // again, or the user could put his own program there between the check
+  // and the start and have it run elevated. This run goes on as it is; the
+  // next start is clean. The usual start (not elevated yet) restarts as the
+  // user, with nothing more than the user's own rights.
+  if (elevated) {
+    log::Action("startup", L"compatibility layer removed; an elevated run is not started again",
+                ownPath, 0);
+    return false;
+  }
 
   const std::wstring commandLine = L"\"" + ownPath + L"\" " + commandTail;
   ShellStartRequest start;

@@ -230,7 +230,7 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
   }
 
   DWORD restartedCode = 0;
-  if (ClearCompatibilityLayer(commandTail, &restartedCode)) {
+  if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, &restartedCode)) {
     handedOver = true;
     return static_cast<int>(restartedCode);  // said with "exit:" once the evidence is weighed
   }

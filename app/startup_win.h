@@ -81,10 +81,13 @@ bool ReleaseRestartCopy(const std::wstring& ownPath, const std::wstring& command
 // Deletes the value named `exePath` under HKEY_USERS\<SID>\<Layers>. True
 // only when it existed and was deleted.
 bool DeleteCompatLayerValue(const std::wstring& exePath);
-// When a compatibility layer was set for this installer: deletes it, runs the
-// installer again with the same tail, waits, and answers true with the
-// restarted run's exit code (ChildExitCode).
-bool ClearCompatibilityLayer(const std::wstring& commandTail, DWORD* childExitCode);
+// When a compatibility layer was set for this installer: deletes it; a run
+// that is not elevated then runs the installer again with the same tail,
+// waits, and answers true with the restarted run's exit code
+// (ChildExitCode). An elevated run starts nothing (its own file lies where
+// the user may change it) and goes on: false.
+bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
+                             DWORD* childExitCode);
 // Deletes "<path>.FriendlyAppName" from the MUI cache (start-up calls it on
 // Windows 8 and later only). True when the value existed and was deleted.
 bool ClearMuiCacheName(const std::wstring& exePath);

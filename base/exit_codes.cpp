@@ -27,7 +27,7 @@ const char* ExitCodeMeaning(int code) {
     case kExitProcedureConstruct:
       return "the install procedure's work folder is not writable (silent check, or extraction)";
     case kExitInstallDirUnwritable:
-      return "silent check: the install folder cannot be created or written";
+      return "the install folder cannot be created, kept for administrators only, or written (a link, or below a link)";
     case kExitNoDiskSpace:
       return "not enough free disk space on the install drive (silent check) or the work folder's drive";
     case kExitUnsuitableDrive:

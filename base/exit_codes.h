@@ -13,7 +13,7 @@ enum ExitCode : int {
   kExitNeedsElevation = 106,       // administrator rights are needed
   kExitUnsupportedWindows = 107,   // silent check: Windows older than XP, or 5.2
   kExitProcedureConstruct = 108,   // silent check: the install procedure could not be constructed
-  kExitInstallDirUnwritable = 109, // silent check: install folder cannot be created or written
+  kExitInstallDirUnwritable = 109, // install folder cannot be created, secured or written (both modes)
   kExitNoDiskSpace = 111,          // silent check: 300,000,000 bytes or less free
   kExitUnsuitableDrive = 112,      // silent check: not a local fixed disk
   kExitInstallDirEmpty = 113,      // silent check: the install folder is empty

@@ -15,25 +15,21 @@ namespace {
 
 constexpr const char* kLog = "fonts";
 
-// Writes the new theme next to nothing the product reads, then copies it
-// over the theme, so a failed write never leaves a half-written theme.
-bool ReplaceThroughTempFile(const std::wstring& themePath, const std::string& content) {
-  wchar_t tempFolder[MAX_PATH + 1] = {};
-  wchar_t tempFile[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, tempFolder);
-  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(tempFolder, L"", 0, tempFile) == 0) {
-    log::Action(kLog, L"create temporary theme file", tempFolder,
-                static_cast<long>(::GetLastError()));
-    return false;
-  }
+// Writes the new theme beside the old one, inside the product's folder
+// (which only administrators may change; the user's %TEMP% is his to swap
+// under us), then puts it in the theme's place in one rename, so a failed
+// write never leaves a half-written theme.
+bool ReplaceBesideTheTheme(const std::wstring& themePath, const std::string& content) {
+  const std::wstring fresh = themePath + L".new";
   const std::vector<uint8_t> bytes(content.begin(), content.end());
-  bool ok = WriteFileBytes(tempFile, bytes);
+  bool ok = WriteFileBytes(fresh, bytes);
   long code = ok ? 0 : static_cast<long>(::GetLastError());
   if (ok) {
-    ok = ::CopyFileW(tempFile, themePath.c_str(), FALSE) != FALSE;
+    ok = ::MoveFileExW(fresh.c_str(), themePath.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     code = ok ? 0 : static_cast<long>(::GetLastError());
   }
-  ::DeleteFileW(tempFile);
+  if (!ok) ::DeleteFileW(fresh.c_str());
   log::Action(kLog, L"write font faces into theme", themePath, code);
   return ok;
 }
@@ -78,7 +74,7 @@ bool ApplyFontRulesTo(const IniTable& languageTable, const FontSystemFacts& fact
     log::Note(kLog, L"theme has no font face block: " + themePath);
     return false;
   }
-  return ReplaceThroughTempFile(themePath, rewritten);
+  return ReplaceBesideTheTheme(themePath, rewritten);
 }
 
 bool ApplyFontRules(const IniTable& languageTable) {

@@ -432,7 +432,13 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   // unloaded again before its file is replaced (step 8).
   if (session.productInstalled) CommonModuleEdition();
   const RunningProduct running = NoteRunningProduct(session.productInstalled);
-  SecureInstallFolder(p);
+  if (!SecureInstallFolder(p)) {
+    // A folder that a standard user could still change (or a link he
+    // planted) is never installed into: nothing has changed yet.
+    errorCode_ = kExitInstallDirUnwritable;
+    log::Action(kLog, L"install run ended: install folder refused", p, errorCode_);
+    return false;
+  }
   RepairProductAcls(p);                                          // 1
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3

@@ -129,6 +129,8 @@ class PreCheckProbes {
   virtual bool SupportedWindows() = 0;
   // 1 installer newer or nothing comparable, 0 same, -1 installed newer.
   virtual int CompareWithInstalled() = 0;
+  // The install folder: made admin-only (its missing parents too, a link
+  // refused), then written to.
   virtual bool IsWritableFolder(const std::wstring& path) = 0;
   virtual int ClassifyDrive(wchar_t letter) = 0;
   // Free bytes for the caller on the drive of `path`; false when unreadable.

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
+#include "system/install_folder_rights_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
@@ -356,7 +357,9 @@ RunningProgramRow FindRunningFamilyProgram(bool productInstalled,
 bool MachinePreCheckProbes::SupportedWindows() { return IsSupportedWindows(); }
 int MachinePreCheckProbes::CompareWithInstalled() { return lum::CompareWithInstalled(); }
 bool MachinePreCheckProbes::IsWritableFolder(const std::wstring& path) {
-  return lum::IsWritableFolder(path);
+  // The install folder is made (or taken over) admin-only before anything
+  // is written into it, its missing parents too; a link is refused.
+  return SecureInstallFolder(path) && lum::IsWritableFolder(path);
 }
 int MachinePreCheckProbes::ClassifyDrive(wchar_t letter) { return lum::ClassifyDrive(letter); }
 bool MachinePreCheckProbes::FreeBytes(const std::wstring& path, uint64_t* bytes) {

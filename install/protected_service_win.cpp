@@ -6,6 +6,7 @@
 #include "base/prescribed_wait.h"
 #include "install/trusted_launch_win.h"
 #include "system/file_ops_win.h"
+#include "system/named_object_rights_win.h"
 #include "system/product_handshake_win.h"
 #include "system/service_control_win.h"
 #include "system/service_record_win.h"
@@ -61,13 +62,18 @@ bool InstallProtectedService(const std::wstring& installDir) {
     log::Action(kLog, L"open service", kServiceName, static_cast<long>(::GetLastError()));
     return false;
   }
-  UniqueHandle finished(::CreateEventW(nullptr, TRUE, FALSE, kProtectedServiceFinishedEvent));
-  ClearFinishEvent(finished.Get(), finished && ::GetLastError() == ERROR_ALREADY_EXISTS);
+  // Made with rights for SYSTEM and the Administrators only; one that someone
+  // else made first is refused (it could end the wait before the service has
+  // done anything), and the start goes on without a wait.
+  bool existed = false;
+  UniqueHandle finished(
+      CreateSharedEvent(kProtectedServiceFinishedEvent, true, &existed, kLog));
+  ClearFinishEvent(finished.Get(), existed);
   DWORD error = StartServiceWithArgument(service.Get(), L"install");
   log::Action(kLog, L"start service with \"install\"", kServiceName, static_cast<long>(error));
   if (error == ERROR_SERVICE_ALREADY_RUNNING) {
-    UniqueHandle stopped(::OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE,
-                                      kProtectedServiceStoppedEvent));
+    UniqueHandle stopped(OpenSharedObject(SharedObjectKind::kEvent, kProtectedServiceStoppedEvent,
+                                          SYNCHRONIZE, kLog));
     if (stopped) {
       PrescribedWait wait(kLog, L"running protected service to stop");
       const DWORD waited = ::WaitForSingleObject(stopped.Get(), kProtectedStopWaitMs);

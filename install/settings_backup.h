@@ -46,11 +46,24 @@ std::wstring SettingsBackupFolder();
 // Moves the backed-up settings named by resource FILE 503 into
 // `installFolder` (only where the fresh install has no such file) and deletes
 // the backup folder. Silent: every failure is logged and the install goes on.
+// Any user may create the backup folder's name first and fill it with
+// settings of his own, so it is restored from only when its owner, read
+// through a handle held (no delete sharing) until the restore ends, is SYSTEM
+// or the Administrators; otherwise it is left alone. Each file is read
+// through a handle that is not a link's and written as a new file in the
+// install folder, so it gets that folder's rights and the installer as
+// owner, not the rights it had in the backup.
 void RestoreBackedUpSettings(const std::wstring& installFolder);
+// Whether the backup folder (an open handle on it) may be restored from.
+using BackupOwnerTest = bool (*)(void* folderHandle);
+// The real test: the owner is SYSTEM or the Administrators.
+bool BackupOwnedByAdministrators(void* folderHandle);
 // The same with an already parsed action script and an explicit backup
-// folder (tests and callers that hold the script already).
+// folder (tests and callers that hold the script already). `ownerTrusted`
+// replaces the owner test for tests under Wine, which keeps no file owner.
 void RestoreBackedUpSettingsFrom(const IniTable& actionScript, const std::wstring& installFolder,
-                                 const std::wstring& backupFolder);
+                                 const std::wstring& backupFolder,
+                                 BackupOwnerTest ownerTrusted = &BackupOwnedByAdministrators);
 
 // The uninstaller's half: copies each [backupSettings] file that exists in
 // `installFolder` into `backupFolder` (same relative path, folders created).

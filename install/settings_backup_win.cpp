@@ -1,6 +1,9 @@
 #include <windows.h>
 // These headers build on windows.h.
+#include <aclapi.h>
 #include <shlobj.h>
+
+#include <vector>
 
 #include "base/install_log.h"
 #include "base/text.h"
@@ -9,11 +12,14 @@
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/link_rule.h"
+#include "system/win_handle_win.h"
 
 namespace lum {
 namespace {
 
 constexpr const char* kLog = "settings";
+// Settings files are small; anything larger is not one of ours.
+constexpr DWORD kMaxSettingBytes = 16 * 1024 * 1024;
 
 // The fresh install keeps its own copy when there is one, and also when the
 // copy cannot be looked at: only a target known to be absent is filled.
@@ -23,6 +29,8 @@ bool TargetMayBeFilled(const std::wstring& target) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The setting at `relative` below the held backup folder, read through a
+// handle on the file itself (a link is refused), written as a new file.
 void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
                 const std::wstring& backupFolder) {
   const std::wstring target = JoinPath(installFolder, relative);
@@ -40,9 +48,35 @@ void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
       return;
     }
   }
-  const bool moved = ::MoveFileExW(source.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
-  const long code = moved ? 0 : static_cast<long>(::GetLastError());
+  UniqueFileHandle in(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!in || !::GetFileInformationByHandle(in.Get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxSettingBytes) {
+    log::Action(kLog, L"backed-up setting not a plain file of ours, not restored", source,
+                ERROR_CANT_ACCESS_FILE);
+    return;
+  }
+  std::vector<char> bytes(info.nFileSizeLow);
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!::ReadFile(in.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size())) {
+    log::Action(kLog, L"backed-up setting unreadable", source, static_cast<long>(::GetLastError()));
+    return;
+  }
+  // New, so the install folder's rights apply to it and the installer owns it.
+  UniqueFileHandle out(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  const bool copied =
+      out && (bytes.empty() || (::WriteFile(out.Get(), bytes.data(),
+                                            static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                written == bytes.size()));
+  const long code = copied ? 0 : static_cast<long>(::GetLastError());
+  out.Reset();
+  if (!copied) ::DeleteFileW(target.c_str());
   log::Action(kLog, L"restore backed-up setting from " + source, target, code);
 }
 
@@ -64,8 +98,20 @@ std::wstring SettingsBackupFolder() {
   return std::wstring(folder) + L"\\" + kSettingsBackupFolderName;
 }
 
+bool BackupOwnedByAdministrators(void* folderHandle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(static_cast<HANDLE>(folderHandle), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+    return false;
+  UniqueLocal owned(descriptor);
+  return ::IsWellKnownSid(owner, WinLocalSystemSid) ||
+         ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+}
+
 void RestoreBackedUpSettingsFrom(const IniTable& actionScript, const std::wstring& installFolder,
-                                 const std::wstring& backupFolder) {
+                                 const std::wstring& backupFolder, BackupOwnerTest ownerTrusted) {
   const DWORD attributes = ::GetFileAttributesW(backupFolder.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
@@ -84,11 +130,32 @@ void RestoreBackedUpSettingsFrom(const IniTable& actionScript, const std::wstrin
                 removed ? 0 : static_cast<long>(::GetLastError()));
     return;
   }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;  // no backup
   if (!actionScript.HasSection(kBackupSettingsSection)) return;
 
+  // Held without delete sharing until the restore ends: the folder judged is
+  // the folder read from.
+  UniqueFileHandle held(::CreateFileW(backupFolder.c_str(), READ_CONTROL,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!held || !::GetFileInformationByHandle(held.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    log::Action(kLog, L"settings backup not usable", backupFolder, ERROR_CANT_ACCESS_FILE);
+    return;
+  }
+  if (!ownerTrusted(held.Get())) {
+    log::Action(kLog,
+                L"settings backup not made by SYSTEM or the Administrators: not restored, "
+                L"left alone",
+                backupFolder, ERROR_ACCESS_DENIED);
+    return;
+  }
   for (const std::wstring& relative : BackupSettingsFrom(actionScript)) {
     RestoreOne(relative, installFolder, backupFolder);
   }
+  held.Reset();
 
   if (!FolderExists(backupFolder)) return;
   if (backupFolder.size() >= MAX_PATH) {

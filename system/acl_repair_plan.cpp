@@ -9,27 +9,51 @@ const wchar_t kProductFolderName[] = L"\\LumBastion";
 // Files (x86)", the application-data folder) belong to the machine and to
 // every other program, and an inherited grant there would hand the
 // installing user's unelevated processes everything below them.
-void AddKey(RegRoot root, const std::wstring& key, const AclRepairFacts& facts,
-            AclRepairPlan* plan) {
-  plan->keys.push_back({root, key, L"Administrators", kKeyFullRights, true});
-  plan->keys.push_back({root, key, L"SYSTEM", kKeyFullRights, true});
-  plan->keys.push_back({root, key, L"Users", kKeyReadRights, false});
-  if (!facts.currentUser.empty()) {
-    plan->keys.push_back(
-        {root, key, facts.currentUser, facts.userIsAdmin ? kKeyFullRights : kKeyReadRights, false});
+//
+// The installing account is an administrator whose elevated processes the
+// Administrators entry already covers; an entry for the account itself would
+// reach its unelevated processes too (the same SID, without the group), which
+// then could change what the product's services read and load. So the
+// account gets nothing of its own on the machine's keys and the program
+// folders: users read, SYSTEM and the Administrators write.
+void AddMachineKey(const std::wstring& key, AclRepairPlan* plan) {
+  plan->keys.push_back({RegRoot::kLocalMachine, key, L"Administrators", kKeyFullRights, true});
+  plan->keys.push_back({RegRoot::kLocalMachine, key, L"SYSTEM", kKeyFullRights, true});
+  plan->keys.push_back({RegRoot::kLocalMachine, key, L"Users", kKeyReadRights, false});
+}
+
+// Exception: the user's own product keys. The product's unelevated parts
+// (its main window and tray program, running as the user) keep the user's
+// settings there, and the hive is the user's anyway: full control for him.
+void AddUserKey(const std::wstring& key, const AclRepairFacts& facts, AclRepairPlan* plan) {
+  plan->keys.push_back({RegRoot::kCurrentUser, key, L"Administrators", kKeyFullRights, true});
+  plan->keys.push_back({RegRoot::kCurrentUser, key, L"SYSTEM", kKeyFullRights, true});
+  if (!facts.currentUser.empty())
+    plan->keys.push_back({RegRoot::kCurrentUser, key, facts.currentUser, kKeyFullRights, false});
+}
+
+// A program folder: code and data the product's SYSTEM services load. Users
+// (the installing account among them) read and execute, no more.
+void AddProgramFolder(const std::wstring& folder, const AclRepairFacts& facts,
+                      AclRepairPlan* plan) {
+  for (const std::wstring& path : AncestorChain(folder, 1)) {
+    if (facts.administratorsExists)
+      plan->folders.push_back({path, L"Administrators", kFileFullRights});
+    plan->folders.push_back({path, L"SYSTEM", kFileFullRights});
+    if (facts.usersExists) plan->folders.push_back({path, L"Users", kFileReadRights});
   }
 }
 
-void AddFolder(const std::wstring& folder, const AclRepairFacts& facts, AclRepairPlan* plan) {
-  // Trailing separators stripped; never a drive root.
+// Exception: the user's own roaming product folder. The product's unelevated
+// parts write the user's settings there; it lies in his profile, which is his
+// anyway. No "Users" entry: other users have no business in his profile.
+void AddUserFolder(const std::wstring& folder, const AclRepairFacts& facts, AclRepairPlan* plan) {
   for (const std::wstring& path : AncestorChain(folder, 1)) {
-    if (facts.administratorsExists) plan->folders.push_back({path, L"Administrators", kFileFullRights});
+    if (facts.administratorsExists)
+      plan->folders.push_back({path, L"Administrators", kFileFullRights});
     plan->folders.push_back({path, L"SYSTEM", kFileFullRights});
-    if (facts.usersExists) plan->folders.push_back({path, L"Users", kFileReadRights});
-    if (!facts.currentUser.empty()) {
-      plan->folders.push_back(
-          {path, facts.currentUser, facts.userIsAdmin ? kFileFullRights : kFileReadRights});
-    }
+    if (!facts.currentUser.empty())
+      plan->folders.push_back({path, facts.currentUser, kFileFullRights});
   }
 }
 
@@ -37,17 +61,17 @@ void AddFolder(const std::wstring& folder, const AclRepairFacts& facts, AclRepai
 
 AclRepairPlan PlanProductAclRepair(const std::wstring& installFolder, const AclRepairFacts& facts) {
   AclRepairPlan plan;
-  AddKey(RegRoot::kLocalMachine, L"Software\\LumBastion", facts, &plan);
-  AddKey(RegRoot::kLocalMachine, L"Software\\LumSafe", facts, &plan);
-  AddKey(RegRoot::kCurrentUser, L"Software\\LumBastion", facts, &plan);
-  AddKey(RegRoot::kCurrentUser, L"Software\\LumSafe", facts, &plan);
+  AddMachineKey(L"Software\\LumBastion", &plan);
+  AddMachineKey(L"Software\\LumSafe", &plan);
+  AddUserKey(L"Software\\LumBastion", facts, &plan);
+  AddUserKey(L"Software\\LumSafe", facts, &plan);
 
-  AddFolder(installFolder, facts, &plan);
+  AddProgramFolder(installFolder, facts, &plan);
   if (!facts.commonAppData.empty() && facts.commonProductFolderExists) {
-    AddFolder(facts.commonAppData + kProductFolderName, facts, &plan);
+    AddProgramFolder(facts.commonAppData + kProductFolderName, facts, &plan);
   }
   if (!facts.userAppData.empty() && facts.userProductFolderExists) {
-    AddFolder(facts.userAppData + kProductFolderName, facts, &plan);
+    AddUserFolder(facts.userAppData + kProductFolderName, facts, &plan);
   }
   return plan;
 }

@@ -17,7 +17,6 @@ constexpr uint32_t kFileReadRights = 0x1200A9;   // read and execute
 
 struct AclRepairFacts {
   std::wstring currentUser;          // account name of the installing user
-  bool userIsAdmin = false;          // the shell's is-user-an-admin test
   bool administratorsExists = true;  // the "Administrators" account exists here
   bool usersExists = true;           // the "Users" account exists here
   std::wstring commonAppData;        // CSIDL_COMMON_APPDATA (may be empty)
@@ -49,6 +48,15 @@ struct AclRepairPlan {
 // then the install folder and the product's application-data folders: each
 // of them alone, never a parent (which belongs to the machine or to other
 // programs) and never a drive root.
+//
+// Who may write: SYSTEM and the Administrators everywhere. The installing
+// account and "Users" only read the machine's keys, the install folder and
+// the common application-data folder (the product's services load from and
+// read them). Two exceptions, where the product's unelevated parts (main
+// window, tray program) write the user's own settings: the user's
+// "Software\LumBastion" and "Software\LumSafe" keys and his roaming
+// "<AppData>\LumBastion" folder, both inside his own profile; there the
+// installing account gets full control and "Users" nothing.
 AclRepairPlan PlanProductAclRepair(const std::wstring& installFolder, const AclRepairFacts& facts);
 
 }  // namespace lum

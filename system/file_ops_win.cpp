@@ -155,10 +155,9 @@ bool SecureSharedProductFolder(const std::wstring& path) {
   folder.pop_back();
   // Users may read what the product keeps there; only SYSTEM and the
   // Administrators may change it.
-  const wchar_t* const sddl =
-      L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kSharedProductFolderSddl,
+                                                              SDDL_REVISION_1, &descriptor,
                                                               nullptr))
     return false;
   UniqueLocal descriptorOwner(descriptor);

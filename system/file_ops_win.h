@@ -43,6 +43,12 @@ bool CreateProtectedFolder(const std::wstring& path);
 // link there is refused (ERROR_CANT_ACCESS_FILE). False (and GetLastError)
 // when the folder is not made or not secured.
 bool SecureSharedProductFolder(const std::wstring& path);
+// The descriptor SecureSharedProductFolder gives: the Administrators as
+// owner, protected (nothing inherited), full control for SYSTEM and the
+// Administrators, read and execute for users, all inherited by what is made
+// inside.
+constexpr const wchar_t* kSharedProductFolderSddl =
+    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // The rights CreateProtectedFolder gives: protected (nothing inherited),
 // full control for SYSTEM and the Administrators, inherited by what is made

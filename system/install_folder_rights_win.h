@@ -9,11 +9,19 @@
 
 namespace lum {
 
-// Inside Program Files (either view): nothing to do, true. Elsewhere: makes
-// the folder (its parents as they come) and gives it the rights of a shared
-// product folder (SecureSharedProductFolder: SYSTEM and the Administrators
-// full control, users read, Administrators as owner, nothing inherited; a
-// link there is refused). Logged; false when it could not be secured.
+// Inside Program Files (either view): nothing to do, true. Elsewhere: every
+// missing parent is made with the rights below (never inheriting the drive
+// root's), a parent that is a link or a file refuses the folder; the folder
+// is made or taken over with the rights of a shared product folder
+// (SecureSharedProductFolder, kSharedProductFolderSddl: SYSTEM and the
+// Administrators full control, users read, Administrators as owner, nothing
+// inherited; a link there is refused), and everything already inside gets
+// the Administrators as owner and the same rights, each entry through a
+// handle on itself (links are reset, not entered). Logged, with the
+// descriptor asked for; false when refused or not secured, and the install
+// must then stop (kExitInstallDirUnwritable).
+// Left as they are: parents that existed before the run (a user who owns one
+// could still rename it away; the folder below keeps its rights).
 bool SecureInstallFolder(const std::wstring& installDir);
 
 }  // namespace lum

@@ -2,15 +2,19 @@
 
 #include <windows.h>
 
+#include "system/named_object_rights_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
 
 bool IsActiveDefenseReady() {
-  UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, kActiveDefenseReadyMutex));
+  // Asked again and again while the service starts: a refusal is logged once.
+  static bool refusalLogged = false;
+  UniqueHandle mutex(OpenSharedObject(SharedObjectKind::kMutex, kActiveDefenseReadyMutex,
+                                      SYNCHRONIZE, "handshake", !refusalLogged));
   if (mutex) return true;
-  const DWORD error = ::GetLastError();
-  return error == ERROR_ACCESS_DENIED || error == ERROR_ALREADY_EXISTS;
+  if (::GetLastError() == ERROR_ACCESS_DENIED) refusalLogged = true;
+  return false;
 }
 
 }  // namespace lum

@@ -16,8 +16,14 @@ constexpr const wchar_t* kProtectedServiceFinishedEvent =
 constexpr const wchar_t* kProtectedServiceStoppedEvent =
     L"Global\\72B4B28B-9DF6-4e69-9E00-F1EE51001ADD__";
 
-// The readiness mutex exists (also when opening it is refused with 5 or
-// answers 183: it exists, only not for us).
+// Each of them is created with SYSTEM and the Administrators alone as owner
+// and in the DACL, by whichever side makes it; the other side uses an
+// existing one only when its owner is SYSTEM or the Administrators
+// (system/named_object_rights_win.h).
+
+// The readiness mutex exists and is owned by SYSTEM or the Administrators.
+// One that cannot be opened, or that someone else made, is not readiness
+// (the refusal is logged once).
 bool IsActiveDefenseReady();
 
 }  // namespace lum

@@ -92,16 +92,44 @@ DWORD OpenRegistryObject(const std::wstring& objectName, REGSAM access, UniqueHk
     const std::wstring name = SecurityObjectPrefix(entry.root);
     if (name.empty() || !EqualsNoCase(name, prefix)) continue;
     HKEY opened = nullptr;
-    const LONG rc = ::RegOpenKeyExW(entry.key, path.c_str(), 0,
-                                    access | ViewFlagFor(entry.key, path, RegView::kDefault), &opened);
+    // A registry link is opened as itself, never followed: a user could
+    // otherwise point his own product key at a machine key and have this
+    // elevated process change the rights of that one.
+    const LONG rc =
+        ::RegOpenKeyExW(entry.key, path.c_str(), REG_OPTION_OPEN_LINK,
+                        access | ViewFlagFor(entry.key, path, RegView::kDefault), &opened);
     key->Reset(rc == ERROR_SUCCESS ? opened : nullptr);
     return static_cast<DWORD>(rc);
   }
   return ERROR_INVALID_NAME;
 }
 
+// A file or folder opened as itself (a link is never followed) for
+// `access`; a link there is refused with ERROR_CANT_ACCESS_FILE, since its
+// rights are no one's to repair and its target's are not ours.
+DWORD OpenFileObject(const std::wstring& path, DWORD access, UniqueFileHandle* file) {
+  file->Reset(::CreateFileW(path.c_str(), access,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr));
+  if (!*file) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(file->Get(), &info)) return ::GetLastError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    file->Reset();
+    return ERROR_CANT_ACCESS_FILE;
+  }
+  return ERROR_SUCCESS;
+}
+
 DWORD GetObjectSecurity(const std::wstring& objectName, SE_OBJECT_TYPE type,
                         SECURITY_INFORMATION what, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+  if (type == SE_FILE_OBJECT) {
+    UniqueFileHandle file;
+    const DWORD rc = OpenFileObject(objectName, READ_CONTROL, &file);
+    if (rc != ERROR_SUCCESS) return rc;
+    return ::GetSecurityInfo(file.Get(), type, what, nullptr, nullptr, dacl, nullptr, descriptor);
+  }
   if (type != SE_REGISTRY_KEY)
     return ::GetNamedSecurityInfoW(objectName.c_str(), type, what, nullptr, nullptr, dacl, nullptr,
                                    descriptor);
@@ -113,6 +141,13 @@ DWORD GetObjectSecurity(const std::wstring& objectName, SE_OBJECT_TYPE type,
 
 DWORD SetObjectSecurity(const std::wstring& objectName, SE_OBJECT_TYPE type,
                         SECURITY_INFORMATION what, PSID owner, PACL dacl) {
+  if (type == SE_FILE_OBJECT) {
+    UniqueFileHandle file;
+    const DWORD access = (what & OWNER_SECURITY_INFORMATION) ? WRITE_OWNER : WRITE_DAC;
+    const DWORD rc = OpenFileObject(objectName, access, &file);
+    if (rc != ERROR_SUCCESS) return rc;
+    return ::SetSecurityInfo(file.Get(), type, what, owner, nullptr, dacl, nullptr);
+  }
   if (type != SE_REGISTRY_KEY) {
     std::wstring name = objectName;  // the call wants a writable string
     return ::SetNamedSecurityInfoW(&name[0], type, what, owner, nullptr, dacl, nullptr);
@@ -231,10 +266,15 @@ bool CAccessPermission::GrantAccess(const std::wstring& objectName, SE_OBJECT_TY
                                     ACCESS_MODE accessMode, const std::wstring& trustee,
                                     DWORD rights) {
   if (objectName.empty() || trustee.empty()) return false;
+  // Ownership goes only to SYSTEM or the Administrators: an owner may give
+  // himself any right, so a grant of reading to "Users" must never make
+  // them the owner.
+  const std::wstring owner =
+      EqualsNoCase(trustee, L"SYSTEM") ? trustee : std::wstring(L"Administrators");
   ObjectDacl current;
   DWORD rc = ReadDacl(objectName, objectType, &current);
   if (rc == ERROR_ACCESS_DENIED) {
-    TakeOwnership(objectName, objectType, trustee);
+    TakeOwnership(objectName, objectType, owner);
     rc = ReadDacl(objectName, objectType, &current);
   }
   if (rc != ERROR_SUCCESS) {
@@ -247,7 +287,7 @@ bool CAccessPermission::GrantAccess(const std::wstring& objectName, SE_OBJECT_TY
   }
   rc = WriteDacl(objectName, objectType, current.dacl, trustee, accessMode, rights);
   if (rc == ERROR_ACCESS_DENIED) {
-    TakeOwnership(objectName, objectType, trustee);
+    TakeOwnership(objectName, objectType, owner);
     rc = WriteDacl(objectName, objectType, current.dacl, trustee, accessMode, rights);
   }
   wchar_t hex[16] = {};
@@ -314,7 +354,6 @@ void RepairProductAcls(const std::wstring& installFolder, CAccessPermission* per
 
   AclRepairFacts facts;
   facts.currentUser = CurrentUserName();
-  facts.userIsAdmin = ::IsUserAnAdmin() != FALSE;
   facts.administratorsExists = AccountExists(L"Administrators");
   facts.usersExists = AccountExists(L"Users");
   facts.commonAppData = ShellFolder(CSIDL_COMMON_APPDATA);

@@ -34,9 +34,14 @@ std::wstring NameFromRootKey(HKEY root);
 bool ResolveKeyPath(HKEY key, HKEY* root, std::wstring* path);
 
 // Grants rights on a named object (registry object names are
-// "MACHINE\Software\...", in the view RegKey uses; files are paths), taking ownership when the
-// object's DACL cannot be read or written. Virtual so a test can watch what
-// is asked of objects whose rights Wine does not store (files and folders).
+// "MACHINE\Software\...", in the view RegKey uses; files are paths), taking
+// ownership for SYSTEM or the Administrators (never for another trustee) when
+// the object's DACL cannot be read or written. The object is opened as
+// itself: a registry link is not followed, a file or folder that is a link is
+// refused (ERROR_CANT_ACCESS_FILE), and the rights are read and written
+// through that handle; the new entry reaches what is made inside later, not
+// what is there already. Virtual so a test can watch what is asked of objects
+// whose rights Wine does not store (files and folders).
 class CAccessPermission {
  public:
   virtual ~CAccessPermission() = default;
@@ -45,7 +50,8 @@ class CAccessPermission {
   virtual bool GrantAccess(const std::wstring& objectName, SE_OBJECT_TYPE objectType,
                            ACCESS_MODE accessMode, const std::wstring& trustee, DWORD rights);
   // Makes the trustee the owner (with the take-ownership and restore
-  // privileges enabled). True only when the owner was set.
+  // privileges enabled). True only when the owner was set. GrantAccess asks
+  // it only for SYSTEM or the Administrators.
   virtual bool TakeOwnership(const std::wstring& objectName, SE_OBJECT_TYPE objectType,
                              const std::wstring& trustee);
 };

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "system/registry_roots.h"
+#include "system/win_handle_win.h"
 
 namespace lum {
 
@@ -56,12 +57,63 @@ bool RegKey::Exists(HKEY root, const std::wstring& subkey, RegView view) {
   return key.Open(root, subkey, KEY_QUERY_VALUE, view);
 }
 
+namespace {
+
+// Deeper than any key the installer removes; a deeper tree is not removed.
+constexpr int kMaxKeyDepth = 64;
+constexpr DWORD kRegLinkType = 6;  // REG_LINK
+
+// The key object itself, whatever its name resolves to by then.
+LONG DeleteOpenKey(HKEY key) {
+  using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+  static const NtDeleteKeyFn remove = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  if (remove == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  return remove(key) >= 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+bool IsRegistryLink(HKEY key) {
+  DWORD type = 0;
+  return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+             ERROR_SUCCESS &&
+         type == kRegLinkType;
+}
+
+// Removes `name` below `parent`: every key is opened as itself (a registry
+// link is never followed), a link is removed as a link and not entered, and
+// each key is deleted through its own handle, never by a name that could be
+// re-pointed meanwhile. ERROR_FILE_NOT_FOUND when there is nothing.
+LONG DeleteKeyTreeNoLinks(HKEY parent, const std::wstring& name, REGSAM view, int depth) {
+  if (depth > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+  HKEY opened = nullptr;
+  LONG rc = ::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK,
+                            KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE | view, &opened);
+  if (rc != ERROR_SUCCESS) return rc;
+  UniqueHkey key(opened);
+  if (!IsRegistryLink(key.Get())) {
+    std::vector<std::wstring> children;
+    wchar_t child[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD length = 256;
+      if (::RegEnumKeyExW(key.Get(), i, child, &length, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS)
+        break;
+      children.emplace_back(child, length);
+    }
+    for (const std::wstring& each : children) {
+      rc = DeleteKeyTreeNoLinks(key.Get(), each, view, depth + 1);
+      if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return rc;
+    }
+  }
+  return DeleteOpenKey(key.Get());
+}
+
+}  // namespace
+
 bool RegKey::DeleteTree(HKEY root, const std::wstring& subkey, RegView view) {
-  RegKey key;
-  if (!key.Open(root, subkey, KEY_ALL_ACCESS, view)) return key.LastError() == ERROR_FILE_NOT_FOUND;
-  if (::RegDeleteTreeW(key.Get(), nullptr) != ERROR_SUCCESS) return false;
-  key.key_.Reset();
-  return ::RegDeleteKeyExW(root, subkey.c_str(), ViewFlagFor(root, subkey, view), 0) == ERROR_SUCCESS;
+  if (subkey.empty()) return false;
+  const LONG rc = DeleteKeyTreeNoLinks(root, subkey, ViewFlagFor(root, subkey, view), 0);
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 bool RegKey::ReadDword(const std::wstring& name, DWORD* value) {

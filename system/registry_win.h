@@ -32,6 +32,8 @@ class RegKey {
               RegView view = RegView::kDefault);
   static bool Exists(HKEY root, const std::wstring& subkey, RegView view = RegView::kDefault);
   // Deletes the key with everything below it; true also when it was absent.
+  // A registry link (the key itself or one below it) is removed as a link,
+  // never followed: a user's hive may hold links to keys of the machine.
   static bool DeleteTree(HKEY root, const std::wstring& subkey, RegView view = RegView::kDefault);
 
   HKEY Get() const { return key_.Get(); }

@@ -8,7 +8,8 @@ std::wstring LaunchCommandLine(const std::wstring& file, const std::wstring& arg
 }
 
 int LaunchIntegrityLevel(bool shellFound, bool shellHoldsAdministrators) {
-  return shellFound && !shellHoldsAdministrators ? 2 : 3;
+  // Without a shell nothing tells how much the user may have: the lesser.
+  return shellFound && shellHoldsAdministrators ? 3 : 2;
 }
 
 int RetryUntilSuccess(const std::function<int()>& attempt, int tries,

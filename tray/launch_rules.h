@@ -16,9 +16,10 @@ constexpr int kTrayLinkNotConnected = -6;
 // The command the service receives: "\"<file>\" <arguments>".
 std::wstring LaunchCommandLine(const std::wstring& file, const std::wstring& arguments);
 
-// 2 (medium) when the session's shell runs without the Administrators group,
-// else 3 (high): a program started for the user gets no more rights than the
-// user's own shell has.
+// 3 (high) only when the session's shell is found and runs with the
+// Administrators group, else 2 (medium): a program started for the user gets
+// no more rights than the user's own shell has, and with no shell to judge
+// by it gets the lesser level.
 int LaunchIntegrityLevel(bool shellFound, bool shellHoldsAdministrators);
 
 // Calls `attempt` until it answers kTraySuccess, at most `tries` times, with

@@ -1,6 +1,11 @@
 #include "tray/service_peer_win.h"
 
+#include <sddl.h>
+
+#include <vector>
+
 #include "system/win_handle_win.h"
+#include "tray/session_processes_win.h"
 
 namespace lum {
 namespace tray {
@@ -50,6 +55,41 @@ bool PipeServerImage(HANDLE client, std::wstring* image, std::wstring* why) {
   }
   image->assign(path, length);
   return true;
+}
+
+bool PipeServerIsPrivileged(HANDLE client, std::wstring* why) {
+  using ServerProcessIdFn = BOOL(WINAPI*)(HANDLE, ULONG*);
+  const auto serverProcessId = reinterpret_cast<ServerProcessIdFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNamedPipeServerProcessId")));
+  ULONG pid = 0;
+  if (!serverProcessId || !serverProcessId(client, &pid) || pid == 0) {
+    *why = L"server process id unreadable";
+    return false;
+  }
+  UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  UniqueHandle token;
+  if (!process || !::OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) {
+    *why = L"account of server process " + std::to_wstring(pid) + L" unreadable (error " +
+           std::to_wstring(::GetLastError()) + L")";
+    return false;
+  }
+  DWORD size = 0;
+  ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size == 0 ? 1 : size);
+  if (size == 0 || !::GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) {
+    *why = L"account of server process " + std::to_wstring(pid) + L" unreadable";
+    return false;
+  }
+  const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+  if (::IsWellKnownSid(user, WinLocalSystemSid) || TokenHoldsAdministrators(token.Get()))
+    return true;
+  wchar_t* text = nullptr;
+  const std::wstring account =
+      ::ConvertSidToStringSidW(user, &text) ? std::wstring(text) : std::wstring(L"?");
+  if (text) ::LocalFree(text);
+  *why = L"server process " + std::to_wstring(pid) + L" runs as " + account +
+         L", neither SYSTEM nor an administrator";
+  return false;
 }
 
 }  // namespace tray

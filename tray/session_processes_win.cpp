@@ -28,6 +28,8 @@ DWORD FirstInSession(const std::wstring& exeName, DWORD session) {
   return 0;
 }
 
+}  // namespace
+
 bool TokenHoldsAdministrators(HANDLE token) {
   DWORD size = 0;
   ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
@@ -50,8 +52,6 @@ bool TokenHoldsAdministrators(HANDLE token) {
   ::FreeSid(admins);
   return held;
 }
-
-}  // namespace
 
 bool ProcessRunsInSession(const std::wstring& exeName, DWORD session) {
   return FirstInSession(exeName, session) != 0;

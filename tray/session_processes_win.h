@@ -15,6 +15,9 @@ bool ProcessRunsInSession(const std::wstring& exeName, DWORD session);
 // True when the first "explorer.exe" of `session` has the Administrators
 // group (S-1-5-32-544) enabled in its token; *found says whether one runs.
 bool ShellHoldsAdministrators(DWORD session, bool* found);
+// Whether the token holds the Administrators group enabled (not for deny
+// only, as in a filtered, unelevated token).
+bool TokenHoldsAdministrators(HANDLE token);
 
 }  // namespace tray
 }  // namespace lum

@@ -82,10 +82,15 @@ void Drop(Link& link) {
   link.registered = false;
 }
 
-// Whether the pipe's server is the product's service: its program from the
-// install folder that passes the trusted-image test. Logged either way.
+// Whether the pipe's server is the product's service: a process running as
+// SYSTEM (or elevated), its program from the install folder that passes the
+// trusted-image test. Logged either way.
 bool ServedByTheService(HANDLE pipe, const std::wstring& pipeName) {
   std::wstring image, why;
+  if (!PipeServerIsPrivileged(pipe, &why)) {
+    log::Action(kLog, L"tray service pipe refused: " + why, pipeName, kTrayTransportError);
+    return false;
+  }
   if (!PipeServerImage(pipe, &image, &why)) {
     log::Action(kLog, L"tray service pipe refused: " + why, pipeName, kTrayTransportError);
     return false;
@@ -201,6 +206,9 @@ int LaunchInUserSession(DWORD session, const std::wstring& file, const std::wstr
   const std::wstring command = LaunchCommandLine(file, arguments);
   bool shellFound = false;
   const bool admin = ShellHoldsAdministrators(session, &shellFound);
+  if (!shellFound)
+    log::Note(kLog, L"no shell in session " + std::to_wstring(session) +
+                        L": the program is asked for at medium integrity");
   ztray::ZLaunchProcCopyData data;
   data.Pid = static_cast<int32_t>(::GetCurrentProcessId());
   data.Integrity_Level = LaunchIntegrityLevel(shellFound, admin);

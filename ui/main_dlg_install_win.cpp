@@ -16,6 +16,7 @@
 #include "report/reports_win.h"
 #include "session/session_settings.h"
 #include "system/file_ops_win.h"
+#include "system/install_folder_rights_win.h"
 #include "system/reboot_flags.h"
 #include "system/reboot_ops_win.h"
 #include "system/self_protection_device_win.h"
@@ -73,7 +74,8 @@ void CMainDlg::OnInstall() {
     session.SetInstallDir(strip_.GetFolder(), true);
   }
 
-  if (!IsWritableFolder(session.installDir)) {
+  // Made admin-only before the test file is written (a link is refused).
+  if (!SecureInstallFolder(session.installDir) || !IsWritableFolder(session.installDir)) {
     log::Action(kLog, L"install folder not writable", session.installDir, 1);
     ::ShowWindow(window_, SW_SHOW);
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);

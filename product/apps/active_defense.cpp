@@ -49,7 +49,7 @@ void ActiveDefense(DWORD argc, wchar_t** argv, HANDLE stop) {
     WaitForSingleObject(stop, INFINITE);
     return;
   }
-  Handle ready(CreateMutexW(nullptr, FALSE, lum::product::kReadyMutex));
+  Handle ready(lum::product::CreateSharedMutex(lum::product::kReadyMutex));
   if (ready.get() == nullptr) return;
   WaitForSingleObject(stop, INFINITE);
   // Readiness ends before the service manager hears that the service stopped.
@@ -71,7 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   if (!byHand) return lum::product::RunAsService(kServiceName, &ActiveDefense, 0);
 
-  Handle ready(CreateMutexW(nullptr, FALSE, lum::product::kReadyMutex));
+  Handle ready(lum::product::CreateSharedMutex(lum::product::kReadyMutex));
   if (ready.get() == nullptr) return 1;
   const lum::product::WindowDesc desc = {L"ZLumActiveDefenseClass", L"Lum Bastion active defense",
                                          false, nullptr};

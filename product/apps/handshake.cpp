@@ -1,5 +1,8 @@
 #include "handshake.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <string>
 
 #include "service_host.h"
@@ -61,6 +64,63 @@ void RecordCall(const wchar_t* who, const wchar_t* argument) {
   calls += L";";
   RegSetValueExW(key.get(), who, 0, REG_SZ, reinterpret_cast<const BYTE*>(calls.c_str()),
                  static_cast<DWORD>((calls.size() + 1) * sizeof(wchar_t)));
+}
+
+namespace {
+
+constexpr wchar_t kSharedObjectSddl[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+bool OwnedByAdministrators(HANDLE object) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  const bool ok = IsWellKnownSid(owner, WinLocalSystemSid) ||
+                  IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+  LocalFree(descriptor);
+  return ok;
+}
+
+// The object just created or opened by `make`; one that existed with
+// another owner is closed and refused.
+template <typename Make>
+HANDLE MakeShared(Make make) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kSharedObjectSddl, SDDL_REVISION_1,
+                                                            &descriptor, nullptr))
+    return nullptr;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  HANDLE object = make(&attributes);
+  const DWORD error = GetLastError();
+  LocalFree(descriptor);
+  if (object != nullptr && error == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(object)) {
+    CloseHandle(object);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return object;
+}
+
+}  // namespace
+
+HANDLE CreateSharedMutex(const wchar_t* name) {
+  return MakeShared([name](SECURITY_ATTRIBUTES* a) { return CreateMutexW(a, FALSE, name); });
+}
+
+HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset) {
+  return MakeShared(
+      [=](SECURITY_ATTRIBUTES* a) { return CreateEventW(a, manualReset ? TRUE : FALSE, FALSE, name); });
+}
+
+HANDLE OpenSharedEvent(const wchar_t* name, DWORD access) {
+  HANDLE event = OpenEventW(access | READ_CONTROL, FALSE, name);
+  if (event != nullptr && !OwnedByAdministrators(event)) {
+    CloseHandle(event);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return event;
 }
 
 DWORD StandInSwitch(const wchar_t* name, DWORD missing) {

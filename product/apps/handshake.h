@@ -13,6 +13,16 @@ constexpr wchar_t kReadyMutex[] = L"Global\\080F7E03-AC50-4949-AACA-E79F82D3099F
 constexpr wchar_t kProtectedFinishedEvent[] = L"Global\\5D605A2B-ACDE-49cd-9642-7B268923ACD9__";
 constexpr wchar_t kProtectedStoppedEvent[] = L"Global\\72B4B28B-9DF6-4e69-9E00-F1EE51001ADD__";
 
+// The contract on these names, the same on both sides: whoever creates one
+// gives it the Administrators as owner and a DACL of SYSTEM and the
+// Administrators alone; an existing one is used only when its owner is
+// SYSTEM or the Administrators (anyone may create a name first).
+// CreateSharedMutex/CreateSharedEvent: nullptr when refused or not made.
+HANDLE CreateSharedMutex(const wchar_t* name);
+HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset);
+// OpenEvent for `access`, refused (nullptr) when the owner is someone else.
+HANDLE OpenSharedEvent(const wchar_t* name, DWORD access);
+
 // HKLM (32-bit view) "SOFTWARE\LumBastion\StandIn": switches a test sets.
 //   "ActiveDefenseWithoutReadiness" (DWORD 1): the active-defense service
 //       runs but never creates its readiness mutex.

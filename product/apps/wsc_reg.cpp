@@ -31,11 +31,11 @@ constexpr DWORD kStopWorkMs = 500;
 void ProtectedService(DWORD argc, wchar_t** argv, HANDLE stop) {
   const wchar_t* argument = argc > 1 ? argv[1] : nullptr;
   RecordCall(L"safemon\\WscReg.exe!service", argument);
-  HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, lum::product::kProtectedStoppedEvent);
+  HANDLE stopped = lum::product::CreateSharedEvent(lum::product::kProtectedStoppedEvent, true);
   if (stopped == nullptr) return;
   if (argument != nullptr && _wcsicmp(argument, L"install") == 0) {
     HANDLE finished =
-        OpenEventW(EVENT_MODIFY_STATE, FALSE, lum::product::kProtectedFinishedEvent);
+        lum::product::OpenSharedEvent(lum::product::kProtectedFinishedEvent, EVENT_MODIFY_STATE);
     if (finished != nullptr) {
       const DWORD delay = lum::product::StandInSwitch(L"ProtectedServiceFinishDelayMs", 0);
       if (delay != 0) Sleep(delay);

@@ -4,11 +4,14 @@
 // again on a reinstall.
 #include <gtest/gtest.h>
 #include <windows.h>
+// These build on windows.h.
+#include <sddl.h>
 
 #include <cwctype>
 #include <string>
 
 #include "base/text.h"
+#include "system/named_object_rights_win.h"
 #include "system/product_location_win.h"
 #include "system/registry_win.h"
 #include "system/windows_version_win.h"
@@ -72,9 +75,16 @@ TEST_F(ProtectedServiceE2eTest, RegisteredStartedAndAwaitedOnWindows10AndAgainOn
 
   // The reinstall's action script has the registrar remove the service
   // first; it is registered and started again. The finish event is left
-  // signalled (as an earlier start may leave it) and the service takes 3 s to
-  // finish: only its own answer may end the installer's wait.
-  HANDLE stale = CreateEventW(nullptr, TRUE, TRUE, L"Global\\5D605A2B-ACDE-49cd-9642-7B268923ACD9__");
+  // signalled (as an earlier start may leave it, with the rights either side
+  // gives it) and the service takes 3 s to finish: only its own answer may
+  // end the installer's wait.
+  PSECURITY_DESCRIPTOR shared = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      kSharedObjectSddl, SDDL_REVISION_1, &shared, nullptr));
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), shared, FALSE};
+  HANDLE stale =
+      CreateEventW(&attributes, TRUE, TRUE, L"Global\\5D605A2B-ACDE-49cd-9642-7B268923ACD9__");
+  LocalFree(shared);
   ASSERT_NE(nullptr, stale);
   ASSERT_TRUE(SetStandInSwitch(L"ProtectedServiceFinishDelayMs", 3000));
   DeleteFileW(log_.c_str());

@@ -102,39 +102,70 @@ TEST(RegistryRootsTest, AncestorChainsStopBeforeTheDrive) {
   EXPECT_TRUE(AncestorChain(L"").empty());
 }
 
-TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
+// Whether `rights` on a file or folder let the holder change it.
+bool FileWriteRights(uint32_t rights) {
+  const uint32_t kWrite = 0x0002 | 0x0004 | 0x0010 | 0x0100 | 0x0040 | 0x00010000 | 0x00040000 |
+                          0x00080000 | 0x40000000 | 0x10000000;
+  return (rights & kWrite) != 0;
+}
+
+TEST(AclRepairPlanTest, ProgramFoldersAndMachineKeysAreWrittenOnlyByTheSystemAndAdministrators) {
   AclRepairFacts facts;
   facts.currentUser = L"alice";
-  facts.userIsAdmin = false;
-  facts.usersExists = false;
   facts.commonAppData = L"C:\\ProgramData";
   facts.commonProductFolderExists = true;
   facts.userAppData = L"C:\\Users\\alice\\AppData\\Roaming";
   facts.userProductFolderExists = true;
   AclRepairPlan plan = PlanProductAclRepair(L"C:\\Program Files\\Lum Bastion", facts);
 
-  // The four product keys alone (never "Software"), 4 trustees each.
-  ASSERT_EQ(16u, plan.keys.size());
-  EXPECT_EQ(RegRoot::kLocalMachine, plan.keys[0].root);
-  EXPECT_EQ(L"Software\\LumBastion", plan.keys[0].path);
-  EXPECT_TRUE(plan.keys[0].strict);
-  EXPECT_EQ(L"Users", plan.keys[2].trustee);
-  EXPECT_FALSE(plan.keys[2].strict);
-  EXPECT_EQ(kKeyReadRights, plan.keys[3].rights);  // not an administrator
-  EXPECT_EQ(RegRoot::kCurrentUser, plan.keys[15].root);
-  EXPECT_EQ(L"Software\\LumSafe", plan.keys[15].path);
+  // The four product keys alone (never "Software"). On the machine's keys the
+  // installing account gets nothing of its own (its unelevated processes
+  // would share it); on his own hive's keys he has full control.
+  ASSERT_EQ(12u, plan.keys.size());
   for (const KeyGrant& g : plan.keys) {
     EXPECT_TRUE(g.path == L"Software\\LumBastion" || g.path == L"Software\\LumSafe")
         << "outside the product: " << std::string(g.path.begin(), g.path.end());
+    const bool writes = g.rights == kKeyFullRights;
+    if (g.root == RegRoot::kLocalMachine) {
+      EXPECT_NE(L"alice", g.trustee);
+      if (writes) {
+        EXPECT_TRUE(g.trustee == L"SYSTEM" || g.trustee == L"Administrators");
+      }
+      if (g.trustee == L"Users") {
+        EXPECT_EQ(kKeyReadRights, g.rights);
+      }
+    } else {
+      EXPECT_EQ(RegRoot::kCurrentUser, g.root);
+      EXPECT_NE(L"Users", g.trustee);
+      if (g.trustee == L"alice") {
+        EXPECT_EQ(kKeyFullRights, g.rights);
+      }
+    }
+    if (g.trustee == L"SYSTEM" || g.trustee == L"Administrators") {
+      EXPECT_TRUE(g.strict);
+    }
   }
 
-  // The install folder and the product's own application-data folders, none
-  // of their parents; "Users" is left out where that account does not exist.
+  // The install folder and the common product folder: read and execute for
+  // users, write for SYSTEM and the Administrators only. The one folder the
+  // user may write is his own roaming product folder.
   std::vector<std::wstring> folders;
   for (const FolderGrant& g : plan.folders) {
-    EXPECT_NE(L"Users", g.trustee);
     if (folders.empty() || folders.back() != g.path) folders.push_back(g.path);
-    if (g.trustee == L"alice") {
+    const bool userFolder = g.path == L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion";
+    if (FileWriteRights(g.rights)) {
+      EXPECT_TRUE(g.trustee == L"SYSTEM" || g.trustee == L"Administrators" ||
+                  (userFolder && g.trustee == L"alice"))
+          << std::string(g.trustee.begin(), g.trustee.end()) << " may write "
+          << std::string(g.path.begin(), g.path.end());
+    }
+    if (userFolder) {
+      EXPECT_NE(L"Users", g.trustee);
+    }
+    if (!userFolder) {
+      EXPECT_NE(L"alice", g.trustee);
+    }
+    if (g.trustee == L"Users") {
       EXPECT_EQ(kFileReadRights, g.rights);
     }
   }
@@ -143,13 +174,17 @@ TEST(AclRepairPlanTest, KeysThenFoldersWithRightsByAccountAndAdminState) {
                                  L"C:\\Users\\alice\\AppData\\Roaming\\LumBastion"}),
       folders);
 
-  facts.userIsAdmin = true;
+  // A custom folder, no "Users" account, no application-data folders: the
+  // folder alone, for the two writers.
+  facts.usersExists = false;
   facts.commonProductFolderExists = false;
   facts.userProductFolderExists = false;
-  plan = PlanProductAclRepair(L"D:\\Lum", facts);
-  EXPECT_EQ(kKeyFullRights, plan.keys[3].rights);
-  ASSERT_EQ(3u, plan.folders.size());  // Administrators, SYSTEM, alice on D:\Lum only
-  EXPECT_EQ(kFileFullRights, plan.folders[2].rights);
+  plan = PlanProductAclRepair(L"D:\\Lum\\", facts);
+  ASSERT_EQ(2u, plan.folders.size());
+  for (const FolderGrant& g : plan.folders) {
+    EXPECT_EQ(L"D:\\Lum", g.path);
+    EXPECT_TRUE(g.trustee == L"SYSTEM" || g.trustee == L"Administrators");
+  }
 }
 
 TEST(FirewallRulesTest, OnlyAnEnabledAuthorizationForEveryAddressAndVersionStands) {

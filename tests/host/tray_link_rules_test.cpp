@@ -56,7 +56,9 @@ TEST(TrayLaunchRules, CommandIntegrityAndRetries) {
             LaunchCommandLine(L"C:\\P\\ZVSafeMain.exe", L"/install"));
   EXPECT_EQ(2, LaunchIntegrityLevel(true, false));
   EXPECT_EQ(3, LaunchIntegrityLevel(true, true));
-  EXPECT_EQ(3, LaunchIntegrityLevel(false, false));
+  // No shell found: medium, never high.
+  EXPECT_EQ(2, LaunchIntegrityLevel(false, false));
+  EXPECT_EQ(2, LaunchIntegrityLevel(false, true));
 
   std::vector<int> answers = {5, kTrayTransportError, kTraySuccess, 9};
   size_t calls = 0;

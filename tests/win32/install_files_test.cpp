@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // These headers build on windows.h.
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <string>
@@ -212,21 +214,61 @@ TEST(InstallFilesTest, BackedUpSettingIsRestoredOnlyWhereTheFreshInstallHasNone)
   // The fresh install ships its own list, but no games file.
   WriteText(install.Sub(L"GameBooster\\ListSettings.dat"), "fresh list");
 
-  RestoreBackedUpSettingsFrom(script, install.Path(), backup.Path());
+  // Wine keeps no file owner (every folder reads as the user's): the owner
+  // test is the next test's; here the folder counts as the uninstaller's.
+  RestoreBackedUpSettingsFrom(script, install.Path(), backup.Path(),
+                              [](void*) { return true; });
   EXPECT_EQ("user games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
   EXPECT_EQ("fresh list", ReadText(install.Sub(L"GameBooster\\ListSettings.dat")));
   EXPECT_FALSE(FolderExists(backup.Path()));
 }
 
-TEST(InstallFilesTest, RestoreUsesTheCommonApplicationDataBackupAndCreatesFolders) {
+TEST(InstallFilesTest, CommonBackupIsRestoredOnlyWhenAnAdministratorOwnsIt) {
   Scratch install(L"RestoreCommon");
   const std::wstring backup = SettingsBackupFolder();
   ASSERT_FALSE(backup.empty());
   EXPECT_NE(std::wstring::npos, backup.find(L"\\LumBNBackup"));
-  WriteText(backup + L"\\GameBooster\\UDGame.dat", "kept games");
+  WriteText(backup + L"\\GameBooster\\UDGame.dat", "planted games");
+  // Made by a standard user: "Users" as owner (Wine reads every folder's
+  // owner as the user, which is no administrator either).
+  UniqueLocal users = [] {
+    PSID sid = nullptr;
+    ConvertStringSidToSidW(L"S-1-5-32-545", &sid);
+    return UniqueLocal(sid);
+  }();
+  {
+    UniqueFileHandle folder(CreateFileW(backup.c_str(), WRITE_OWNER, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(folder);
+    SetSecurityInfo(folder.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, users.Get(),
+                    nullptr, nullptr, nullptr);
+  }
+  std::string lines;
+  log::SetSink([&lines](const std::string& line) { lines += line + "\n"; });
   RestoreBackedUpSettings(install.Path());
-  EXPECT_EQ("kept games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
-  EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\ListSettings.dat")));
+  log::ClearSink();
+  EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\UDGame.dat")));
+  EXPECT_EQ("planted games", ReadText(backup + L"\\GameBooster\\UDGame.dat"));  // left alone
+  EXPECT_NE(std::string::npos,
+            lines.find("settings backup not made by SYSTEM or the Administrators: not restored, "
+                       "left alone | " +
+                       WideToUtf8(backup) + " | 5"))
+      << lines;
+
+  // Where the file system keeps owners: the Administrators' backup is
+  // restored, folders are created, and the backup goes.
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+    PSID admins = nullptr;
+    ConvertStringSidToSidW(L"S-1-5-32-544", &admins);
+    UniqueLocal adminsOwned(admins);
+    ASSERT_EQ(ERROR_SUCCESS, SetNamedSecurityInfoW(const_cast<wchar_t*>(backup.c_str()),
+                                                   SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                                   admins, nullptr, nullptr, nullptr));
+    RestoreBackedUpSettings(install.Path());
+    EXPECT_EQ("planted games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
+    EXPECT_FALSE(FileExists(install.Sub(L"GameBooster\\ListSettings.dat")));
+  }
+  DeleteFolderTree(backup);
   EXPECT_FALSE(FolderExists(backup));
 }
 

@@ -1,8 +1,10 @@
 // The install folder's rights when it is not under Program Files: only
-// SYSTEM and the Administrators may write there (read back where the file
-// system keeps rights; Wine keeps none), a folder under Program Files is left
-// to its inheritance, a drive's root is never taken, and a planted link at
-// the install folder is refused with its target untouched.
+// SYSTEM and the Administrators may write there or to the parents it makes
+// (read back where the file system keeps rights; Wine keeps none, so there
+// the descriptor asked for is read from the log), what a user made inside
+// before is taken over, a folder under Program Files is left to its
+// inheritance, a drive's root is never taken, and a planted link at the
+// install folder or above it is refused with its target untouched.
 #include <gtest/gtest.h>
 #include <windows.h>
 // shlobj.h builds on windows.h.
@@ -31,7 +33,48 @@ TEST(InstallFolderRights, OutsideProgramFilesOnlyAdministratorsMayWriteAndLinksA
             lines.find("install folder outside Program Files: writable for administrators only | " +
                        WideToUtf8(folder) + " | 0"))
       << lines;
-  if (FolderRightsAreKept()) EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(folder));
+  // The parents it made are admin-only too, not heirs of the drive root.
+  for (const std::wstring& parent : {root, root + L"\\Tools"}) {
+    EXPECT_NE(std::string::npos,
+              lines.find("create install folder parent, writable for administrators only | " +
+                         WideToUtf8(parent) + " | 0"))
+        << lines;
+    if (FolderRightsAreKept()) {
+      EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(parent));
+    }
+  }
+  // The descriptor asked for (what Wine cannot keep): no writer but SYSTEM
+  // and the Administrators, the Administrators as owner.
+  EXPECT_NE(std::string::npos, lines.find("install folder rights asked: " +
+                                          WideToUtf8(kSharedProductFolderSddl)))
+      << lines;
+  EXPECT_EQ("", ProtectedFolderRequestWriters(kSharedProductFolderSddl));
+  EXPECT_EQ(0u, std::wstring(kSharedProductFolderSddl).find(L"O:BA"));
+  if (FolderRightsAreKept()) {
+    EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(folder));
+  }
+
+  // What a user made inside before: taken over, each entry through its own
+  // handle (owners and DACLs read back where the file system keeps them).
+  const std::wstring userFolder = folder + L"\\safemon";
+  ASSERT_TRUE(CreateDirectoryW(userFolder.c_str(), nullptr));
+  const std::wstring userFile = userFolder + L"\\planted.dll";
+  {
+    HANDLE file = CreateFileW(userFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+  }
+  lines.clear();
+  ASSERT_TRUE(SecureInstallFolder(folder));
+  EXPECT_NE(std::string::npos, lines.find("install folder content: owner and rights reset | " +
+                                          WideToUtf8(folder) + " | 0"))
+      << lines;
+  if (FolderRightsAreKept()) {
+    EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(userFolder));
+    EXPECT_EQ("", FolderWritersOtherThanSystemAndAdministrators(userFile));
+  }
+  DeleteFileW(userFile.c_str());
+  RemoveDirectoryW(userFolder.c_str());
   // Again over the folder it secured: still fine.
   EXPECT_TRUE(SecureInstallFolder(folder + L"\\"));
 
@@ -60,6 +103,19 @@ TEST(InstallFolderRights, OutsideProgramFilesOnlyAdministratorsMayWriteAndLinksA
                                           WideToUtf8(planted) + " | 1920"))  // ERROR_CANT_ACCESS_FILE
       << lines;
   planted::RemovePlantedLink(planted);
+
+  // A link on the way above the install folder: refused, nothing made
+  // behind it.
+  const std::wstring parentLink = root + L"\\LinkedParent";
+  if (planted::PlantFolderLink(parentLink, target)) {
+    lines.clear();
+    EXPECT_FALSE(SecureInstallFolder(parentLink + L"\\Bastion"));
+    EXPECT_NE(std::string::npos, lines.find("install folder refused: a parent is a link or a file | " +
+                                            WideToUtf8(parentLink) + " | 1920"))
+        << lines;
+    EXPECT_FALSE(FolderExists(target + L"\\Bastion"));
+    planted::RemovePlantedLink(parentLink);
+  }
   log::ClearSink();
 }
 

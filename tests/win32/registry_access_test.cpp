@@ -15,6 +15,7 @@
 #include "system/file_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
+#include "system/win_handle_win.h"
 #include "system/windows_version_win.h"
 
 namespace lum {
@@ -215,6 +216,72 @@ TEST_F(ProductAclTest, FolderRightsReachTheInstallFolderButNoneOfItsParents) {
     EXPECT_FALSE(EqualsNoCase(g.object, L"MACHINE\\Software")) << "machine hive touched";
     EXPECT_FALSE(EqualsNoCase(g.object, L"CURRENT_USER\\Software")) << "user hive touched";
   }
+}
+
+// A registry link, as a user may make one in his own hive, at `path` (HKCU)
+// to the HKCU key `target`.
+bool MakeRegistryLink(const std::wstring& path, const std::wstring& target) {
+  HKEY link = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                      KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS)
+    return false;
+  UniqueHkey owned(link);
+  const std::wstring native = L"\\REGISTRY\\USER\\" + CurrentUserSidString() + L"\\" + target;
+  return RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                        reinterpret_cast<const BYTE*>(native.c_str()),
+                        static_cast<DWORD>(native.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::vector<uint8_t> DescriptorOf(HKEY root, const wchar_t* path) {
+  RegKey key;
+  if (!key.Open(root, path, READ_CONTROL)) return {};
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(key.Get(), SE_REGISTRY_KEY,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    return {};
+  UniqueLocal owned(descriptor);
+  const auto* start = static_cast<const uint8_t*>(descriptor);
+  return std::vector<uint8_t>(start, start + GetSecurityDescriptorLength(descriptor));
+}
+
+TEST(UserHiveLinks, TreeDeletesAndGrantsNeverReachWhatALinkPointsAt) {
+  // The key a link leads to (a machine key, for a real attacker).
+  const wchar_t* kTarget = L"Software\\LumLinkTarget";
+  {
+    RegKey target;
+    ASSERT_TRUE(target.Create(HKEY_CURRENT_USER, kTarget, KEY_ALL_ACCESS));
+    ASSERT_TRUE(target.WriteString(L"kept", L"yes"));
+    RegKey below;
+    ASSERT_TRUE(below.Create(HKEY_CURRENT_USER, std::wstring(kTarget) + L"\\below", KEY_ALL_ACCESS));
+  }
+  ASSERT_TRUE(MakeRegistryLink(L"Software\\LumLinkTree\\inner", kTarget));
+  {
+    RegKey through;  // the link works: an ordinary open lands on the target
+    ASSERT_TRUE(through.Open(HKEY_CURRENT_USER, L"Software\\LumLinkTree\\inner", KEY_READ));
+    ASSERT_TRUE(through.HasValue(L"kept"));
+  }
+  // A link inside the tree, and a tree that is itself a link.
+  EXPECT_TRUE(RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumLinkTree"));
+  EXPECT_FALSE(RegKey::Exists(HKEY_CURRENT_USER, L"Software\\LumLinkTree"));
+  ASSERT_TRUE(MakeRegistryLink(L"Software\\LumLinkTop", kTarget));
+  EXPECT_TRUE(RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumLinkTop"));
+  EXPECT_FALSE(RegKey::Exists(HKEY_CURRENT_USER, L"Software\\LumLinkTop"));
+  RegKey target;
+  ASSERT_TRUE(target.Open(HKEY_CURRENT_USER, kTarget, KEY_READ));
+  EXPECT_TRUE(target.HasValue(L"kept"));
+  EXPECT_TRUE(RegKey::Exists(HKEY_CURRENT_USER, std::wstring(kTarget) + L"\\below"));
+
+  // The user's product key as a link: the repair's grants go to the link
+  // itself, the target's rights stay as they were.
+  RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumBastion");
+  ASSERT_TRUE(MakeRegistryLink(L"Software\\LumBastion", kTarget));
+  const std::vector<uint8_t> before = DescriptorOf(HKEY_CURRENT_USER, kTarget);
+  ASSERT_FALSE(before.empty());
+  GrantRegistryKeyAccess(HKEY_CURRENT_USER, L"Software\\LumBastion", L"Users", kKeyFullRights);
+  EXPECT_EQ(before, DescriptorOf(HKEY_CURRENT_USER, kTarget));
+  EXPECT_TRUE(RegKey::DeleteTree(HKEY_CURRENT_USER, L"Software\\LumBastion"));
+  EXPECT_TRUE(RegKey::DeleteTree(HKEY_CURRENT_USER, kTarget));
 }
 
 }  // namespace
