@@ -31,21 +31,23 @@ bool TargetMayBeFilled(const std::wstring& target) {
 
 // The setting at `relative` below the held backup folder, read through a
 // handle on the file itself (a link is refused), written as a new file.
-void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
+// False only when a setting that is there could not be read or written: the
+// backup is then the user's only copy of it.
+bool RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
                 const std::wstring& backupFolder) {
   const std::wstring target = JoinPath(installFolder, relative);
   CreateFolderTree(ParentFolder(target));
   if (!TargetMayBeFilled(target)) {
     log::Note(kLog, L"kept the installed copy of " + relative);
-    return;
+    return true;
   }
   const std::wstring source = JoinPath(backupFolder, relative);
-  if (!FileExists(source)) return;
+  if (!FileExists(source)) return true;
   for (const std::wstring& step : PathsOnTheWay(backupFolder, relative)) {
     if (IsLink(::GetFileAttributesW(step.c_str()))) {
       log::Action(kLog, L"backed-up setting reached through a link, not restored", step,
                   ERROR_CANT_ACCESS_FILE);
-      return;
+      return true;
     }
   }
   UniqueFileHandle in(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -56,7 +58,7 @@ void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
       info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxSettingBytes) {
     log::Action(kLog, L"backed-up setting not a plain file of ours, not restored", source,
                 ERROR_CANT_ACCESS_FILE);
-    return;
+    return true;
   }
   std::vector<char> bytes(info.nFileSizeLow);
   DWORD read = 0;
@@ -64,7 +66,7 @@ void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
       (!::ReadFile(in.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
        read != bytes.size())) {
     log::Action(kLog, L"backed-up setting unreadable", source, static_cast<long>(::GetLastError()));
-    return;
+    return false;
   }
   // New, so the install folder's rights apply to it and the installer owns it.
   UniqueFileHandle out(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -78,6 +80,7 @@ void RestoreOne(const std::wstring& relative, const std::wstring& installFolder,
   out.Reset();
   if (!copied) ::DeleteFileW(target.c_str());
   log::Action(kLog, L"restore backed-up setting from " + source, target, code);
+  return copied;
 }
 
 }  // namespace
@@ -152,10 +155,16 @@ void RestoreBackedUpSettingsFrom(const IniTable& actionScript, const std::wstrin
                 backupFolder, ERROR_ACCESS_DENIED);
     return;
   }
+  bool allRestored = true;
   for (const std::wstring& relative : BackupSettingsFrom(actionScript)) {
-    RestoreOne(relative, installFolder, backupFolder);
+    allRestored = RestoreOne(relative, installFolder, backupFolder) && allRestored;
   }
   held.Reset();
+  if (!allRestored) {
+    log::Action(kLog, L"a setting could not be restored: the settings backup is kept",
+                backupFolder, ERROR_CANT_ACCESS_FILE);
+    return;
+  }
 
   if (!FolderExists(backupFolder)) return;
   if (backupFolder.size() >= MAX_PATH) {

@@ -221,6 +221,17 @@ TEST(InstallFilesTest, BackedUpSettingIsRestoredOnlyWhereTheFreshInstallHasNone)
   EXPECT_EQ("user games", ReadText(install.Sub(L"GameBooster\\UDGame.dat")));
   EXPECT_EQ("fresh list", ReadText(install.Sub(L"GameBooster\\ListSettings.dat")));
   EXPECT_FALSE(FolderExists(backup.Path()));
+
+  // A setting that cannot be written back (its folder is a file now): the
+  // backup stays, the user's only copy of it.
+  WriteText(install.Sub(L"GameBooster\\UDGame.dat"), "user games");
+  ASSERT_EQ(1, BackUpSettings(script, install.Path(), backup.Path()));
+  ASSERT_TRUE(DeleteFolderTree(install.Sub(L"GameBooster")));
+  WriteText(install.Sub(L"GameBooster"), "a file in the way");
+  RestoreBackedUpSettingsFrom(script, install.Path(), backup.Path(),
+                              [](void*) { return true; });
+  EXPECT_EQ("user games", ReadText(backup.Sub(L"GameBooster\\UDGame.dat")));
+  DeleteFileW(install.Sub(L"GameBooster").c_str());
 }
 
 TEST(InstallFilesTest, CommonBackupIsRestoredOnlyWhenAnAdministratorOwnsIt) {
