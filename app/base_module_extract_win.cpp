@@ -90,13 +90,6 @@ std::wstring CreateFreshProtectedFolder(const std::wstring& parent, const std::w
   return CreateFreshFolder(parent, name, CreateProtectedFolder);
 }
 
-std::wstring WindowsTempFolder() {
-  wchar_t windows[MAX_PATH + 1] = {};
-  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  return WithTrailingSlash(std::wstring(windows, length)) + L"Temp\\";
-}
-
 BaseModuleResult ExtractBaseModule(std::wstring* baseFolder) {
   baseFolder->clear();
   const bool elevated = TokenIsElevated();
