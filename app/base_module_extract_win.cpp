@@ -48,6 +48,7 @@ std::wstring WriteModuleUnder(const std::wstring& parent, bool elevated) {
   const std::wstring path = folder + L"\\" + kBaseModuleName;
   if (!WriteResourceToFile(kFileResourceType, kResBaseModule, path)) {
     log::Action("startup", L"write base module", path, 1);
+    ReleaseProtectedFolder(folder);
     DeleteFolderTree(folder);
     return std::wstring();
   }

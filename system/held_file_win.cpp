@@ -29,11 +29,8 @@ namespace {
 
 using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                     PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using NtSetInformationFileFn = LONG(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
 using StatusToErrorFn = ULONG(NTAPI*)(LONG);
 using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-
-constexpr ULONG kFileDispositionInformation = 13;
 
 FARPROC NtdllEntry(const char* name) {
   HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
@@ -72,17 +69,6 @@ std::wstring NtPath(const std::wstring& path) {
   if (path.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + path.substr(4);
   if (path.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + path.substr(2);
   return L"\\??\\" + path;
-}
-
-// Marks the folder open on `handle` (with DELETE access) for deletion when
-// the handle closes.
-void DeleteOnClose(HANDLE handle) {
-  auto setInformation =
-      reinterpret_cast<NtSetInformationFileFn>(NtdllEntry("NtSetInformationFile"));
-  if (!setInformation) return;
-  BOOLEAN remove = TRUE;
-  IO_STATUS_BLOCK status = {};
-  setInformation(handle, &status, &remove, sizeof(remove), kFileDispositionInformation);
 }
 
 // The parent of `path` is not a link (read by handle).
@@ -170,10 +156,11 @@ bool CreateHeldFolder(const std::wstring& path, const wchar_t* sddl, UniqueFileH
   IO_STATUS_BLOCK status = {};
   HANDLE raw = INVALID_HANDLE_VALUE;
   // Listing access makes the share mode count: without FILE_SHARE_DELETE no
-  // one can open the folder to rename or delete it.
+  // one can open the folder to rename or delete it. No DELETE access of our
+  // own: listings that share everything but deletion stay possible.
   const LONG result =
       create(&raw, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL |
-                       SYNCHRONIZE | DELETE,
+                       SYNCHRONIZE,
              &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE,
              FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
              nullptr, 0);
@@ -185,7 +172,10 @@ bool CreateHeldFolder(const std::wstring& path, const wchar_t* sddl, UniqueFileH
   BY_HANDLE_FILE_INFORMATION info = {};
   if (IsLinkOrMissing(handle.Get(), &info) || !FinalPathIs(handle.Get(), clean)) {
     // Made somewhere else than asked (a link on the way): not ours to keep.
-    DeleteOnClose(handle.Get());
+    // It is empty, so removing it can remove nothing else.
+    const std::wstring made = HandleFinalPath(handle.Get());
+    handle.Reset();
+    ::RemoveDirectoryW((made.empty() ? clean : made).c_str());
     ::SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
