@@ -187,9 +187,10 @@ TEST_F(SwapE2eTest, TheWorkFolderCannotBeSwappedBeforeExtraction) {
 }
 
 // The product's modules that the installer loads from the installed
-// product: replaced before their check (an untrusted module: the log names
-// the refusal and the run goes on without it), and between the check and the
-// load (the file is held: the replacement is refused).
+// product: replaced by a module of the user's before the run (it is not
+// vouched for: the log names the refusal and the run goes on without it),
+// and replaced between its check and its load (the file is held from before
+// the check: the replacement is refused).
 TEST_F(SwapE2eTest, AModuleOfTheProductIsLoadedOnlyAsChecked) {
   const std::wstring planted = build_ + L"\\planted_module.dll";
   if (!FileExists(installDir_ + L"\\ZVSafeMain.exe")) {
@@ -200,36 +201,32 @@ TEST_F(SwapE2eTest, AModuleOfTheProductIsLoadedOnlyAsChecked) {
 
   {
     SCOPED_TRACE("replaced before the check");
-    int code = -1;
-    bool replaced = true;
-    const bool caught = RunWithSwap(
-        L"[install] reinstall into ", L"", L"[vendor] load product module",
-        [&](const std::wstring&) {
-          for (const std::wstring& module : {bapi, common}) {
-            // Set aside as a user may do with a module in use, then replaced.
-            const std::wstring aside = module + L".user";
-            DeleteFileW(aside.c_str());
-            replaced = replaced && MoveFileW(module.c_str(), aside.c_str()) &&
-                       CopyFileW(planted.c_str(), module.c_str(), FALSE);
-          }
-        },
-        &code);
-    if (caught) {
-      ASSERT_TRUE(replaced);
-      const std::wstring log = ReadText(log_);
-      EXPECT_EQ(0, code) << Tail(log);
-      EXPECT_NE(std::wstring::npos,
-                log.find(L"[engine] file module refused: untrusted image, not loaded | " + bapi))
-          << Tail(log);
-      EXPECT_NE(std::wstring::npos,
-                log.find(L"[vendor] load product module: untrusted, refused | " + common))
-          << Tail(log);
+    std::wstring notReplaced;
+    for (const std::wstring& module : {bapi, common}) {
+      const std::wstring aside = module + L".user";
+      DeleteFileW(aside.c_str());
+      if (!MoveFileW(module.c_str(), aside.c_str()) ||
+          !CopyFileW(planted.c_str(), module.c_str(), FALSE))
+        notReplaced += module + L" (error " + std::to_wstring(GetLastError()) + L") ";
     }
+    ASSERT_EQ(L"", notReplaced) << WideToUtf8(notReplaced);
+    EXPECT_EQ(0, e2e::RunProgram(installer_, L"/s /log:" + log_));
+    const std::wstring log = ReadText(log_);
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"[engine] file module refused: untrusted image, not loaded | " + bapi))
+        << Tail(log);
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"[vendor] load product module: untrusted, refused | " + common))
+        << Tail(log);
   }
   {
     SCOPED_TRACE("replaced between the check and the load");
     for (const std::wstring& module : {bapi, common}) {
       const bool isBapi = module == bapi;
+      // The stand-in base module answers for this file three seconds after
+      // its check: the moment to try.
+      SetEnvironmentVariableW(L"LUM_VERIFY_DELAY",
+                              (FileNamePart(module) + L":3000").c_str());
       int code = -1;
       DWORD refusal = 0;
       bool replaced = false;
@@ -251,11 +248,16 @@ TEST_F(SwapE2eTest, AModuleOfTheProductIsLoadedOnlyAsChecked) {
             }
           },
           &code);
+      SetEnvironmentVariableW(L"LUM_VERIFY_DELAY", nullptr);
       DeleteFileW(staged.c_str());
       if (!caught) continue;
       EXPECT_FALSE(replaced) << WideToUtf8(module);
       EXPECT_TRUE(refusal == ERROR_SHARING_VIOLATION || refusal == ERROR_ACCESS_DENIED) << refusal;
-      EXPECT_EQ(0, code) << Tail(ReadText(log_));
+      const std::wstring log = ReadText(log_);
+      EXPECT_EQ(0, code) << Tail(log);
+      EXPECT_NE(std::wstring::npos, log.find(isBapi ? L"[engine] load file module | " + module
+                                                    : L"[vendor] load common module | " + module))
+          << Tail(log);
     }
   }
 }
