@@ -312,16 +312,19 @@ TEST_F(PreInstallChecksTest, WorkFolderIsCreatedAnewAndAPlantedOneIsNeverUsed) {
   EXPECT_EQ(planted.size() + 1 + 8 + 1, made.size()) << WideToUtf8(made);
   EXPECT_FALSE(IsProtectedFolderOfThisRun(planted));
   EXPECT_TRUE(IsProtectedFolderOfThisRun(made));
+  ReleaseProtectedFolder(made);  // so the scratch folder can go
 
   // A link where the parent should be: nothing is created through it.
   const std::wstring elsewhere = Scratch() + L"\\elsewhere";
   const std::wstring linked = Scratch() + L"\\linked";
   ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+  // Not empty: removing the link can never take its target along instead.
+  WriteBytes(elsewhere + L"\\keep.txt", {'k'});
   if (planted::PlantFolderLink(linked, elsewhere)) {
     made = linked + L"\\Lum_install_3\\";
     EXPECT_NE(0, CreateFreshWorkFolder(&made));
     EXPECT_FALSE(FolderExists(elsewhere + L"\\Lum_install_3"));
-    planted::RemovePlantedLink(linked);
+    EXPECT_TRUE(planted::RemovePlantedLink(linked));
   } else {
     ADD_FAILURE() << "no link could be planted";
   }
