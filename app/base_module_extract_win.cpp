@@ -48,6 +48,7 @@ std::wstring WriteModuleUnder(const std::wstring& parent, bool elevated) {
   const std::wstring path = folder + L"\\" + kBaseModuleName;
   if (!WriteResourceToFile(kFileResourceType, kResBaseModule, path)) {
     log::Action("startup", L"write base module", path, 1);
+    ReleaseProtectedFolder(folder);
     DeleteFolderTree(folder);
     return std::wstring();
   }
@@ -88,13 +89,6 @@ std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wst
 
 std::wstring CreateFreshProtectedFolder(const std::wstring& parent, const std::wstring& name) {
   return CreateFreshFolder(parent, name, CreateProtectedFolder);
-}
-
-std::wstring WindowsTempFolder() {
-  wchar_t windows[MAX_PATH + 1] = {};
-  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-  return WithTrailingSlash(std::wstring(windows, length)) + L"Temp\\";
 }
 
 BaseModuleResult ExtractBaseModule(std::wstring* baseFolder) {

@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/held_file_win.h"
 #include "system/process_start_win.h"
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"
@@ -101,10 +102,17 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
   bool ran = false;
   if (FileExists(copy)) {
     int kind = -1;
-    if (VerifyFile(copy, &kind) != 0) {
+    // Held, sharing reading only, from its check until the copy has ended:
+    // the file checked is the file started.
+    UniqueFileHandle held;
+    if (!OpenHeldFile(copy, &held)) {
+      log::Action("startup", L"relocate: copy cannot be held, not started", copy,
+                  static_cast<long>(::GetLastError()));
+    } else if (VerifyFile(copy, &kind) != 0) {
       const std::wstring commandLine = RelocationCommandLine(copy, commandTail);
       DWORD code = 0;
       ran = RunAndWait(commandLine, folder, &code);
+      held.Reset();
       if (ran) {
         *childExitCode = code;
         log::Action("startup", L"relocate: relocated copy finished", commandLine,
@@ -119,6 +127,7 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
       log::Action("startup", L"relocate: copy kept for the run after the restart", copy, 0);
       return ran;
     }
+    held.Reset();
     ::DeleteFileW(copy.c_str());
     ::Sleep(500);  // let the finished copy's image be released before the folder goes
     const bool removed = DeleteFolderTree(folder);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "system/folder_tree_win.h"
 #include "system/relocation_folder_win.h"
 #include "system/win_handle_win.h"
 
@@ -44,9 +45,6 @@ std::wstring FormBaseFolderName(uint32_t seconds, uint32_t ticks);
 std::wstring CreateFreshPrivateFolder(const std::wstring& parent, const std::wstring& name);
 // The same with CreateProtectedFolder: SYSTEM and the Administrators only.
 std::wstring CreateFreshProtectedFolder(const std::wstring& parent, const std::wstring& name);
-// "<Windows folder>\Temp\", the Windows folder as the system names it
-// (GetSystemWindowsDirectory); empty when it cannot be read.
-std::wstring WindowsTempFolder();
 // Writes resource FILE 504 as "Lumbase.dll" into a fresh folder (then under
 // the common application data folder) and loads it. The first folder is under
 // %TEMP% for an unelevated run; an elevated run writes under the Windows

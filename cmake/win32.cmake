@@ -137,6 +137,13 @@ foreach(src ${LUM_E2E_TESTS})
 endforeach()
 # The reinstall over an earlier build of the product's file module.
 add_dependencies(services_e2e_test BAPI_previous)
+# The module the swap tests plant where no code may be loaded from: it leaves
+# a marker when anything loads it. Unsigned, so the base module never vouches.
+add_library(lum_planted_module SHARED ${PROJECT_SOURCE_DIR}/tests/e2e/planted/planted_module.cpp)
+set_target_properties(lum_planted_module PROPERTIES PREFIX "" OUTPUT_NAME planted_module
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(swap_e2e_test lum_planted_module)
+add_dependencies(scan_engine_e2e_test lum_planted_module)
 # Both ends of the tray link derive their pipe names from this serial.
 set_tests_properties(e2e_tray_link_e2e_test PROPERTIES ENVIRONMENT
   "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_WINE_SERIAL=1234abcd")

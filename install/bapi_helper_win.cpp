@@ -2,7 +2,10 @@
 
 #include "base/install_log.h"
 #include "system/file_ops_win.h"
+#include "system/held_file_win.h"
 #include "system/product_location_win.h"
+#include "system/win_handle_win.h"
+#include "vendor/base_module_win.h"
 
 namespace lum {
 
@@ -62,7 +65,28 @@ DWORD CBAPIHelper::LoadNow() {
   FileVersion version;
   oldModule_ = ReadFileVersion(modulePath_, &version) && AtMost2_0_0_1007(version);
   if (modulePath_.empty()) return kModuleNotLoaded;
+  // The module runs with the installer's rights: it is held open (sharing
+  // reading only) from before the base module vouches for it until it is
+  // mapped, so the file checked is the file loaded.
+  UniqueFileHandle held;
+  if (!OpenHeldFile(modulePath_, &held)) {
+    const DWORD error = ::GetLastError();
+    log::Action(kLog,
+                error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                    ? L"file module missing"
+                    : L"file module refused: cannot be held (a link, or being written)",
+                modulePath_, static_cast<long>(error));
+    return kModuleNotLoaded;
+  }
+  log::Action(kLog, L"file module held for its check", modulePath_, 0);
+  int kind = -1;
+  if (!VerifyFile(modulePath_, &kind)) {
+    log::Action(kLog, L"file module refused: untrusted image, not loaded", modulePath_,
+                kModuleUntrusted);
+    return kModuleUntrusted;
+  }
   HMODULE module = ::LoadLibraryExW(modulePath_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  held.Reset();
   if (!module) return kModuleNotLoaded;
   for (size_t i = 0; i < kBapiExportCount; ++i)
     entries_[i] = ::GetProcAddress(module, kBapiExportNames[i]);

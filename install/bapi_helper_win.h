@@ -1,6 +1,9 @@
 // `CBAPIHelper`: the product's kernel-assisted file module "BAPI.dll",
 // loaded once per process and used to delete engine files that the running
-// product holds.
+// product holds. It runs with the installer's rights, so it is loaded only
+// when the vendor base module vouches for the file, which is held open
+// (sharing reading only, a link refused) from that check until it is mapped;
+// the install run loads it only after it has secured the install folder.
 //
 // Threading: any thread may call Load(); the first one loads while the
 // others poll every millisecond until it has finished, and a call made on
@@ -29,6 +32,9 @@ class CBAPIHelper {
     kInstallRefused = 4,
     kVersionRefused = 5,
     kEngineInitFailed = 6,
+    // The base module does not vouch for the file (or the check could not
+    // be made): never loaded, as if it were missing.
+    kModuleUntrusted = 7,
   };
 
   explicit CBAPIHelper(std::wstring modulePath);

@@ -41,6 +41,7 @@
 #include "session/session_settings.h"
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
+#include "system/folder_tree_win.h"
 #include "system/install_folder_rights_win.h"
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
@@ -130,9 +131,17 @@ CInstallProc::~CInstallProc() {
 void CInstallProc::ChooseWorkFolder() {
   SessionSettings& session = Session();
   WorkFolderFacts facts;
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH, temp);
-  if (length > 0 && length < MAX_PATH) facts.tempPath = temp;
+  if (TokenIsElevated()) {
+    // The user's own %TEMP% is his: he could swap the folder, or a folder on
+    // its way, for his own between our check and the archive library's
+    // load. The system's temporary folder is named by the system, and there
+    // no one else may rename or delete what we create.
+    facts.tempPath = WindowsTempFolder();
+  } else {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, temp);
+    if (length > 0 && length < MAX_PATH) facts.tempPath = temp;
+  }
   facts.name = WorkFolderName(Timestamp(), ::GetTickCount());
   facts.silent = session.silent;
   facts.installDirExplicit = session.installDirExplicit;
@@ -281,7 +290,14 @@ void CInstallProc::ReportProgress(int position, int) {
 bool CInstallProc::Extract() {
   copyList_.clear();
   errorCode_ = 0;
-  CreateFolderTree(workDir_);
+  // Only the folder this run made and holds: never one made again, or found,
+  // under its name.
+  if (!IsProtectedFolderOfThisRun(workDir_)) {
+    errorCode_ = kExtractFolderUnwritable;
+    log::Action(kLog, L"extract payload: work folder refused, not the one this run made", workDir_,
+                errorCode_);
+    return false;
+  }
   errorCode_ = ExtractPayload(workDir_, archiveLibraryReady_, this);
   // An archive that cannot even be opened never reaches OnEnd, yet its
   // extraction failed all the same.
@@ -427,10 +443,6 @@ bool CInstallProc::InstallRun(bool withCompletion) {
                       L" into " + p);
 
   CShell shell(p, extracted);
-  // The installed product's edition, as its own common module tells it, goes
-  // to the log before anything of the installation changes; the module is
-  // unloaded again before its file is replaced (step 8).
-  if (session.productInstalled) CommonModuleEdition();
   const RunningProduct running = NoteRunningProduct(session.productInstalled);
   if (!SecureInstallFolder(p)) {
     // A folder that a standard user could still change (or a link he
@@ -439,6 +451,11 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     log::Action(kLog, L"install run ended: install folder refused", p, errorCode_);
     return false;
   }
+  // The installed product's edition, as its own common module tells it, goes
+  // to the log before any of the product's files change, and only once no
+  // standard user can write beside the module any more; the module is
+  // unloaded again before its file is replaced (step 8).
+  if (session.productInstalled) CommonModuleEdition();
   RepairProductAcls(p);                                          // 1
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
@@ -576,6 +593,8 @@ void CInstallProc::DeleteWorkFolder() {
   if (workDir_.empty()) return;
   std::wstring folder = workDir_;
   if (folder.back() == L'\\') folder.pop_back();
+  // The run is done with it: let go of the handle that kept it in place.
+  ReleaseProtectedFolder(folder);
   CShell shell(installDir_, workDir_ + kExtractFolder);
   const bool clean = shell.DeleteTree(folder, false);
   log::Action(kLog, L"delete work folder (Repair.exe kept)", folder, clean ? 0 : 1);

@@ -5,6 +5,7 @@
 #include <winioctl.h>
 
 #include <atomic>
+#include <cwchar>
 #include <vector>
 
 #include "base/install_log.h"
@@ -216,6 +217,20 @@ namespace {
 
 constexpr int kFreshNameAttempts = 100;
 
+// Eight hex digits from the system's random source (the tick count and a
+// counter where it is missing).
+std::wstring RandomSuffix() {
+  using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+  static const auto generate = reinterpret_cast<GenRandom>(reinterpret_cast<void*>(::GetProcAddress(
+      ::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036")));
+  static std::atomic<uint32_t> counter{0};
+  uint32_t value = ::GetTickCount() * 2654435761u + counter++;
+  if (generate) generate(&value, sizeof(value));
+  wchar_t text[16] = {};
+  std::swprintf(text, 16, L"%08x", value);
+  return text;
+}
+
 // The drive and space part of the check, on the folder's name alone.
 int WorkFolderPlaceCheck(const std::wstring& path) {
   if (!WorkFolderLengthOk(path)) return kCheckWorkFolderPath;
@@ -238,7 +253,9 @@ int CreateFreshWorkFolder(std::wstring* folder) {
     const std::wstring parent = ParentFolder(base);
     if (!parent.empty() && CreateFolderTree(parent)) {
       for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-        const std::wstring candidate = attempt == 0 ? base : base + L"_" + std::to_wstring(attempt);
+        // A taken name is followed by unforeseeable ones: names planted in
+        // advance cannot use up the attempts.
+        const std::wstring candidate = attempt == 0 ? base : base + L"_" + RandomSuffix();
         if (!WorkFolderLengthOk(candidate + L"\\")) {
           code = kCheckWorkFolderPath;
           break;

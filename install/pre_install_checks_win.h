@@ -36,8 +36,9 @@ void SetFreeSpaceReaderForTest(FreeSpaceReader reader);
 // On 0 the folder was created anew by this call, protected for SYSTEM and
 // the Administrators (CreateProtectedFolder): `*folder` (which may end with
 // a backslash, and then still does) is never a folder that was there before;
-// when its name is taken, "<name>_1", "<name>_2", ... are tried and
-// `*folder` names the one created.
+// when its name is taken, "<name>_<random hex>" names are tried and
+// `*folder` names the one created. The folder stays held open by this
+// process (IsProtectedFolderOfThisRun) until ReleaseProtectedFolder.
 int CreateFreshWorkFolder(std::wstring* folder);
 
 // Windows 5.1 or later, but not 5.2.

@@ -10,6 +10,7 @@
 #include "system/com_ref_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/held_file_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -50,8 +51,17 @@ bool LoadArchiveLibrary(const std::wstring& workDir, bool& libraryReady) {
                 static_cast<long>(::GetLastError()));
     return false;
   }
+  // Held open, sharing reading only, until the loader has mapped it: what
+  // was written is what is loaded.
+  UniqueFileHandle held;
+  if (!OpenHeldFile(path, &held)) {
+    log::Action(kLog, L"load archive library: written file not held, refused", path,
+                static_cast<long>(::GetLastError()));
+    return false;
+  }
   g_library = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   const long error = g_library != nullptr ? 0 : static_cast<long>(::GetLastError());
+  held.Reset();
   log::Action(kLog, L"load archive library", path, error);
   if (g_library == nullptr) return false;
   libraryReady = true;

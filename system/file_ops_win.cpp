@@ -4,13 +4,14 @@
 #include <sddl.h>
 
 #include <cwchar>
+#include <map>
 #include <mutex>
-#include <set>
 #include <vector>
 
 #include "base/install_log.h"
 #include "system/folder_tree_win.h"
 #include "system/handle_tree_win.h"
+#include "system/held_file_win.h"
 #include "system/link_rule.h"
 #include "system/token_privilege_win.h"
 #include "system/walk_guard_win.h"
@@ -111,11 +112,12 @@ bool CreateFolderWithSddl(const std::wstring& path, const std::wstring& sddl) {
 }
 
 // The folders CreateProtectedFolder made in this process (lower case, no
-// trailing backslash). Any thread may create one; the lock keeps the set whole.
+// trailing backslash), each with the handle that keeps it from being renamed
+// or removed. Any thread may create one; the lock keeps the map whole.
 std::mutex protectedFoldersLock;
-std::set<std::wstring>& ProtectedFolders() {
-  static std::set<std::wstring> folders;
-  return folders;
+std::map<std::wstring, UniqueFileHandle>& ProtectedFolders() {
+  static auto* folders = new std::map<std::wstring, UniqueFileHandle>;  // held to the end
+  return *folders;
 }
 
 std::wstring FolderKey(const std::wstring& path) {
@@ -144,10 +146,22 @@ bool CreateProtectedFolder(const std::wstring& path) {
   folder.pop_back();
   // Not the installing user: an unelevated process of that same user is
   // exactly who must not reach the files loaded or copied from here.
-  if (!CreateFolderWithSddl(folder, kProtectedFolderSddl)) return false;
+  UniqueFileHandle held;
+  if (!CreateHeldFolder(folder, kProtectedFolderSddl, &held)) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS)
+      log::Action("files", L"protected folder refused", folder, static_cast<long>(error));
+    ::SetLastError(error);
+    return false;
+  }
   std::lock_guard<std::mutex> hold(protectedFoldersLock);
-  ProtectedFolders().insert(FolderKey(folder));
+  ProtectedFolders()[FolderKey(folder)] = std::move(held);
   return true;
+}
+
+void ReleaseProtectedFolder(const std::wstring& path) {
+  std::lock_guard<std::mutex> hold(protectedFoldersLock);
+  ProtectedFolders().erase(FolderKey(path));
 }
 
 bool SecureSharedProductFolder(const std::wstring& path) {
@@ -193,7 +207,16 @@ bool SecureSharedProductFolder(const std::wstring& path) {
 bool IsProtectedFolderOfThisRun(const std::wstring& path) {
   if (path.empty()) return false;
   std::lock_guard<std::mutex> hold(protectedFoldersLock);
-  return ProtectedFolders().count(FolderKey(path)) != 0;
+  const auto found = ProtectedFolders().find(FolderKey(path));
+  if (found == ProtectedFolders().end()) return false;
+  // The name must still lead to the folder made: held open, it cannot have
+  // been renamed, but a check by handle costs little and says so.
+  std::wstring folder = WithTrailingSlash(path);
+  folder.pop_back();
+  if (PathLeadsTo(found->second.Get(), folder)) return true;
+  log::Action("files", L"protected folder: path no longer leads to the folder made", folder,
+              ERROR_CANT_ACCESS_FILE);
+  return false;
 }
 
 bool IsWritableFolder(const std::wstring& path) {

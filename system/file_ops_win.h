@@ -30,10 +30,15 @@ int ScheduleDeleteAtReboot(const std::wstring& folder);
 bool CreatePrivateFolder(const std::wstring& path);
 // Creates `path` anew (an existing folder is a failure, so a folder someone
 // planted is never taken) with a protected DACL for SYSTEM and the
-// Administrators only, and remembers it for IsProtectedFolderOfThisRun.
-// False (and GetLastError, ERROR_ALREADY_EXISTS for a taken name) when not
-// created.
+// Administrators only, and keeps it open (CreateHeldFolder) for
+// IsProtectedFolderOfThisRun: until ReleaseProtectedFolder it can be neither
+// renamed nor removed, so nobody can put a folder or a link of his own in
+// its place. A parent that is a link is refused. False (and GetLastError,
+// ERROR_ALREADY_EXISTS for a taken name) when not created.
 bool CreateProtectedFolder(const std::wstring& path);
+// Closes the handle CreateProtectedFolder keeps, so the folder can be
+// removed; it is no protected folder of this run any more.
+void ReleaseProtectedFolder(const std::wstring& path);
 // Makes `path` (its parent must exist) a product folder inside a folder
 // every user may write to, such as the common application data: a protected
 // DACL with full control for SYSTEM and the Administrators and read access
@@ -55,7 +60,9 @@ constexpr const wchar_t* kSharedProductFolderSddl =
 // inside, no one else.
 constexpr const wchar_t* kProtectedFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // Whether this process made `path` with CreateProtectedFolder (any case, with
-// or without a trailing backslash). Code is loaded only from such a folder.
+// or without a trailing backslash) and holds it, and `path` leads to that
+// very folder now (checked by handle: same file, no link on the way). Code
+// is loaded only from such a folder.
 bool IsProtectedFolderOfThisRun(const std::wstring& path);
 
 // Creates the folder (all levels) when it is missing, then writes and

@@ -29,4 +29,11 @@ std::wstring ParentFolder(const std::wstring& path) {
   return path.substr(0, slash);
 }
 
+std::wstring WindowsTempFolder() {
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return WithTrailingSlash(std::wstring(windows, length)) + L"Temp\\";
+}
+
 }  // namespace lum

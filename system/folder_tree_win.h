@@ -12,4 +12,10 @@ bool CreateFolderTree(const std::wstring& path);
 // when the path has no folder part.
 std::wstring ParentFolder(const std::wstring& path);
 
+// "<Windows folder>\Temp\", the Windows folder as the system names it
+// (GetSystemWindowsDirectory, never %windir% or %TEMP%); empty when it
+// cannot be read. Standard users may add entries there but neither rename
+// nor delete those of others: the elevated run's folders for code live there.
+std::wstring WindowsTempFolder();
+
 }  // namespace lum

@@ -9,7 +9,9 @@
 
 #include "base/install_log.h"
 #include "system/file_ops_win.h"
+#include "system/held_file_win.h"
 #include "system/product_location_win.h"
+#include "system/win_handle_win.h"
 #include "vendor/base_module_win.h"
 #include "vendor/lum_dll_helper_win.h"
 
@@ -28,8 +30,11 @@ constexpr const char* kCommonExports[] = {
     "GetMachineSpec", "UpdateToolUsageCount", "GetToolUsageCount", "TriggerToolPromotion"};
 
 // The path of one of the product's modules when it exists and the base module
-// vouches for it; empty (and logged) otherwise.
-std::wstring TrustedProductModule(const wchar_t* name) {
+// vouches for it; empty (and logged) otherwise. The file is left open in
+// `held`, sharing reading only, for the caller to keep until the load: the
+// file vouched for cannot be changed, renamed or replaced before the loader
+// maps it.
+std::wstring TrustedProductModule(const wchar_t* name, UniqueFileHandle* held) {
   const std::wstring folder = ReadProductFolder();
   if (folder.empty()) return std::wstring();
   const std::wstring path = WithTrailingSlash(folder) + name;
@@ -37,8 +42,15 @@ std::wstring TrustedProductModule(const wchar_t* name) {
     log::Note(kLog, std::wstring(name) + L" is not installed");
     return std::wstring();
   }
+  if (!OpenHeldFile(path, held)) {
+    log::Action(kLog, L"load product module: cannot be held (a link, or being written), refused",
+                path, static_cast<long>(::GetLastError()));
+    return std::wstring();
+  }
+  log::Action(kLog, L"load product module: held for its check", path, 0);
   int kind = -1;
   if (!VerifyFile(path, &kind)) {
+    held->Reset();
     log::Action(kLog, L"load product module: untrusted, refused", path, ERROR_ACCESS_DENIED);
     return std::wstring();
   }
@@ -61,9 +73,11 @@ CommonModule& Common() {
 // Caller holds the lock.
 bool LoadCommonLocked(CommonModule& common) {
   if (common.module) return true;
-  const std::wstring path = TrustedProductModule(kCommonModule);
+  UniqueFileHandle held;
+  const std::wstring path = TrustedProductModule(kCommonModule, &held);
   if (path.empty()) return false;
   common.module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  held.Reset();
   log::Action(kLog, L"load common module", path,
               common.module ? 0 : static_cast<long>(::GetLastError()));
   if (!common.module) return false;
@@ -80,10 +94,12 @@ bool OpenLinkWithLoweredRights(const std::wstring& url) {
   using Utility = CLumPublicDLLHelper<CLumUtilExportFuncs>;
   Utility& utility = Utility::Instance();
   if (!utility.Loaded()) {
-    const std::wstring path = TrustedProductModule(kUtilityModule);
+    UniqueFileHandle held;
+    const std::wstring path = TrustedProductModule(kUtilityModule, &held);
     if (path.empty()) return false;
     bool decidedNow = false;
     const bool loaded = utility.Load(path, &decidedNow);
+    held.Reset();
     if (decidedNow) log::Action(kLog, L"bind utility module", path, loaded ? 0 : 1);
     if (!loaded) return false;
   }

@@ -3,7 +3,10 @@
 // common module "LumBNCommon.dll" (the installed edition, promotions). Both
 // are loaded from the product folder only after the base module vouches for
 // the file (a custom install folder may be one a standard user can write to),
-// and every load, call and unload is logged.
+// which is held open from before that check until the loader has mapped it
+// (sharing reading only, a link refused), and every load, refusal, call and
+// unload is logged. The install run reads the edition only after it has
+// secured the install folder.
 //
 // Threads: any thread; the common module's state is guarded.
 #pragma once

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "product/lumbase/image_file_reader.h"
 #include "product/lumbase/module_objects.h"
@@ -10,10 +11,30 @@
 
 namespace lum {
 
+namespace {
+
+// Test switch LUM_VERIFY_DELAY="<file name>:<ms>": the answer for a file of
+// that name comes that much later, so a test can act between a file's check
+// and its use.
+void DelayAnswerForTest(const wchar_t* path) {
+  wchar_t value[128] = {};
+  const DWORD n = GetEnvironmentVariableW(L"LUM_VERIFY_DELAY", value, 127);
+  if (n == 0 || n >= 127) return;
+  wchar_t* colon = wcsrchr(value, L':');
+  if (!colon) return;
+  *colon = L'\0';
+  const wchar_t* slash = wcsrchr(path, L'\\');
+  if (_wcsicmp(slash ? slash + 1 : path, value) == 0) Sleep(static_cast<DWORD>(_wtoi(colon + 1)));
+}
+
+}  // namespace
+
 int __stdcall VerifyVendorFile(const wchar_t* path, int* kind) {
   if (kind) *kind = kTrustKindNone;
   if (!path) return 0;
-  if (CheckVendorImage(path) != ImageTrust::kTrusted) return 0;
+  const bool trusted = CheckVendorImage(path) == ImageTrust::kTrusted;
+  DelayAnswerForTest(path);
+  if (!trusted) return 0;
   if (kind) *kind = kTrustKindVendorSignature;
   return 1;
 }

@@ -38,6 +38,14 @@ inline std::wstring TempFolder() {
   return temp;
 }
 
+// Where the elevated installer makes its work folders ("Lum_install_*"):
+// the system's temporary folder, never the user's.
+inline std::wstring WorkFolderParent() {
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  return std::wstring(windows, length) + L"\\Temp\\";
+}
+
 // Runs `exe` with `args` and waits at most `timeoutMs`; the full 32-bit exit
 // code, or -1 when it did not start or did not end in time.
 inline int RunProgram(const std::wstring& exe, const std::wstring& args,

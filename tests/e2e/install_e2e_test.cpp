@@ -70,7 +70,7 @@ std::vector<std::wstring> WorkFolderFiles(const std::wstring& folder) {
 std::vector<std::wstring> LeftInWorkFolders() {
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW data;
-  const std::wstring temp = TempFolder();
+  const std::wstring temp = e2e::WorkFolderParent();
   UniqueFindHandle find(FindFirstFileW((temp + L"Lum_install_*").c_str(), &data));
   if (!find) return files;
   do {
@@ -122,11 +122,12 @@ bool WaitForProcess(const wchar_t* name, DWORD ms) {
   return ProcessRuns(name);
 }
 
-// Names of the work folders in %TEMP% ("Lum_install_*").
+// Names of the work folders ("Lum_install_*").
 std::set<std::wstring> WorkFolderNames() {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW data;
-  UniqueFindHandle find(FindFirstFileW((TempFolder() + L"Lum_install_*").c_str(), &data));
+  UniqueFindHandle find(
+      FindFirstFileW((e2e::WorkFolderParent() + L"Lum_install_*").c_str(), &data));
   if (!find) return names;
   do names.insert(data.cFileName);
   while (FindNextFileW(find.Get(), &data));
@@ -343,7 +344,8 @@ TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsThePro
   for (DWORD waited = 0; !held && waited < 120000; waited += 5) {
     for (const std::wstring& folder : WorkFolderNames()) {
       if (oldFolders.count(folder)) continue;
-      const std::wstring source = TempFolder() + folder + L"\\temp_files\\" + relative;
+      const std::wstring source =
+          e2e::WorkFolderParent() + folder + L"\\temp_files\\" + relative;
       held.Reset(CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       if (held) break;
     }

@@ -10,7 +10,6 @@
 
 // These build on windows.h.
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <functional>
@@ -27,6 +26,7 @@
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/service_support.h"
+#include "tests/e2e/watched_run.h"
 
 namespace lum {
 namespace {
@@ -242,39 +242,6 @@ std::wstring LostUserSettings(const std::wstring& installDir) {
   return std::wstring();
 }
 
-unsigned long long StartTime(DWORD id) {
-  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-  FILETIME created = {}, exited, kernel, user;
-  if (!process || !GetProcessTimes(process.Get(), &created, &exited, &kernel, &user)) return 0;
-  return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
-// Every process below `root` (children of children too). Process ids are
-// reused: a process counts as a child only when it started after the
-// parent whose id it names (else the system's service manager, whose
-// starter has long gone, could pass for the installer's child).
-std::set<DWORD> Descendants(DWORD root) {
-  std::map<DWORD, unsigned long long> tree = {{root, StartTime(root)}};
-  bool grew = true;
-  while (grew) {
-    grew = false;
-    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {sizeof(entry)};
-    for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
-         more = Process32NextW(snapshot.Get(), &entry)) {
-      const auto parent = tree.find(entry.th32ParentProcessID);
-      if (parent == tree.end() || tree.count(entry.th32ProcessID)) continue;
-      const unsigned long long started = StartTime(entry.th32ProcessID);
-      if (started == 0 || started < parent->second) continue;
-      tree[entry.th32ProcessID] = started;
-      grew = true;
-    }
-  }
-  std::set<DWORD> ids;
-  for (const auto& member : tree) ids.insert(member.first);
-  return ids;
-}
-
 std::string ServiceLines(const std::wstring& log) {
   std::string lines;
   for (size_t at = 0; at < log.size();) {
@@ -294,34 +261,11 @@ enum class Cut { kKilled, kNotReached, kNotStarted };
 // Starts a silent install and kills it, with every process it started, as
 // soon as `line` appears in its log.
 Cut RunAndKillAt(const std::wstring& installer, const std::wstring& log, const std::wstring& line) {
-  DeleteFileW(log.c_str());
-  std::wstring command = L"\"" + installer + L"\" /s /log:" + log;
-  std::vector<wchar_t> buffer(command.begin(), command.end());
-  buffer.push_back(L'\0');
-  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
-  if (!job || !CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                              nullptr, nullptr, &startup, &info))
-    return Cut::kNotStarted;
-  UniqueHandle process(info.hProcess), thread(info.hThread);
-  AssignProcessToJobObject(job.Get(), process.Get());
-  ResumeThread(thread.Get());
-  bool found = false;
-  for (DWORD waited = 0; waited < 240000 && !found; waited += 10) {
-    found = e2e::ReadText(log).find(line) != std::wstring::npos;
-    if (found) break;
-    if (WaitForSingleObject(process.Get(), 10) == WAIT_OBJECT_0) break;
-  }
-  // Known before the first is ended: the tree is walked from the living.
-  const std::set<DWORD> tree = Descendants(info.dwProcessId);
-  TerminateJobObject(job.Get(), 1);
-  for (DWORD id : tree) {
-    UniqueHandle victim(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (victim) TerminateProcess(victim.Get(), 1);
-  }
-  WaitForSingleObject(process.Get(), 10000);
-  return found ? Cut::kKilled : Cut::kNotReached;
+  e2e::WatchedRun run;
+  if (!run.Start(installer, L"/s", log)) return Cut::kNotStarted;
+  const e2e::WatchedRun::Seen seen = run.WaitForLine(line);
+  run.Kill();
+  return seen == e2e::WatchedRun::Seen::kLine ? Cut::kKilled : Cut::kNotReached;
 }
 
 struct Point {

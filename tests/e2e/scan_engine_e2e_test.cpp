@@ -22,6 +22,7 @@
 #include "system/folder_tree_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "vendor/base_module_win.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/wine/planted_link.h"
 
@@ -71,6 +72,13 @@ class ScanEngineTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (BuiltModule(L"").empty()) return;
+    // The file module is loaded only when the base module vouches for it,
+    // which this (elevated) process loads, as the installer does, only from
+    // a folder it made for SYSTEM and the Administrators.
+    const std::wstring base = e2e::TempFolder() + L"lum_engine_base_" + std::to_wstring(GetTickCount());
+    if (CreateProtectedFolder(base) &&
+        CopyFileW(BuiltModule(L"Lumbase.dll").c_str(), (base + L"\\Lumbase.dll").c_str(), TRUE))
+      LoadBaseModule(base + L"\\Lumbase.dll");
     CreateFolderTree(std::wstring(kProduct) + L"\\deepscan");
     CopyFileW(BuiltModule(L"deepscan\\BAPI.dll").c_str(), kModule.c_str(), FALSE);
     RegKey appPaths;
@@ -157,8 +165,13 @@ TEST_F(ScanEngineTest, EachLoadFailureLeavesItsCodeAsTheLastError) {
   };
   const std::wstring noExports = std::wstring(kProduct) + L"\\deepscan\\NoExports.dll";
   ASSERT_TRUE(CopyFileW(BuiltModule(L"MenuEx.dll").c_str(), noExports.c_str(), FALSE));
+  // A module the base module does not vouch for is never loaded.
+  const std::wstring untrusted = std::wstring(kProduct) + L"\\deepscan\\Untrusted.dll";
+  ASSERT_TRUE(CopyFileW(BuiltModule(L"..\\planted_module.dll").c_str(), untrusted.c_str(), FALSE));
+  DeleteFileW(L"C:\\lum_planted_ran.txt");
   const Case cases[] = {
       {nullptr, std::wstring(kProduct) + L"\\deepscan\\Missing.dll", 2, false},
+      {nullptr, untrusted, 7, false},
       {nullptr, noExports, 3, false},
       {L"Install", kModule, 4, false},
       {L"JudgeVersion", kModule, 5, false},
@@ -176,6 +189,7 @@ TEST_F(ScanEngineTest, EachLoadFailureLeavesItsCodeAsTheLastError) {
     EXPECT_EQ(c.loaded, helper.Load());
   }
   SetEnvironmentVariableW(L"LUM_BAPI_REFUSE", nullptr);
+  EXPECT_FALSE(FileExists(L"C:\\lum_planted_ran.txt")) << "the untrusted module was loaded";
   {
     DeleteFileW(kCalls.c_str());
     CBAPIHelper helper(kModule);

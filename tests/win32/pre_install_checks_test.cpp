@@ -15,6 +15,8 @@
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 
+#include "tests/wine/planted_link.h"
+
 namespace lum {
 namespace {
 
@@ -288,15 +290,44 @@ TEST_F(PreInstallChecksTest, WorkFolderIsCreatedAnewAndAPlantedOneIsNeverUsed) {
   EXPECT_TRUE(FolderExists(work));
   EXPECT_TRUE(IsProtectedFolderOfThisRun(work));
 
+  // Held open by this process: it can be neither renamed nor removed, so no
+  // one can put a folder or a link of his own in its place.
+  std::wstring held = work;
+  held.pop_back();
+  EXPECT_FALSE(MoveFileW(held.c_str(), (held + L"_moved").c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+  EXPECT_FALSE(RemoveDirectoryW(held.c_str()));
+  EXPECT_TRUE(IsProtectedFolderOfThisRun(work));
+  // Let go, it is an ordinary folder again, and its name alone is not enough.
+  ReleaseProtectedFolder(work);
+  EXPECT_FALSE(IsProtectedFolderOfThisRun(work));
+
   // A folder of that name that someone else made first (here with a module
-  // in it) is left alone: the next name is created and used.
+  // in it) is left alone: a name nobody could foresee is created and used.
   const std::wstring planted = Scratch() + L"\\a\\b\\Lum_install_2";
   ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryW((planted + L"_1").c_str(), nullptr));
   made = planted + L"\\";
   EXPECT_EQ(0, CreateFreshWorkFolder(&made));
-  EXPECT_EQ(planted + L"_2\\", made);
+  EXPECT_EQ(0u, made.find(planted + L"_")) << WideToUtf8(made);
+  EXPECT_EQ(planted.size() + 1 + 8 + 1, made.size()) << WideToUtf8(made);
   EXPECT_FALSE(IsProtectedFolderOfThisRun(planted));
+  EXPECT_TRUE(IsProtectedFolderOfThisRun(made));
+  ReleaseProtectedFolder(made);  // so the scratch folder can go
+
+  // A link where the parent should be: nothing is created through it.
+  const std::wstring elsewhere = Scratch() + L"\\elsewhere";
+  const std::wstring linked = Scratch() + L"\\linked";
+  ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+  // Not empty: removing the link can never take its target along instead.
+  WriteBytes(elsewhere + L"\\keep.txt", {'k'});
+  if (planted::PlantFolderLink(linked, elsewhere)) {
+    made = linked + L"\\Lum_install_3\\";
+    EXPECT_NE(0, CreateFreshWorkFolder(&made));
+    EXPECT_FALSE(FolderExists(elsewhere + L"\\Lum_install_3"));
+    EXPECT_TRUE(planted::RemovePlantedLink(linked));
+  } else {
+    ADD_FAILURE() << "no link could be planted";
+  }
 
   EXPECT_EQ(108, check(uninstaller_ + L"\\work"));
   SetFreeSpaceReaderForTest(&ExactlyTooLittleSpace);

@@ -102,8 +102,8 @@ sddl HKLM 'Software\LumBastion' 32
 sddl HKLM 'Software\LumSafe' 32
 sddl HKCU 'Software\LumBastion'
 echo
-echo "-- left behind in work folders (%TEMP%\\Lum_install_*) --"
-find "$prefix/drive_c/users" -path '*Temp/Lum_install_*' -type f 2>/dev/null | sed "s|$prefix/drive_c/|C:/|" || true
+echo "-- left behind in work folders (C:\\windows\\Temp\\Lum_install_*) --"
+find "$prefix/drive_c/windows/temp" -ipath '*temp/Lum_install_*' -type f 2>/dev/null | sed "s|$prefix/drive_c/|C:/|" || true
 echo
 echo "-- left behind under Program Files (x86) --"
 ls -la "$prefix/drive_c/Program Files (x86)" | grep -v -E ' (\.|\.\.|Common Files|Internet Explorer|Windows Media Player|Windows NT|Microsoft.NET)$' | tail -n +2
