@@ -1,0 +1,130 @@
+// DLLs planted beside the installer, in the folder it was downloaded to. A
+// copy of the installer sits there with a DLL under the name of every library
+// it imports or loads that Windows does not always take from the system
+// folder. Wine is told to prefer such a DLL to its own (WINEDLLOVERRIDES
+// "n,b"), which is what Windows does for a DLL found in the program's folder:
+// a load-time import of one of these names, or a load by bare name, would run
+// the planted code, which leaves a marker file beside itself. Neither a silent
+// nor an interactive run may leave one, and the silent run still installs.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "system/product_location_win.h"
+#include "system/win_handle_win.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace lum {
+namespace {
+
+using e2e::InstallerPath;
+using e2e::ReadBytes;
+using e2e::RunProgram;
+using e2e::TempFolder;
+
+// The libraries the installer imported at load time before it took them from
+// the system folder by full path, and those it loads while it runs (GDI+, the
+// trust and network libraries, the process status library of older Windows,
+// and what the preloading names that Windows does not always map from the
+// system folder).
+const wchar_t* const kPlanted[] = {
+    L"version",       L"comctl32", L"wininet",  L"crypt32", L"bcrypt",  L"userenv", L"imm32",
+    L"gdiplus",       L"wintrust", L"netapi32", L"psapi",   L"uxtheme", L"dwmapi",  L"winhttp",
+    L"iphlpapi",      L"secur32",  L"msimg32",  L"dbghelp", L"mpr",     L"winmm",   L"propsys",
+    L"windowscodecs", L"cabinet",  L"dnsapi",   L"mswsock", L"wsock32", L"wtsapi32"};
+
+std::wstring BuildDir() {
+  wchar_t value[1024] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LUM_BUILD_DIR", value, 1023);
+  return length > 0 && length < 1023 ? std::wstring(value, length) : std::wstring();
+}
+
+struct WindowSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->pid || !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+class DllPlantingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::wstring installer = InstallerPath();
+    const std::wstring build = BuildDir();
+    if (installer.empty() || build.empty()) GTEST_SKIP() << "LUM_INSTALLER or LUM_BUILD_DIR unset";
+    download_ = TempFolder() + L"lum_download";
+    CreateDirectoryW(download_.c_str(), nullptr);
+    copy_ = download_ + L"\\LumBastionSetup.exe";
+    ASSERT_TRUE(CopyFileW(installer.c_str(), copy_.c_str(), FALSE));
+    std::wstring names;
+    for (const wchar_t* name : kPlanted) {
+      const std::wstring planted = download_ + L"\\" + name + L".dll";
+      ASSERT_TRUE(CopyFileW((build + L"\\lum_planted_dll.dll").c_str(), planted.c_str(), FALSE))
+          << name;
+      names += (names.empty() ? L"" : L",") + std::wstring(name);
+    }
+    wchar_t old[2048] = {};
+    const DWORD length = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", old, 2047);
+    const std::wstring overrides =
+        names + L"=n,b" + (length > 0 && length < 2047 ? L";" + std::wstring(old) : L"");
+    // Passed on to the installer and to every program it starts.
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+    log_ = TempFolder() + L"lum_planting.log";
+  }
+
+  // The names whose planted copy was loaded by some process.
+  std::wstring Loaded() const {
+    std::wstring loaded;
+    for (const wchar_t* name : kPlanted)
+      if (GetFileAttributesW((download_ + L"\\" + name + L".dll.loaded").c_str()) !=
+          INVALID_FILE_ATTRIBUTES)
+        loaded += std::wstring(name) + L".dll ";
+    return loaded;
+  }
+  std::wstring Log() const { return Utf8ToWide(ReadBytes(log_)); }
+
+  std::wstring download_, copy_, log_;
+};
+
+TEST_F(DllPlantingTest, NoPlantedDllRunsInASilentOrAnInteractiveRun) {
+  // Silent: the whole install, from the download folder.
+  ASSERT_EQ(0, RunProgram(copy_, L"/s /log:" + log_)) << Log();
+  EXPECT_EQ(L"", Loaded()) << Log();
+  const std::wstring installed = DefaultInstallDir();
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((installed + L"\\FeedBack.ini").c_str()))
+      << installed;
+  EXPECT_NE(std::wstring::npos, Log().find(L"DLL search: the system folder only")) << Log();
+
+  // Interactive: until its first window shows, then ended.
+  std::wstring line = L"\"" + copy_ + L"\" /log:" + log_;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  WindowSearch search = {info.dwProcessId, nullptr};
+  for (int i = 0; i < 1200 && !search.found; ++i) {
+    if (WaitForSingleObject(process.Get(), 100) == WAIT_OBJECT_0) break;
+    EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  }
+  EXPECT_NE(nullptr, search.found) << "no window of the interactive run\n" << Log();
+  TerminateProcess(process.Get(), 1);
+  WaitForSingleObject(process.Get(), 30000);
+  EXPECT_EQ(L"", Loaded()) << Log();
+}
+
+}  // namespace
+}  // namespace lum
