@@ -6,9 +6,13 @@
 // a load-time import of one of these names, or a load by bare name, would run
 // the planted code, which leaves a marker file beside itself. Neither a silent
 // nor an interactive run may leave one, and the silent run still installs.
-#include <gtest/gtest.h>
 #include <windows.h>
+// These headers build on windows.h.
+#include <tlhelp32.h>
 
+#include <gtest/gtest.h>
+
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,8 +46,21 @@ std::wstring BuildDir() {
   return length > 0 && length < 1023 ? std::wstring(value, length) : std::wstring();
 }
 
+// The installer's processes: the one started and the relocated copy it hands
+// the run to, which owns the windows.
+std::set<DWORD> InstallerProcesses() {
+  std::set<DWORD> ids;
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry))
+    if (lstrcmpiW(entry.szExeFile, L"LumBastionSetup.exe") == 0) ids.insert(entry.th32ProcessID);
+  return ids;
+}
+
 struct WindowSearch {
-  DWORD pid;
+  std::set<DWORD> owners;
   HWND found;
 };
 
@@ -51,7 +68,7 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<WindowSearch*>(parameter);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->pid || !IsWindowVisible(window)) return TRUE;
+  if (!search->owners.count(owner) || !IsWindowVisible(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
@@ -115,14 +132,19 @@ TEST_F(DllPlantingTest, NoPlantedDllRunsInASilentOrAnInteractiveRun) {
   ASSERT_TRUE(CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &info));
   UniqueHandle process(info.hProcess), thread(info.hThread);
-  WindowSearch search = {info.dwProcessId, nullptr};
+  WindowSearch search = {{}, nullptr};
   for (int i = 0; i < 1200 && !search.found; ++i) {
     if (WaitForSingleObject(process.Get(), 100) == WAIT_OBJECT_0) break;
+    search.owners = InstallerProcesses();
     EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
   }
   EXPECT_NE(nullptr, search.found) << "no window of the interactive run\n" << Log();
-  TerminateProcess(process.Get(), 1);
-  WaitForSingleObject(process.Get(), 30000);
+  for (DWORD id : InstallerProcesses()) {
+    UniqueHandle other(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!other) continue;
+    TerminateProcess(other.Get(), 1);
+    WaitForSingleObject(other.Get(), 30000);
+  }
   EXPECT_EQ(L"", Loaded()) << Log();
 }
 
