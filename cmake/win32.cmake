@@ -144,6 +144,8 @@ endforeach()
 add_library(lum_planted_dll SHARED ${PROJECT_SOURCE_DIR}/tests/e2e/planted_dll/planted_dll.cpp)
 set_target_properties(lum_planted_dll PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(dll_planting_e2e_test lum_planted_dll)
+set_tests_properties(e2e_dll_planting_e2e_test PROPERTIES ENVIRONMENT
+  "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_DLL_OVERRIDES=comctl32,wininet,crypt32,bcrypt,userenv,gdiplus,wintrust,netapi32,psapi,uxtheme,dwmapi,winhttp,iphlpapi,secur32,msimg32,dbghelp,mpr,winmm,propsys,windowscodecs,cabinet,dnsapi,mswsock,wsock32,wtsapi32=n,b")
 # The reinstall over an earlier build of the product's file module.
 add_dependencies(services_e2e_test BAPI_previous)
 # Both ends of the tray link derive their pipe names from this serial.

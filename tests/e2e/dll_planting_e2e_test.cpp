@@ -40,6 +40,13 @@ const wchar_t* const kPlanted[] = {
     L"iphlpapi",      L"secur32",  L"msimg32",  L"dbghelp", L"mpr",     L"winmm",   L"propsys",
     L"windowscodecs", L"cabinet",  L"dnsapi",   L"mswsock", L"wsock32", L"wtsapi32"};
 
+// Wine's own advapi32 imports version.dll and its user32 loads imm32.dll as a
+// process starts; a prefix-wide preference for a planted copy would load it
+// through them in any program.
+bool IsWineOwnImport(const wchar_t* name) {
+  return lstrcmpiW(name, L"version") == 0 || lstrcmpiW(name, L"imm32") == 0;
+}
+
 std::wstring BuildDir() {
   wchar_t value[1024] = {};
   const DWORD length = GetEnvironmentVariableW(L"LUM_BUILD_DIR", value, 1023);
@@ -83,19 +90,26 @@ class DllPlantingTest : public ::testing::Test {
     CreateDirectoryW(download_.c_str(), nullptr);
     copy_ = download_ + L"\\LumBastionSetup.exe";
     ASSERT_TRUE(CopyFileW(installer.c_str(), copy_.c_str(), FALSE));
-    std::wstring names;
+    std::wstring early, late;
     for (const wchar_t* name : kPlanted) {
       const std::wstring planted = download_ + L"\\" + name + L".dll";
       ASSERT_TRUE(CopyFileW((build + L"\\lum_planted_dll.dll").c_str(), planted.c_str(), FALSE))
           << name;
-      names += (names.empty() ? L"" : L",") + std::wstring(name);
+      std::wstring& list = IsWineOwnImport(name) ? late : early;
+      list += (list.empty() ? L"" : L",") + std::wstring(name);
     }
-    wchar_t old[2048] = {};
-    const DWORD length = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", old, 2047);
-    const std::wstring overrides =
-        names + L"=n,b" + (length > 0 && length < 2047 ? L";" + std::wstring(old) : L"");
-    // Passed on to the installer and to every program it starts.
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+    // Set for the whole prefix by CTest (LUM_DLL_OVERRIDES, tests/wine/wine-run.sh):
+    // Wine takes a static import's load order from the variable the prefix
+    // started with, not from one a Windows parent sets for its child.
+    wchar_t overrides[4096] = {};
+    const DWORD length = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 4095);
+    ASSERT_TRUE(length > 0 && length < 4095 && std::wstring(overrides).find(early + L"=n,b") == 0)
+        << "WINEDLLOVERRIDES must start with " << WideToUtf8(early) << "=n,b";
+    // Wine's own libraries import these two at process start, before the
+    // installer's first instruction (Windows' do not): preferred for loads
+    // while the installer runs only, which a parent's variable gives.
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
+                            (late + L"=n,b;" + std::wstring(overrides)).c_str());
     log_ = TempFolder() + L"lum_planting.log";
   }
 
