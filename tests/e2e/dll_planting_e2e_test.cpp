@@ -129,7 +129,8 @@ class DllPlantingTest : public ::testing::Test {
 
 TEST_F(DllPlantingTest, NoPlantedDllRunsInASilentOrAnInteractiveRun) {
   // Silent: the whole install, from the download folder.
-  ASSERT_EQ(0, RunProgram(copy_, L"/s /log:" + log_)) << Log();
+  // Not fatal: which planted copies ran says more than the exit code.
+  EXPECT_EQ(0, RunProgram(copy_, L"/s /log:" + log_)) << Log();
   EXPECT_EQ(L"", Loaded()) << Log();
   const std::wstring installed = DefaultInstallDir();
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((installed + L"\\FeedBack.ini").c_str()))
