@@ -5,6 +5,7 @@
 
 #include "app/startup_win.h"
 #include "base/install_log.h"
+#include "base/system_dll_win.h"
 
 namespace lum {
 
@@ -99,31 +100,18 @@ const std::vector<const wchar_t*>& PreloadLibraryNames() {
   return names;
 }
 
-namespace {
-
-bool LoadFromSystemFolder(const std::wstring& systemFolder, const wchar_t* name) {
-  wchar_t path[MAX_PATH + MAX_PATH] = {};
-  _snwprintf(path, MAX_PATH + MAX_PATH - 1, L"%ls\\%ls", systemFolder.c_str(), name);
-  // Kept loaded for the life of the process: that is the point of preloading.
-  return ::LoadLibraryW(path) != nullptr;
-}
-
-}  // namespace
-
 int PreloadSystemLibraries(bool windows10) {
-  wchar_t folder[MAX_PATH + 1] = {};
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length > MAX_PATH) {
+  if (SystemFolderPath(L"").empty()) {
     log::Note("startup", L"preload: system folder unknown, nothing preloaded");
     return 0;
   }
-  const std::wstring systemFolder(folder, length);
+  // Kept loaded for the life of the process: that is the point of preloading.
   int loaded = 0;
   for (const wchar_t* name : PreloadLibraryNames())
-    if (LoadFromSystemFolder(systemFolder, name)) ++loaded;
-  if (windows10 && LoadFromSystemFolder(systemFolder, L"edputil.dll")) ++loaded;
+    if (LoadSystemDll(name)) ++loaded;
+  if (windows10 && LoadSystemDll(L"edputil.dll")) ++loaded;
   log::Action("startup", L"preload system libraries (" + std::to_wstring(loaded) + L" loaded)",
-              systemFolder, 0);
+              SystemFolderPath(L""), 0);
   return loaded;
 }
 

@@ -17,6 +17,7 @@
 #include "app/session_environment_win.h"
 #include "base/exit_codes.h"
 #include "base/install_log.h"
+#include "base/system_dll_win.h"
 #include "base/text.h"
 #include "browser/open_link_win.h"
 #include "install/installed_product_win.h"
@@ -82,8 +83,15 @@ int Finish(int result) { return Finish(result, NotedZeroExit()); }
 
 void CommonWindowSetup() {
   ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
+  // The common controls of the manifest's version, kept loaded: their window
+  // classes live as long as the library.
+  const HMODULE controlsLibrary = LoadManifestDll(L"comctl32.dll");
+  using InitFn = decltype(&::InitCommonControlsEx);
+  auto init = controlsLibrary ? reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+                                    ::GetProcAddress(controlsLibrary, "InitCommonControlsEx")))
+                              : nullptr;
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-  ::InitCommonControlsEx(&controls);
+  log::Action(kLog, L"common controls", L"comctl32.dll", init && init(&controls) ? 0 : 1);
   StartTrayLink(IsTrustedImage);
 }
 
@@ -181,7 +189,8 @@ namespace {
 
 int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
                       const CommandLineOptions& switches, bool parsed, int showCommand) {
-  ::ImmDisableIME(static_cast<DWORD>(-1));
+  if (auto disableIme = SystemExport<decltype(&::ImmDisableIME)>(L"imm32.dll", "ImmDisableIME"))
+    disableIme(static_cast<DWORD>(-1));
   PreloadSystemLibraries(GetWindowsVersion().IsWindows10OrLater());
   const bool tokenIsAdmin = TokenIsAdmin();
   log::Note(kLog, std::wstring(L"command line tail: ") + commandTail +

@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "base/install_log.h"
+#include "base/system_dll_win.h"
 #include "browser/browser_names.h"
 
 namespace lum {
@@ -31,10 +32,7 @@ struct TrustFunctions {
 const TrustFunctions& Trust() {
   static const TrustFunctions functions = [] {
     TrustFunctions f;
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return f;
-    HMODULE module = ::LoadLibraryW((std::wstring(folder) + L"\\wintrust.dll").c_str());
+    HMODULE module = LoadSystemDll(L"wintrust.dll");
     if (!module) {
       log::Action("browser", L"load", L"wintrust.dll", static_cast<long>(::GetLastError()));
       return f;
@@ -101,9 +99,12 @@ bool VerifiedSignerName(const std::wstring& path, std::wstring* signer) {
   CRYPT_PROVIDER_SGNR* first = Trust().signer(provider, 0, FALSE, 0);
   if (!first || first->csCertChain == 0 || !first->pasCertChain || !first->pasCertChain[0].pCert)
     return false;
+  using CertNameFn = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, LPWSTR, DWORD);
+  static const auto certName = SystemExport<CertNameFn>(L"crypt32.dll", "CertGetNameStringW");
+  if (!certName) return false;
   wchar_t name[256] = {};
-  const DWORD length = ::CertGetNameStringW(first->pasCertChain[0].pCert,
-                                            CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
+  const DWORD length =
+      certName(first->pasCertChain[0].pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
   if (length <= 1) return false;
   *signer = name;
   return true;

@@ -79,3 +79,4 @@ target_compile_options(amzl_bench PRIVATE ${LUM_WARNINGS})
 # How dev chooses the Wine route, on stand-ins for the hosts this one is not.
 add_test(NAME wine_route COMMAND ${PROJECT_SOURCE_DIR}/tests/host/wine_route_test.sh)
 add_test(NAME check_layers COMMAND ${PROJECT_SOURCE_DIR}/tests/host/check_layers_test.sh)
+add_test(NAME check_imports COMMAND python3 ${PROJECT_SOURCE_DIR}/tests/host/check_imports_test.py)

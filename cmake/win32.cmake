@@ -39,6 +39,10 @@ target_compile_options(lum_ztray PRIVATE ${LUM_SIZE_FLAGS})
 
 # The core's digests and cipher come from the system here (OpenSSL's on the host).
 list(FILTER LUM_WIN_SOURCES EXCLUDE REGEX "/base/crypto_win\\.cpp$")
+# The import slots of functions older Windows lacks: an object of the program
+# itself, so that they are defined before any import library is searched.
+set(LUM_IMPORT_SLOTS ${PROJECT_SOURCE_DIR}/base/import_slots_win.cpp)
+list(FILTER LUM_WIN_SOURCES EXCLUDE REGEX "/base/import_slots_win\\.cpp$")
 add_library(lumcore STATIC ${LUM_PORTABLE_SOURCES} ${PROJECT_SOURCE_DIR}/base/crypto_win.cpp)
 target_include_directories(lumcore PUBLIC ${PROJECT_SOURCE_DIR} ${LUM_GEN})
 target_compile_options(lumcore PRIVATE ${LUM_WARNINGS} ${LUM_SIZE_FLAGS})
@@ -87,7 +91,7 @@ add_subdirectory(product)
 include(cmake/resources.cmake)
 
 add_executable(LumBastionSetup WIN32 ${PROJECT_SOURCE_DIR}/app/main_win.cpp
-  ${PROJECT_SOURCE_DIR}/app/quiet_terminate_win.cpp ${LUM_INSTALLER_RC})
+  ${PROJECT_SOURCE_DIR}/app/quiet_terminate_win.cpp ${LUM_IMPORT_SLOTS} ${LUM_INSTALLER_RC})
 target_link_libraries(LumBastionSetup PRIVATE lumwin)
 # The link map feeds the size breakdown of ./dev bench (bench/size_breakdown.py).
 target_link_options(LumBastionSetup PRIVATE -municode -s ${LUM_SIZE_LINK}
@@ -135,6 +139,13 @@ foreach(src ${LUM_E2E_TESTS})
   set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win}")
 endforeach()
+# What the planting test copies beside the installer under the names of the
+# libraries it uses: a DLL that leaves a marker file when loaded.
+add_library(lum_planted_dll SHARED ${PROJECT_SOURCE_DIR}/tests/e2e/planted_dll/planted_dll.cpp)
+set_target_properties(lum_planted_dll PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(dll_planting_e2e_test lum_planted_dll)
+set_tests_properties(e2e_dll_planting_e2e_test PROPERTIES ENVIRONMENT
+  "LUM_INSTALLER=${lum_build_win}\\LumBastionSetup.exe;LUM_BUILD_DIR=${lum_build_win};LUM_DLL_OVERRIDES=comctl32,wininet,crypt32,bcrypt,userenv,gdiplus,wintrust,netapi32,psapi,uxtheme,dwmapi,winhttp,iphlpapi,secur32,msimg32,dbghelp,mpr,winmm,propsys,windowscodecs,cabinet,dnsapi,mswsock,wsock32,wtsapi32=n,b")
 # The reinstall over an earlier build of the product's file module.
 add_dependencies(services_e2e_test BAPI_previous)
 # The module the swap tests plant where no code may be loaded from: it leaves

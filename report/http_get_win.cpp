@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/install_log.h"
+#include "base/system_dll_win.h"
 #include "system/win_handle_win.h"
 
 namespace lum {
@@ -16,17 +17,57 @@ namespace {
 constexpr const char* kLog = "report";
 constexpr const wchar_t kAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
 
+// The internet library, loaded from the system folder when first needed; the
+// members carry the functions' own names and types.
+struct WinInetApi {
+  decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+  decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
+  decltype(&::InternetCrackUrlW) InternetCrackUrlW = nullptr;
+  decltype(&::InternetConnectW) InternetConnectW = nullptr;
+  decltype(&::HttpOpenRequestW) HttpOpenRequestW = nullptr;
+  decltype(&::HttpSendRequestW) HttpSendRequestW = nullptr;
+  decltype(&::InternetOpenW) InternetOpenW = nullptr;
+  decltype(&::HttpQueryInfoW) HttpQueryInfoW = nullptr;
+  decltype(&::InternetReadFile) InternetReadFile = nullptr;
+  decltype(&::DeleteUrlCacheEntryW) DeleteUrlCacheEntryW = nullptr;
+  bool Ready() const {
+    return InternetCloseHandle && InternetSetOptionW && InternetCrackUrlW && InternetConnectW &&
+           HttpOpenRequestW && HttpSendRequestW && InternetOpenW && HttpQueryInfoW &&
+           InternetReadFile && DeleteUrlCacheEntryW;
+  }
+};
+
+const WinInetApi& Net() {
+  static const WinInetApi api = [] {
+    WinInetApi a;
+#define LUM_WININET(name) a.name = SystemExport<decltype(a.name)>(L"wininet.dll", #name)
+    LUM_WININET(InternetCloseHandle);
+    LUM_WININET(InternetSetOptionW);
+    LUM_WININET(InternetCrackUrlW);
+    LUM_WININET(InternetConnectW);
+    LUM_WININET(HttpOpenRequestW);
+    LUM_WININET(HttpSendRequestW);
+    LUM_WININET(InternetOpenW);
+    LUM_WININET(HttpQueryInfoW);
+    LUM_WININET(InternetReadFile);
+    LUM_WININET(DeleteUrlCacheEntryW);
+#undef LUM_WININET
+    return a;
+  }();
+  return api;
+}
+
 struct InternetHandleTraits {
   using Handle = HINTERNET;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::InternetCloseHandle(h); }
+  static void Close(Handle h) { Net().InternetCloseHandle(h); }
 };
 using UniqueInternet = UniqueWinHandle<InternetHandleTraits>;
 
 void SetTimeouts(HINTERNET handle, DWORD ms) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-    ::InternetSetOptionW(handle, option, &ms, sizeof(ms));
+    Net().InternetSetOptionW(handle, option, &ms, sizeof(ms));
 }
 
 // Opens the request: for http and https by connection and request handles,
@@ -46,24 +87,25 @@ HINTERNET OpenRequest(HINTERNET session, const std::wstring& url, DWORD timeoutM
   parts.dwUrlPathLength = static_cast<DWORD>(path.size());
   parts.lpszExtraInfo = extra.data();
   parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-  if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return nullptr;
+  if (!Net().InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+    return nullptr;
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
     ::SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return nullptr;
   }
-  connection->Reset(::InternetConnectW(session, host, parts.nPort, nullptr, nullptr,
-                                       INTERNET_SERVICE_HTTP, 0, 0));
+  connection->Reset(Net().InternetConnectW(session, host, parts.nPort, nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, 0, 0));
   if (!*connection) return nullptr;
   SetTimeouts(connection->Get(), timeoutMs);
   const std::wstring object = std::wstring(path.data()) + extra.data();
-  HINTERNET request = ::HttpOpenRequestW(
+  HINTERNET request = Net().HttpOpenRequestW(
       connection->Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
       flags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0), 0);
   if (!request) return nullptr;
   SetTimeouts(request, timeoutMs);
-  if (!::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+  if (!Net().HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
     const DWORD error = ::GetLastError();
-    ::InternetCloseHandle(request);
+    Net().InternetCloseHandle(request);
     ::SetLastError(error);
     return nullptr;
   }
@@ -95,7 +137,7 @@ DWORD ReadBody(HINTERNET request, size_t limit, DWORD timeoutMs, std::string* bo
   char chunk[1024];
   for (;;) {
     DWORD read = 0;
-    if (!::InternetReadFile(request, chunk, sizeof(chunk), &read)) return ::GetLastError();
+    if (!Net().InternetReadFile(request, chunk, sizeof(chunk), &read)) return ::GetLastError();
     if (read == 0) return 0;
     const size_t kept = strnlen(chunk, read);
     if (body->size() + kept > limit) return ERROR_INSUFFICIENT_BUFFER;
@@ -111,8 +153,16 @@ int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, size
   unsigned status = 0;
   DWORD error = 0;
   bool ok = false;
-  ::DeleteUrlCacheEntryW(url.c_str());
-  UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!Net().Ready()) {
+    error = ::GetLastError();
+    log::Action(kLog, L"load the internet library", L"wininet.dll", static_cast<long>(error));
+    if (statusOut) *statusOut = 0;
+    if (errorOut) *errorOut = error;
+    return 1;
+  }
+  Net().DeleteUrlCacheEntryW(url.c_str());
+  UniqueInternet session(
+      Net().InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) {
     error = ::GetLastError();
   } else {
@@ -124,8 +174,8 @@ int HttpGet(const std::wstring& url, unsigned timeoutMs, std::string* body, size
     } else {
       DWORD code = 0;
       DWORD size = sizeof(code);
-      if (::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code,
-                           &size, nullptr))
+      if (Net().HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                               &code, &size, nullptr))
         status = code;
       if (status >= 200 && status <= 299) {
         if (body) error = ReadBody(request.Get(), bodyLimit, timeoutMs, body);

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <vector>
 
+#include "base/system_dll_win.h"
 #include "system/file_ops_win.h"
 #include "system/win_handle_win.h"
 
@@ -59,20 +60,52 @@ BOOL CALLBACK FindOwnedWindow(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+// The certificate library, loaded from the system folder when first needed.
+struct CertApi {
+  decltype(&::CryptQueryObject) queryObject = nullptr;
+  decltype(&::CryptMsgGetParam) msgGetParam = nullptr;
+  decltype(&::CryptMsgClose) msgClose = nullptr;
+  decltype(&::CertFindCertificateInStore) findCertificate = nullptr;
+  decltype(&::CertGetNameStringW) getName = nullptr;
+  decltype(&::CertFreeCertificateContext) freeContext = nullptr;
+  decltype(&::CertCloseStore) closeStore = nullptr;
+  bool Ready() const {
+    return queryObject && msgGetParam && msgClose && findCertificate && getName && freeContext &&
+           closeStore;
+  }
+};
+
+const CertApi& Cert() {
+  static const CertApi api = [] {
+    CertApi a;
+    const wchar_t* dll = L"crypt32.dll";
+    a.queryObject = SystemExport<decltype(a.queryObject)>(dll, "CryptQueryObject");
+    a.msgGetParam = SystemExport<decltype(a.msgGetParam)>(dll, "CryptMsgGetParam");
+    a.msgClose = SystemExport<decltype(a.msgClose)>(dll, "CryptMsgClose");
+    a.findCertificate =
+        SystemExport<decltype(a.findCertificate)>(dll, "CertFindCertificateInStore");
+    a.getName = SystemExport<decltype(a.getName)>(dll, "CertGetNameStringW");
+    a.freeContext = SystemExport<decltype(a.freeContext)>(dll, "CertFreeCertificateContext");
+    a.closeStore = SystemExport<decltype(a.closeStore)>(dll, "CertCloseStore");
+    return a;
+  }();
+  return api;
+}
+
 struct CertStoreTraits {
   using Handle = HCERTSTORE;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::CertCloseStore(h, 0); }
+  static void Close(Handle h) { Cert().closeStore(h, 0); }
 };
 struct CryptMsgTraits {
   using Handle = HCRYPTMSG;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::CryptMsgClose(h); }
+  static void Close(Handle h) { Cert().msgClose(h); }
 };
 struct CertContextTraits {
   using Handle = PCCERT_CONTEXT;
   static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ::CertFreeCertificateContext(h); }
+  static void Close(Handle h) { Cert().freeContext(h); }
 };
 
 }  // namespace
@@ -81,28 +114,30 @@ std::wstring FileSignerName(const std::wstring& path) {
   HCERTSTORE rawStore = nullptr;
   HCRYPTMSG rawMessage = nullptr;
   DWORD encoding = 0, content = 0, format = 0;
-  if (!::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
-                          CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
-                          0, &encoding, &content, &format, &rawStore, &rawMessage, nullptr))
+  const CertApi& cert = Cert();
+  if (!cert.Ready()) return std::wstring();
+  if (!cert.queryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
+                        CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
+                        0, &encoding, &content, &format, &rawStore, &rawMessage, nullptr))
     return std::wstring();
   UniqueWinHandle<CertStoreTraits> store(rawStore);
   UniqueWinHandle<CryptMsgTraits> message(rawMessage);
   DWORD size = 0;
-  if (!::CryptMsgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0)
+  if (!cert.msgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0)
     return std::wstring();
   std::vector<BYTE> signerBytes(size);
-  if (!::CryptMsgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, signerBytes.data(), &size))
+  if (!cert.msgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, signerBytes.data(), &size))
     return std::wstring();
   const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBytes.data());
   CERT_INFO wanted = {};
   wanted.Issuer = signer->Issuer;
   wanted.SerialNumber = signer->SerialNumber;
-  UniqueWinHandle<CertContextTraits> certificate(::CertFindCertificateInStore(
-      store.Get(), encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
+  UniqueWinHandle<CertContextTraits> certificate(
+      cert.findCertificate(store.Get(), encoding, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
   if (!certificate) return std::wstring();
   wchar_t name[512] = {};
-  const DWORD length = ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
-                                            nullptr, name, 512);
+  const DWORD length =
+      cert.getName(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 512);
   return length > 1 ? std::wstring(name) : std::wstring();
 }
 

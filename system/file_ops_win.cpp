@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/install_log.h"
+#include "base/system_dll_win.h"
 #include "system/folder_tree_win.h"
 #include "system/handle_tree_win.h"
 #include "system/held_file_win.h"
@@ -247,15 +248,45 @@ std::wstring FileVersion::Text() const {
          L"." + std::to_wstring(revision);
 }
 
-bool ReadFileVersion(const std::wstring& path, FileVersion* version) {
+namespace {
+
+// The version library, loaded from the system folder when first needed.
+struct VersionApi {
+  DWORD(WINAPI* infoSize)(const wchar_t*, DWORD*) = nullptr;
+  BOOL(WINAPI* info)(const wchar_t*, DWORD, DWORD, void*) = nullptr;
+  BOOL(WINAPI* query)(const void*, const wchar_t*, void**, UINT*) = nullptr;
+};
+
+const VersionApi* Version() {
+  static const VersionApi api = [] {
+    VersionApi a;
+    a.infoSize = SystemExport<decltype(a.infoSize)>(L"version.dll", "GetFileVersionInfoSizeW");
+    a.info = SystemExport<decltype(a.info)>(L"version.dll", "GetFileVersionInfoW");
+    a.query = SystemExport<decltype(a.query)>(L"version.dll", "VerQueryValueW");
+    return a;
+  }();
+  return api.infoSize && api.info && api.query ? &api : nullptr;
+}
+
+// The file's whole version block; empty when it has none.
+std::vector<BYTE> VersionBlock(const VersionApi& api, const std::wstring& path) {
   DWORD ignored = 0;
-  DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return false;
+  const DWORD size = api.infoSize(path.c_str(), &ignored);
   std::vector<BYTE> block(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return false;
+  if (size == 0 || !api.info(path.c_str(), 0, size, block.data())) block.clear();
+  return block;
+}
+
+}  // namespace
+
+bool ReadFileVersion(const std::wstring& path, FileVersion* version) {
+  const VersionApi* api = Version();
+  if (!api) return false;
+  const std::vector<BYTE> block = VersionBlock(*api, path);
+  if (block.empty()) return false;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+  if (!api->query(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
       length < sizeof(VS_FIXEDFILEINFO))
     return false;
   version->major = HIWORD(info->dwFileVersionMS);
@@ -266,26 +297,25 @@ bool ReadFileVersion(const std::wstring& path, FileVersion* version) {
 }
 
 std::wstring ReadVersionString(const std::wstring& path, const wchar_t* name) {
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return std::wstring();
-  std::vector<BYTE> block(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::wstring();
+  const VersionApi* api = Version();
+  if (!api) return std::wstring();
+  const std::vector<BYTE> block = VersionBlock(*api, path);
+  if (block.empty()) return std::wstring();
   struct Translation {
     WORD language;
     WORD codePage;
   };
   Translation* translations = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translations), &length) ||
+  if (!api->query(block.data(), L"\\VarFileInfo\\Translation",
+                  reinterpret_cast<void**>(&translations), &length) ||
       !translations || length < sizeof(Translation))
     return std::wstring();
   wchar_t query[96];
   std::swprintf(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", translations[0].language,
                 translations[0].codePage, name);
   wchar_t* text = nullptr;
-  if (!::VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&text), &length) || !text ||
+  if (!api->query(block.data(), query, reinterpret_cast<void**>(&text), &length) || !text ||
       length == 0)
     return std::wstring();
   // The length counts the terminating zero when there is one; never read past it.

@@ -12,11 +12,12 @@ namespace lum {
 // "<system folder>\<name>"; empty when the system folder cannot be read.
 std::wstring SystemFolderFile(const std::wstring& name);
 
-// Loads `name` from the system folder by its full path. Windows XP keeps
-// some libraries (GDI+) only side by side, never in the system folder: there,
-// and only when the system folder has no such file, the plain name is tried
-// with the current folder taken out of the search. nullptr (GetLastError)
-// when not loaded; the caller frees the module.
+// Loads `name` from the system folder by its full path (base/system_dll_win.h).
+// Windows XP keeps some libraries (GDI+) only side by side, never in the
+// system folder: there, and only when the system folder has no such file, the
+// newest copy of the side-by-side store is loaded by its full path. Never by
+// the bare name: on XP that searches the installer's own folder first.
+// nullptr (GetLastError) when not loaded; the caller frees the module.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
 }  // namespace lum

@@ -262,7 +262,11 @@ int PopLogoId() {
 
 void PrepareSkinForLanguage() {
   SessionSettings& session = Session();
-  if (!GetWindowsVersion().IsXp()) ::SetProcessDPIAware();
+  // Windows XP has no such call: looked up, so that the program still loads there.
+  using DpiAwareFn = BOOL(WINAPI*)();
+  if (auto dpiAware = reinterpret_cast<DpiAwareFn>(reinterpret_cast<void*>(
+          ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
+    dpiAware();
   SkinResources& skin = SkinResources::Get();
   skin.SetLanguage(session.language.empty() ? L"en" : session.language);
   const std::wstring face = ChooseInstalledFace(session.Text(L"font"));

@@ -7,7 +7,10 @@
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]
 # Environment: LUM_WINE_KEEP=1 keeps the prefix (its path is printed);
-# LUM_WINE_SERIAL=<8 hex digits> sets the volume serial of drive C:.
+# LUM_WINE_SERIAL=<8 hex digits> sets the volume serial of drive C:;
+# LUM_DLL_OVERRIDES=<names>=n,b adds load orders from the start of the prefix
+# (Wine takes a static import's load order from there, not from a variable a
+# Windows parent sets).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
@@ -16,7 +19,7 @@ prefix=$(mktemp -d "${TMPDIR:-/tmp}/lum-wine.XXXXXX")
 cp -a --reflink=auto "$template/." "$prefix/"
 # Wine reads drive C:'s volume serial from this file when the prefix starts.
 if [ -n "${LUM_WINE_SERIAL:-}" ]; then printf '%s\n' "$LUM_WINE_SERIAL" > "$prefix/drive_c/.windows-serial"; fi
-export WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="${LUM_DLL_OVERRIDES:+$LUM_DLL_OVERRIDES;}winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME="$prefix/home"; mkdir -p "$HOME"
 cleanup() {
   wineserver -k 2>/dev/null || true
