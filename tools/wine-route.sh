@@ -15,7 +15,9 @@
 # LUM_WINE_ROUTE=native32|emulated32|win64 forces a route on any host (dev
 # reads it before probing). For tests: LUM_PROBE_ELF names a program to run
 # in place of the 32-bit probe program, LUM_PROBE_BINFMT a folder in place of
-# /proc/sys/fs/binfmt_misc.
+# /proc/sys/fs/binfmt_misc, LUM_PROBE_UID the user id, LUM_PROBE_APT_LISTS a
+# folder in place of /var/lib/apt/lists; qemu-i386 and apt-cache are looked
+# for on PATH.
 set -uo pipefail
 
 # An i386 ELF program of 96 bytes whose only work is exit(42). The kernel
@@ -45,10 +47,14 @@ i386_binfmt_interpreter() {
 qemu_i386_available() {
   command -v qemu-i386 >/dev/null 2>&1 && return 0
   command -v apt-cache >/dev/null 2>&1 || return 1
-  apt-cache policy qemu-user 2>/dev/null | grep -q 'Candidate: [0-9]' && return 0
+  # Read whole, not piped into "grep -q": grep would stop at its match, apt-cache
+  # would die of SIGPIPE, and under pipefail the pipeline would count as failed.
+  local policy
+  policy=$(apt-cache policy qemu-user 2>/dev/null) || true
+  grep -q 'Candidate: [0-9]' <<<"$policy" && return 0
   # A fresh machine has fetched no package lists yet; Debian's main suite
   # carries qemu-user, and dev fetches the lists before it installs.
-  ! ls /var/lib/apt/lists/*_Packages* >/dev/null 2>&1
+  ! ls "${LUM_PROBE_APT_LISTS:-/var/lib/apt/lists}"/*_Packages* >/dev/null 2>&1
 }
 
 probe() {
