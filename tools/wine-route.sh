@@ -4,8 +4,8 @@
 #   native32   the host runs 32-bit x86 code: every layer against the 32-bit
 #              build under Debian's wine (wine32 and wine64, WoW64 prefix)
 #   emulated32 no 32-bit code natively, qemu-i386 can emulate it: the layers
-#              run against the 64-bit build under wine64, and the real 32-bit
-#              installer is installed once under qemu-i386 + Debian's wine32
+#              run against the 32-bit build under Debian's wine, its 32-bit
+#              side under qemu-i386 (and against the 64-bit build under wine64)
 #   win64      no 32-bit code at all: the layers against the 64-bit build
 #              under wine64, no 32-bit run
 #
@@ -86,7 +86,12 @@ check() { # the route's Wine must start and say its version
   local route=$1 loader out rc=0
   case $route in
     native32) loader=${LUM_WINE_NATIVE:-/usr/lib/wine/wine} ;;
-    emulated32|win64) loader=${LUM_WINE64:-/usr/lib/wine/wine64} ;;
+    # A system-wide wine32 runs under qemu-i386 (the caller holds the
+    # binfmt_misc entry); without one, wine64 runs the layers.
+    emulated32) loader=${LUM_WINE_NATIVE:-/usr/lib/wine/wine}
+      [ -x "$loader" ] || loader=${LUM_WINE64:-/usr/lib/wine/wine64}
+      export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000} ;;
+    win64) loader=${LUM_WINE64:-/usr/lib/wine/wine64} ;;
     *) echo "unknown Wine route '$route' (native32, emulated32 or win64)"; return 2 ;;
   esac
   command -v "$loader" >/dev/null 2>&1 || { echo "route $route: $loader is not installed"; return 1; }

@@ -63,7 +63,11 @@ expect "a Wine that cannot start fails the check" 1 "$rc"
 expect "one line, with the exit status" "route win64: *exited 126: *Exec format error" "$out"
 expect "one line only" 1 "$(printf '%s\n' "$out" | wc -l)"
 good=$(prog wine64ok 'echo wine-8.0')
-LUM_WINE64=$good "$route" check emulated32 >/dev/null; expect "a Wine that starts passes" 0 "$?"
+LUM_WINE64=$good "$route" check win64 >/dev/null; expect "a Wine that starts passes" 0 "$?"
+LUM_WINE_NATIVE=$work/absent LUM_WINE64=$good "$route" check emulated32 >/dev/null
+expect "emulated, no system wine32: wine64 is checked" 0 "$?"
+out=$(LUM_WINE_NATIVE=$bad LUM_WINE64=$good "$route" check emulated32); rc=$?
+expect "emulated, a system wine32 that cannot start fails" "1:route emulated32: *exited 126*" "$rc:$out"
 out=$(LUM_WINE_NATIVE=$work/absent "$route" check native32); rc=$?
 expect "a missing 32-bit Wine fails the check" "1:route native32: * is not installed" "$rc:$out"
 out=$("$route" check bogus); expect "an unknown route is refused" "2:unknown Wine route*" "$?:$out"
