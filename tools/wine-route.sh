@@ -4,8 +4,8 @@
 #   native32   the host runs 32-bit x86 code: every layer against the 32-bit
 #              build under Debian's wine (wine32 and wine64, WoW64 prefix)
 #   emulated32 no 32-bit code natively, qemu-i386 can emulate it: the layers
-#              run against the 64-bit build under wine64, and the real 32-bit
-#              installer is installed once under qemu-i386 + Debian's wine32
+#              run against the 32-bit build under Debian's wine, its 32-bit
+#              side under qemu-i386 (and against the 64-bit build under wine64)
 #   win64      no 32-bit code at all: the layers against the 64-bit build
 #              under wine64, no 32-bit run
 #
@@ -15,7 +15,9 @@
 # LUM_WINE_ROUTE=native32|emulated32|win64 forces a route on any host (dev
 # reads it before probing). For tests: LUM_PROBE_ELF names a program to run
 # in place of the 32-bit probe program, LUM_PROBE_BINFMT a folder in place of
-# /proc/sys/fs/binfmt_misc.
+# /proc/sys/fs/binfmt_misc, LUM_PROBE_UID the user id, LUM_PROBE_APT_LISTS a
+# folder in place of /var/lib/apt/lists; qemu-i386 and apt-cache are looked
+# for on PATH.
 set -uo pipefail
 
 # An i386 ELF program of 96 bytes whose only work is exit(42). The kernel
@@ -45,10 +47,14 @@ i386_binfmt_interpreter() {
 qemu_i386_available() {
   command -v qemu-i386 >/dev/null 2>&1 && return 0
   command -v apt-cache >/dev/null 2>&1 || return 1
-  apt-cache policy qemu-user 2>/dev/null | grep -q 'Candidate: [0-9]' && return 0
+  # Read whole, not piped into "grep -q": grep would stop at its match, apt-cache
+  # would die of SIGPIPE, and under pipefail the pipeline would count as failed.
+  local policy
+  policy=$(apt-cache policy qemu-user 2>/dev/null) || true
+  grep -q 'Candidate: [0-9]' <<<"$policy" && return 0
   # A fresh machine has fetched no package lists yet; Debian's main suite
   # carries qemu-user, and dev fetches the lists before it installs.
-  ! ls /var/lib/apt/lists/*_Packages* >/dev/null 2>&1
+  ! ls "${LUM_PROBE_APT_LISTS:-/var/lib/apt/lists}"/*_Packages* >/dev/null 2>&1
 }
 
 probe() {
@@ -80,7 +86,12 @@ check() { # the route's Wine must start and say its version
   local route=$1 loader out rc=0
   case $route in
     native32) loader=${LUM_WINE_NATIVE:-/usr/lib/wine/wine} ;;
-    emulated32|win64) loader=${LUM_WINE64:-/usr/lib/wine/wine64} ;;
+    # A system-wide wine32 runs under qemu-i386 (the caller holds the
+    # binfmt_misc entry); without one, wine64 runs the layers.
+    emulated32) loader=${LUM_WINE_NATIVE:-/usr/lib/wine/wine}
+      [ -x "$loader" ] || loader=${LUM_WINE64:-/usr/lib/wine/wine64}
+      export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000} ;;
+    win64) loader=${LUM_WINE64:-/usr/lib/wine/wine64} ;;
     *) echo "unknown Wine route '$route' (native32, emulated32 or win64)"; return 2 ;;
   esac
   command -v "$loader" >/dev/null 2>&1 || { echo "route $route: $loader is not installed"; return 1; }

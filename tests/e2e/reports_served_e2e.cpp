@@ -396,21 +396,21 @@ TEST_F(ReportsE2E, DamagedFileMessageReportsTheAnswer) {
     EXPECT_FALSE(events[0]["params"][key].AsString().empty()) << key;
 }
 
-// The first visible top-level window of this process other than `except`.
+// EnumWindows calls back with the system's calling convention (__stdcall on
+// i686), which a lambda does not have: a function of its own.
+BOOL CALLBACK FindVisibleWindowOfThisProcess(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The first visible top-level window of this process.
 HWND VisibleWindowOfThisProcess() {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        reinterpret_cast<Search*>(data)->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumWindows(FindVisibleWindowOfThisProcess, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 // What the screen shows of `window`, as a 24-bit BMP; the count of distinct

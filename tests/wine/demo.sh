@@ -28,7 +28,11 @@ sddl_before_hkcu=$(sddl HKCU Software)
 
 echo "== Lum Bastion Setup demo =="
 echo "build:     $build ($(file -b "$build/LumBastionSetup.exe" | cut -d, -f1))"
-echo "wine:      $(wine --version 2>/dev/null) via $(command -v wine) (route $LUM_WINE_ROUTE)"
+echo "route:     $LUM_WINE_ROUTE"
+if [ "$LUM_WINE_ROUTE" = emulated32 ] && [ "$LUM_WINE_BITS" = 32 ]; then
+  echo "qemu:      $(qemu-i386 --version | head -n 1) runs the 32-bit side (binfmt_misc, QEMU_RESERVED_VA=$QEMU_RESERVED_VA)"
+fi
+echo "wine:      $(wine --version 2>/dev/null) via $(command -v wine)"
 echo "prefix:    $prefix"
 echo "installer: C:\\users\\Public\\Downloads\\LumBastionSetup.exe ($(stat -c %s "$build/LumBastionSetup.exe") bytes)"
 echo "command:   LumBastionSetup.exe /s /log:$log /result:$result"

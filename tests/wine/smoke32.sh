@@ -36,14 +36,6 @@ for f in LumBastionSetup.exe lum_exec.exe; do
   file "$build/$f" | grep -q 'PE32 executable' || fail "$build/$f is not a 32-bit program"
 done
 
-# --- binfmt_misc: our own entry, removed on the way out ---
-binfmt=/proc/sys/fs/binfmt_misc
-entry=lum-qemu-i386
-mounted_here=0
-if [ ! -e "$binfmt/register" ]; then
-  mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || cannot "binfmt_misc cannot be mounted (root is needed)"
-  mounted_here=1
-fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/lum-smoke32.XXXXXX")
 # The wineserver, a native process, opens the 32-bit side's files itself by
 # their path, outside qemu's view of the private root: the i386 Wine folder
@@ -51,16 +43,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lum-smoke32.XXXXXX")
 linked=""
 cleanup() {
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
-  [ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
-  [ "$mounted_here" = 1 ] && umount "$binfmt" 2>/dev/null
+  "$here/../../tools/qemu-binfmt.sh" release $$
   [ -n "$linked" ] && [ -L "$linked" ] && rm -f "$linked"
   if [ "${LUM_SMOKE_KEEP:-0}" = 1 ]; then say "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
-[ -e "$binfmt/$entry" ] && echo -1 > "$binfmt/$entry"
-# The "F" flag opens the interpreter now, so it is found in any mount namespace.
-printf ':%s:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:%s:F\n' \
-  "$entry" "$qemu" > "$binfmt/register" || cannot "the qemu-i386 entry could not be registered in binfmt_misc"
+# binfmt_misc's entry for qemu-i386, held for this run (tools/qemu-binfmt.sh).
+"$here/../../tools/qemu-binfmt.sh" hold $$ || cannot "the qemu-i386 entry could not be registered in binfmt_misc"
 if [ ! -e /usr/lib/i386-linux-gnu ]; then
   ln -s "$i386root/usr/lib/i386-linux-gnu" /usr/lib/i386-linux-gnu && linked=/usr/lib/i386-linux-gnu
 elif [ ! -e /usr/lib/i386-linux-gnu/wine ]; then
