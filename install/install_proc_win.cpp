@@ -477,7 +477,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   ReleaseEngineFileModule();  // placement replaces it, the driver pass loads the new one
   if (session.productInstalled)                                  // 7
     log::Action(kLog, L"purge stale restart operations", p,
-                PurgeInstallFolderRenames(p) ? 0 : 1);
+                PurgeInstallFolderRenames(p, [&shell](const std::wstring& folder) {
+                  return shell.DeleteTree(folder, true);
+                }) ? 0 : 1);
   if (session.productInstalled && CompareInstalledWith(L"9", 0) == -1) {  // 8
     RegKey::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\LumBastion\\Theme");
     DeleteProfilePicture();

@@ -73,6 +73,30 @@ HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset, bool* existed, c
   return event.Release();
 }
 
+HANDLE CreateSharedMutex(const wchar_t* name, const char* logTag) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kSharedObjectSddl, SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+    return nullptr;
+  UniqueLocal owned(descriptor);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, name));
+  const DWORD error = ::GetLastError();
+  if (!mutex) {
+    log::Action(logTag, L"create named mutex", name, static_cast<long>(error));
+    ::SetLastError(error);
+    return nullptr;
+  }
+  if (error != ERROR_ALREADY_EXISTS) return mutex.Release();
+  std::wstring owner;
+  if (!JudgeOwner(mutex.Get(), &owner)) {
+    LogRefused(logTag, name, owner);
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return mutex.Release();
+}
+
 HANDLE OpenSharedObject(SharedObjectKind kind, const wchar_t* name, DWORD access,
                         const char* logTag, bool logRefusal) {
   access |= READ_CONTROL;

@@ -26,6 +26,10 @@ bool OwnedBySystemOrAdministrators(HANDLE object);
 // under `logTag`.
 HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset, bool* existed, const char* logTag);
 
+// Creates the mutex `name` (not owned) with kSharedObjectSddl, under the same
+// rule as CreateSharedEvent for one that exists already.
+HANDLE CreateSharedMutex(const wchar_t* name, const char* logTag);
+
 enum class SharedObjectKind { kEvent, kMutex };
 // Opens an existing event or mutex `name` for `access` (READ_CONTROL is
 // added); nullptr when it is not there, cannot be opened, or is refused for

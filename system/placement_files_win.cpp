@@ -3,6 +3,7 @@
 #include "base/install_log.h"
 #include "system/folder_tree_win.h"
 #include "system/pending_renames.h"
+#include "system/pending_renames_lock_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
 
@@ -154,6 +155,11 @@ bool WinPlacementFiles::ScheduleDelete(const std::wstring& path) {
 }
 
 bool WinPlacementFiles::Unschedule(const std::wstring& staged) {
+  PendingRenamesLock lock(kLog);
+  if (!lock.Held()) {
+    error_ = ERROR_TIMEOUT;
+    return false;
+  }
   RegKey key;
   std::vector<uint8_t> data;
   std::vector<PendingRename> list;

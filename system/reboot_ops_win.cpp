@@ -7,6 +7,7 @@
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/file_ops_win.h"
+#include "system/pending_renames_lock_win.h"
 #include "system/registry_win.h"
 
 namespace lum {
@@ -81,7 +82,13 @@ bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destina
   return true;
 }
 
-bool PurgeInstallFolderRenames(const std::wstring& installFolder) {
+bool PurgeInstallFolderRenames(const std::wstring& installFolder,
+                               const std::function<bool(const std::wstring&)>& deleteTree) {
+  PendingRenamesLock lock(kLog);
+  if (!lock.Held()) {
+    log::Note(kLog, L"pending renames not purged: another installer holds the list");
+    return false;
+  }
   RegKey key;
   std::vector<uint8_t> data;
   std::vector<PendingRename> list;
@@ -106,7 +113,7 @@ bool PurgeInstallFolderRenames(const std::wstring& installFolder) {
     if (result != ERROR_SUCCESS) return false;
   }
   const std::wstring updateFolder = WithTrailingSlash(installFolder) + L"update";
-  const bool updateGone = DeleteFolderTree(updateFolder);
+  const bool updateGone = deleteTree(updateFolder);
   log::Action(kLog, L"delete folder tree", updateFolder, updateGone ? 0 : 1);
   for (const std::wstring& source : removed) {
     const std::wstring path = StripNtPrefix(source);

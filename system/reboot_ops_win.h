@@ -6,8 +6,10 @@
 // Threading: callable from the install worker while the main window reads
 // the flags (reboot_flags.h, atomic).
 #pragma once
+#include <functional>
 #include <string>
 
+#include "system/file_ops_win.h"
 #include "system/pending_renames.h"
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
@@ -41,10 +43,14 @@ PlacementResult PlaceInstallFile(PlacementJournal& journal, const std::wstring& 
 bool ReplaceFileAtReboot(const std::wstring& source, const std::wstring& destination);
 
 // Reinstall cleanup: drops pending renames of ".cab"/".tmp" files inside the
-// install folder from the system list, deletes "<folder>\update" and the
-// dropped files (scheduling those that are in use for deletion). False when
-// the list is absent, not REG_MULTI_SZ, malformed or cannot be written back.
-bool PurgeInstallFolderRenames(const std::wstring& installFolder);
+// install folder from the system list, deletes "<folder>\update" with
+// `deleteTree` (the install run passes the action script's deleter, which
+// keeps a Repair.exe) and the dropped files (scheduling those that are in use
+// for deletion). False when the list is absent, not REG_MULTI_SZ, malformed,
+// cannot be written back, or another installer holds it beyond the wait.
+bool PurgeInstallFolderRenames(
+    const std::wstring& installFolder,
+    const std::function<bool(const std::wstring&)>& deleteTree = DeleteFolderTree);
 
 // Deletes the folder's uninstall marker from HKLM RunOnce; true when it
 // existed and was deleted.

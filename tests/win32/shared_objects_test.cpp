@@ -10,10 +10,12 @@
 #include <sddl.h>
 
 #include <string>
+#include <thread>
 
 #include "base/install_log.h"
 #include "base/text.h"
 #include "system/named_object_rights_win.h"
+#include "system/pending_renames_lock_win.h"
 #include "system/product_handshake_win.h"
 #include "system/win_handle_win.h"
 
@@ -96,6 +98,29 @@ TEST(SharedObjects, ObjectsOfTheProductsNamesMadeFirstBySomeoneElseAreRefused) {
   ASSERT_TRUE(ready);
   EXPECT_TRUE(IsActiveDefenseReady());
   log::ClearSink();
+}
+
+// The lock around rewrites of the system's restart-time list: a second
+// holder waits for the first (bounded), and a mutex of its name that someone
+// else made first is refused, so no rewrite happens under it.
+TEST(SharedObjects, RestartListLockIsExclusiveBoundedAndRefusesAPlantedOne) {
+  {
+    PendingRenamesLock first("test");
+    ASSERT_TRUE(first.Held());
+    bool secondHeld = true;
+    std::thread other([&secondHeld] { secondHeld = PendingRenamesLock("test", 200).Held(); });
+    other.join();
+    EXPECT_FALSE(secondHeld);  // waited its bound, then gave up
+  }
+  EXPECT_TRUE(PendingRenamesLock("test", 200).Held());  // free again
+
+  std::string lines;
+  log::SetSink([&lines](const std::string& line) { lines += line + "\n"; });
+  UniqueHandle planted(CreateMutexW(OpenToEveryone(), FALSE, L"Global\\LumBastionPendingRenames"));
+  ASSERT_TRUE(planted);
+  EXPECT_FALSE(PendingRenamesLock("test", 200).Held());
+  log::ClearSink();
+  EXPECT_NE(std::string::npos, lines.find("LumBastionPendingRenames | 5")) << lines;
 }
 
 }  // namespace
