@@ -256,7 +256,7 @@ std::string ServiceLines(const std::wstring& log) {
   return lines;
 }
 
-enum class Cut { kKilled, kNotReached, kNotStarted };
+enum class Cut { kKilled, kNotReached, kNotStarted, kNotKilled };
 
 // Starts a silent install and kills it, with every process it started, as
 // soon as `line` appears in its log.
@@ -264,9 +264,23 @@ Cut RunAndKillAt(const std::wstring& installer, const std::wstring& log, const s
   e2e::WatchedRun run;
   if (!run.Start(installer, L"/s", log)) return Cut::kNotStarted;
   const e2e::WatchedRun::Seen seen = run.WaitForLine(line);
-  run.Kill();
-  return seen == e2e::WatchedRun::Seen::kLine ? Cut::kKilled : Cut::kNotReached;
+  const bool killed = run.Kill();
+  if (seen != e2e::WatchedRun::Seen::kLine) return Cut::kNotReached;
+  return killed ? Cut::kKilled : Cut::kNotKilled;
 }
+
+// Lines the killed run wrote after the point's line: a kill that really
+// cut the run there leaves only the few written while the kill was on its way.
+size_t LinesAfter(const std::wstring& log, const std::wstring& line) {
+  const size_t at = log.find(line);
+  if (at == std::wstring::npos) return static_cast<size_t>(-1);
+  size_t lines = 0;
+  for (size_t next = log.find(L'\n', at); next != std::wstring::npos && next + 1 < log.size();
+       next = log.find(L'\n', next + 1))
+    ++lines;
+  return lines;
+}
+constexpr size_t kLinesAfterAKill = 40;
 
 struct Point {
   const char* name;
@@ -318,11 +332,18 @@ TEST(KillAnywhereTest, ARunCutOffAnywhereIsRepairedByTheNextRun) {
       wrong = L"user settings could not be put in place";
     } else {
       const Cut cut = RunAndKillAt(installer, log, point.line);
+      const std::wstring cutLog = e2e::ReadText(log);
       if (cut != Cut::kKilled) {
-        wrong = cut == Cut::kNotStarted ? L"installer not started"
-                                        : L"log line never written: " + std::wstring(point.line);
+        wrong = cut == Cut::kNotStarted   ? L"installer not started"
+                : cut == Cut::kNotKilled ? L"the run was not killed at the point (it had ended, or "
+                                           L"did not end with the kill's code)"
+                                         : L"log line never written: " + std::wstring(point.line);
+        ADD_FAILURE() << point.name << ": " << WideToUtf8(wrong);
+      } else if (LinesAfter(cutLog, point.line) > kLinesAfterAKill) {
+        wrong = L"the killed run's log goes on " + std::to_wstring(LinesAfter(cutLog, point.line)) +
+                L" lines after the point";
+        ADD_FAILURE() << point.name << ": " << WideToUtf8(wrong);
       } else {
-        const std::wstring cutLog = e2e::ReadText(log);
         const int code = RunProgram(installer, L"/s /log:" + log);
         if (code != 0) {
           wrong = L"repair run ended with " + std::to_wstring(code);

@@ -150,18 +150,26 @@ class WatchedRun {
   }
 
   // Ends the installer and every process it started, where they stand.
-  void Kill() {
+  // True only when the installer was still running and the kill ended it
+  // (it is gone, with the kill's code): a run that had finished by itself
+  // was not cut off anywhere.
+  bool Kill() {
     Resume();
-    if (!process_) return;
+    if (!process_) return false;
+    const bool running = WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
     // Known before the first is ended: the tree is walked from the living.
     const std::set<DWORD> tree = Descendants(id_);
-    TerminateJobObject(job_.Get(), 1);
+    TerminateJobObject(job_.Get(), kKillCode);
     for (DWORD id : tree) {
       UniqueHandle victim(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-      if (victim) TerminateProcess(victim.Get(), 1);
+      if (victim) TerminateProcess(victim.Get(), kKillCode);
     }
-    WaitForSingleObject(process_.Get(), 10000);
+    if (WaitForSingleObject(process_.Get(), 10000) != WAIT_OBJECT_0) return false;
+    DWORD code = 0;
+    return running && GetExitCodeProcess(process_.Get(), &code) && code == kKillCode;
   }
+  // The code the kill leaves; the installer never ends with it by itself.
+  static constexpr DWORD kKillCode = 0xDEAD;
 
   // The installer's full exit code once it has ended within `timeoutMs`; -1
   // otherwise.
