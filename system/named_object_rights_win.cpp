@@ -47,7 +47,12 @@ void LogRefused(const char* logTag, const wchar_t* name, const std::wstring& own
 
 bool OwnedBySystemOrAdministrators(HANDLE object) { return JudgeOwner(object, nullptr); }
 
-HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset, bool* existed, const char* logTag) {
+namespace {
+
+// Creates the event or mutex `name` with kSharedObjectSddl; one that exists
+// already is kept only when SYSTEM or the Administrators own it.
+HANDLE CreateShared(SharedObjectKind kind, const wchar_t* name, bool manualReset, bool* existed,
+                    const char* logTag) {
   *existed = false;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kSharedObjectSddl, SDDL_REVISION_1,
@@ -55,46 +60,36 @@ HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset, bool* existed, c
     return nullptr;
   UniqueLocal owned(descriptor);
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  UniqueHandle event(::CreateEventW(&attributes, manualReset ? TRUE : FALSE, FALSE, name));
+  const bool event = kind == SharedObjectKind::kEvent;
+  UniqueHandle object(event ? ::CreateEventW(&attributes, manualReset ? TRUE : FALSE, FALSE, name)
+                            : ::CreateMutexW(&attributes, FALSE, name));
   const DWORD error = ::GetLastError();
-  if (!event) {
-    log::Action(logTag, L"create named event", name, static_cast<long>(error));
+  if (!object) {
+    log::Action(logTag, event ? L"create named event" : L"create named mutex", name,
+                static_cast<long>(error));
     ::SetLastError(error);
     return nullptr;
   }
-  if (error != ERROR_ALREADY_EXISTS) return event.Release();
+  if (error != ERROR_ALREADY_EXISTS) return object.Release();
   *existed = true;
   std::wstring owner;
-  if (!JudgeOwner(event.Get(), &owner)) {
+  if (!JudgeOwner(object.Get(), &owner)) {
     LogRefused(logTag, name, owner);
     ::SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  return event.Release();
+  return object.Release();
+}
+
+}  // namespace
+
+HANDLE CreateSharedEvent(const wchar_t* name, bool manualReset, bool* existed, const char* logTag) {
+  return CreateShared(SharedObjectKind::kEvent, name, manualReset, existed, logTag);
 }
 
 HANDLE CreateSharedMutex(const wchar_t* name, const char* logTag) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kSharedObjectSddl, SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-    return nullptr;
-  UniqueLocal owned(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, name));
-  const DWORD error = ::GetLastError();
-  if (!mutex) {
-    log::Action(logTag, L"create named mutex", name, static_cast<long>(error));
-    ::SetLastError(error);
-    return nullptr;
-  }
-  if (error != ERROR_ALREADY_EXISTS) return mutex.Release();
-  std::wstring owner;
-  if (!JudgeOwner(mutex.Get(), &owner)) {
-    LogRefused(logTag, name, owner);
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
-  return mutex.Release();
+  bool existed = false;
+  return CreateShared(SharedObjectKind::kMutex, name, false, &existed, logTag);
 }
 
 HANDLE OpenSharedObject(SharedObjectKind kind, const wchar_t* name, DWORD access,
