@@ -224,6 +224,7 @@ TEST(InstallFilesTest, BackedUpSettingIsRestoredOnlyWhereTheFreshInstallHasNone)
 
   // A setting that cannot be written back (its folder is a file now): the
   // backup stays, the user's only copy of it.
+  ASSERT_TRUE(DeleteFolderTree(install.Sub(L"GameBooster")));
   WriteText(install.Sub(L"GameBooster\\UDGame.dat"), "user games");
   ASSERT_EQ(1, BackUpSettings(script, install.Path(), backup.Path()));
   ASSERT_TRUE(DeleteFolderTree(install.Sub(L"GameBooster")));
