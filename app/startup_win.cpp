@@ -31,6 +31,7 @@
 #include "system/product_location_win.h"
 #include "system/reboot_flags.h"
 #include "system/shell_start_win.h"
+#include "system/silent_log_file_win.h"
 #include "system/system_library_win.h"
 #include "system/windows_restart_win.h"
 #include "system/windows_version_win.h"
@@ -52,7 +53,7 @@ void OpenLogFromSwitches(const CommandLineOptions& options) {
   if (!path.empty())
     log::OpenFile(path);
   else if (options.Has(L"s"))
-    log::OpenNewFile(log::DefaultSilentLogPath());
+    OpenDefaultSilentLog();
 }
 
 // The tail with "/log:" and "/result:" given again as full paths (a later

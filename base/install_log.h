@@ -42,10 +42,15 @@ constexpr int kNewLogFileTries = 100;
 // Opens (appends to) a UTF-8 log file and attaches it as the sink; a link
 // at `path` is refused (nothing written through it).
 bool OpenFile(const std::wstring& path);
+// Makes the file `candidate` new, never opening what has that name, for
+// appending: its handle, or INVALID_HANDLE_VALUE with the Win32 code in
+// `*error` (ERROR_FILE_EXISTS or ERROR_ALREADY_EXISTS: the name is taken).
+using NewFileMaker = std::function<void*(const std::wstring& candidate, unsigned long* error)>;
 // Creates a new UTF-8 log file and attaches it: `path` when that name is
 // free, else the first free NumberedLogName of it. Never opens what exists,
-// so never writes through a link. False when no name is free.
-bool OpenNewFile(const std::wstring& path);
+// so never writes through a link. `make` creates each candidate (by default
+// CreateFileW with CREATE_NEW). False when no name is free.
+bool OpenNewFile(const std::wstring& path, const NewFileMaker& make = NewFileMaker());
 // The file OpenFile last attached; empty when none is open.
 std::wstring FilePath();
 // "%TEMP%\LumBastionSetup_<yyyymmdd_hhmmss>.log"

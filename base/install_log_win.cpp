@@ -90,15 +90,17 @@ bool OpenFile(const std::wstring& path) {
   return Attach(handle, path);
 }
 
-bool OpenNewFile(const std::wstring& path) {
+bool OpenNewFile(const std::wstring& path, const NewFileMaker& make) {
   if (path.empty()) return false;
   // The default name is easy to foresee: whatever already has it (a file, a
   // link someone planted) is left alone and the next name is taken.
   for (int attempt = 0; attempt < kNewLogFileTries; ++attempt) {
     const std::wstring candidate = NumberedLogName(path, attempt);
-    HANDLE handle = OpenForAppend(candidate, CREATE_NEW);
+    unsigned long made = 0;
+    HANDLE handle = make ? static_cast<HANDLE>(make(candidate, &made))
+                         : OpenForAppend(candidate, CREATE_NEW);
     if (handle != INVALID_HANDLE_VALUE) return Attach(handle, candidate);
-    const DWORD error = GetLastError();
+    const DWORD error = make ? made : GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
       Action("log", L"create log file", candidate, static_cast<long>(error));
       return false;

@@ -410,6 +410,14 @@ DWORD WriteNewFileIn(HANDLE folder, const std::wstring& name, const std::string&
   return error ? error : ERROR_WRITE_FAULT;
 }
 
+DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
+                      UniqueHandle* file) {
+  if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return ERROR_INVALID_NAME;
+  return ToWin32(OpenRelative(folder, name, access | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, kFileCreate, kOptNonDirectory,
+                              FILE_ATTRIBUTE_NORMAL, file));
+}
+
 namespace {
 
 struct TreeWalk {

@@ -106,6 +106,13 @@ DWORD DeleteFileNoLinks(const char* category, const std::wstring& what, const st
 // the file is created new. 0, or the Win32 code (nothing left behind then).
 DWORD WriteNewFileIn(HANDLE folder, const std::wstring& name, const std::string& bytes);
 
+// Creates the file `name` new in the open folder `folder`, never opening
+// what has that name (a link included), with `access` and shared for reading
+// and writing; `*file` holds it. 0, ERROR_ALREADY_EXISTS when the name is
+// taken, or the Win32 code.
+DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
+                      UniqueHandle* file);
+
 // What a tree delete does at each entry.
 struct TreeDeleteRules {
   // True for a file that stays where it is (so do the folders holding it).

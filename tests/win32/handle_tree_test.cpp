@@ -18,6 +18,7 @@
 #include "system/link_rule.h"
 #include "system/registry_win.h"
 #include "system/shell_link_win.h"
+#include "system/silent_log_file_win.h"
 #include "system/win_handle_win.h"
 #include "tests/wine/planted_link.h"
 
@@ -126,10 +127,13 @@ TEST(HandleTreeTest, APlantedLinkIsNeverFollowed) {
   SetEnvironmentVariableW(L"TEMP", via.c_str());
   SetEnvironmentVariableW(L"TMP", via.c_str());
   shell.ClearDeferredRemoval();
+  EXPECT_FALSE(OpenDefaultSilentLog());  // no log where the link leads
   SetEnvironmentVariableW(L"TEMP", oldTemp);
   SetEnvironmentVariableW(L"TMP", oldTmp);
   EXPECT_NE(std::wstring::npos,
             lines.find(L"delete removal file refused: link on the way | " + via))
+      << WideToUtf8(lines);
+  EXPECT_NE(std::wstring::npos, lines.find(L"create log file refused: link on the way | " + via))
       << WideToUtf8(lines);
   UniqueHandle folder;
   WayResult way = OpenFolderNoLinks(via + L"\\made\\deeper", &folder, true);
@@ -171,6 +175,20 @@ TEST(HandleTreeTest, APlantedLinkIsNeverFollowed) {
   held.Reset();
   folder.Reset();
   log::ClearSink();
+
+  // Through a real folder the default log is made new beside what is there.
+  SetEnvironmentVariableW(L"TEMP", user.Path().c_str());
+  SetEnvironmentVariableW(L"TMP", user.Path().c_str());
+  const bool opened = OpenDefaultSilentLog();
+  const std::wstring logFile = log::FilePath();
+  log::Note("test", L"written by handle");
+  log::ClearSink();
+  SetEnvironmentVariableW(L"TEMP", oldTemp);
+  SetEnvironmentVariableW(L"TMP", oldTmp);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(0u, ToLowerAscii(logFile).find(ToLowerAscii(user.Path() + L"\\LumBastionSetup_")))
+      << WideToUtf8(logFile);
+  EXPECT_NE(std::string::npos, ReadText(logFile).find("[test] written by handle"));
 
   // A tree right below a volume root is reached from the root itself.
   const std::wstring rooted = L"C:\\lum_tree_" + std::to_wstring(GetCurrentProcessId());
