@@ -3,6 +3,7 @@
 
 #include "base/install_log.h"
 #include "install/process_table.h"
+#include "system/held_file_win.h"
 #include "system/process_start_win.h"
 #include "system/product_location_win.h"
 #include "system/self_protection_device_win.h"
@@ -29,6 +30,16 @@ bool LaunchTrusted(const std::wstring& application, const std::wstring& commandL
                    DWORD creationFlags, PROCESS_INFORMATION* process) {
   if (application.empty()) {
     ::SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
+  // Held from before the check until the process has been created: nobody
+  // can write, rename or replace the image in between.
+  UniqueFileHandle held;
+  if (!OpenHeldFile(application, &held)) {
+    const DWORD error = ::GetLastError();
+    log::Action(kLog, L"refused to start an image not held for its check", application,
+                static_cast<long>(error));
+    ::SetLastError(error);
     return false;
   }
   if (!IsTrustedImage(application)) {

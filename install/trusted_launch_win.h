@@ -16,9 +16,12 @@ namespace lum {
 bool IsTrustedImage(const std::wstring& path);
 
 // CreateProcessW of `application` with `commandLine`, only for a trusted
-// image. False (with the system error set) when it is not trusted
-// (ERROR_ACCESS_DENIED), when no application is named (ERROR_NOT_SUPPORTED)
-// or when the process cannot be created. The caller owns the handles.
+// image, held open (OpenHeldFile) from before its check until the process
+// exists. False (with the system error set) when it is not trusted
+// (ERROR_ACCESS_DENIED), when it cannot be held (a link, a path leading
+// elsewhere, a missing file), when no application is named
+// (ERROR_NOT_SUPPORTED) or when the process cannot be created. The caller
+// owns the handles.
 bool LaunchTrusted(const std::wstring& application, const std::wstring& commandLine,
                    DWORD creationFlags, PROCESS_INFORMATION* process);
 
