@@ -8,6 +8,8 @@
 // planted link points to is left exactly as it was.
 #include <gtest/gtest.h>
 #include <windows.h>
+// These headers build on windows.h.
+#include <shlobj.h>
 
 #include <functional>
 #include <map>
@@ -17,6 +19,7 @@
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
 #include "system/product_location_win.h"
+#include "system/registry_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/watched_run.h"
@@ -95,7 +98,7 @@ class SwapE2eTest : public ::testing::Test {
   }
 
   // Runs the installer silently, freezes it when a line holding `text` (and
-  // `also`) is logged, unless the log already holds `tooLate` then, calls
+  // `also`) is logged, unless the log already holds `tooLate` after it, calls
   // `act` with that line, and lets the run finish. Tried up to kTries runs
   // until the moment is caught; false (with a failure) when it never is.
   bool RunWithSwap(const std::wstring& text, const std::wstring& also, const std::wstring& tooLate,
@@ -115,12 +118,17 @@ class SwapE2eTest : public ::testing::Test {
       }
       EXPECT_GT(run.Suspend(), 0);
       const std::wstring log = run.Log();
-      if (!tooLate.empty() && log.find(tooLate) != std::wstring::npos) {
+      const std::wstring line = WatchedRun::FindLine(log, text, also);
+      // Only what was logged after the line counts: earlier steps of a
+      // reinstall may name the same places.
+      const size_t after = log.find(line);
+      if (!tooLate.empty() && after != std::wstring::npos &&
+          log.find(tooLate, after + line.size()) != std::wstring::npos) {
         // Frozen a moment too late: this run goes on untouched, the next is tried.
         *exitCode = run.Wait();
         continue;
       }
-      act(WatchedRun::FindLine(log, text, also));
+      act(line);
       *exitCode = run.Wait();
       return true;
     }
@@ -184,6 +192,52 @@ TEST_F(SwapE2eTest, TheWorkFolderCannotBeSwappedBeforeExtraction) {
       EXPECT_EQ(0, code) << Tail(log);
     }
   }
+}
+
+// The user's own Programs menu folder, after the run has made (or found)
+// it and let go of it, and before the shortcuts are written into it, is
+// moved away and a link to the user's other folder put in its place: every
+// shortcut write and delete there is refused at the link, nothing reaches
+// the folder behind it, and the rest of the install goes on.
+TEST_F(SwapE2eTest, AMenuFolderSwappedForALinkAfterItsCheckIsNotWrittenThrough) {
+  wchar_t programs[MAX_PATH + 1] = {};
+  ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT,
+                                         programs)));
+  const std::wstring menu = std::wstring(programs) + L"\\Lum Security Center\\Lum Bastion";
+  const std::wstring aside = menu + L"_user";
+  // The user's own menu gets the shortcuts from Windows 8 on.
+  RegKey wine;
+  ASSERT_TRUE(wine.Create(HKEY_CURRENT_USER, L"Software\\Wine", KEY_SET_VALUE));
+  ASSERT_TRUE(wine.WriteString(L"Version", L"win10"));
+  bool swapped = false;
+  DWORD refusal = 0;
+  int code = -1;
+  const bool caught = RunWithSwap(
+      L"[shortcut] create start-menu folder | " + menu + L" | ", L"", L" | " + menu + L"\\",
+      [&](const std::wstring&) {
+        DeleteFolderTree(aside);
+        swapped = MoveFileW(menu.c_str(), aside.c_str()) != FALSE;
+        refusal = GetLastError();
+        if (swapped) swapped = planted::PlantFolderLink(menu, decoy_);
+      },
+      &code);
+  wine.DeleteValue(L"Version");
+  if (!caught) return;
+  const std::wstring log = ReadText(log_);
+  if (swapped) {
+    planted::RemovePlantedLink(menu);
+    MoveFileW(aside.c_str(), menu.c_str());
+  }
+  // Let go of after its check: the swap itself cannot be stopped, only
+  // made harmless.
+  ASSERT_TRUE(swapped) << refusal;
+  EXPECT_EQ(0, code) << Tail(log);
+  EXPECT_NE(std::wstring::npos, log.find(L"refused: link on the way | " + menu + L" | "))
+      << Tail(log);
+  const size_t swappedAt = log.rfind(L"[shortcut] create start-menu folder | " + menu + L" | ");
+  ASSERT_NE(std::wstring::npos, swappedAt);
+  EXPECT_EQ(std::wstring::npos, log.find(L" | " + menu + L"\\", swappedAt))
+      << "a shortcut was written or deleted there: " << Tail(log);
 }
 
 // The product's modules that the installer loads from the installed
