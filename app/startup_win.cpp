@@ -116,8 +116,12 @@ bool InstalledIsBuild1133(const std::wstring& productFolder) {
 }
 
 // Set when the exit code is that of a copy of the installer that did the work
-// (the relocated copy, or the restart after the compatibility layer).
+// (the relocated copy, or the restart after the compatibility layer); then
+// `handOver` holds what the copy left, and `installedBeforeHandOver` whether
+// the product was there before the copy ran.
 bool handedOver = false;
+HandOver handOver;
+bool installedBeforeHandOver = false;
 
 RunResult CollectRunResult(int exitCode) {
   const SessionSettings& session = Session();
@@ -127,9 +131,14 @@ RunResult CollectRunResult(int exitCode) {
   result.rebootRequired = RebootNeeded();
   result.wasInstalled = session.productInstalled;
   result.installDir = session.installDir;
-  // After a hand-over this process never chose a folder: what the machine
-  // says now is the only evidence it has of its own.
-  if (handedOver && result.installDir.empty()) result.installDir = ReadProductFolder();
+  // After a hand-over this process never chose a folder nor read the
+  // session: what it saw before the copy ran and what the machine says now
+  // is the only evidence it has of its own.
+  if (handedOver) {
+    result.wasInstalled = installedBeforeHandOver;
+    result.rebootRequired = result.rebootRequired || handOver.keptForRestart;
+    if (result.installDir.empty()) result.installDir = ReadProductFolder();
+  }
   if (!result.installDir.empty()) result.productVersion = InstalledProductVersion(result.installDir);
   result.logFile = log::FilePath();
   result.language = session.language;
@@ -142,13 +151,10 @@ RunResult CollectRunResult(int exitCode) {
 // are kept, with this process's whole duration. What the evidence does not
 // bear out is not reported (app/hand_over.h).
 int FinishRun(const std::wstring& resultPath, bool silent, int exitCode, uint64_t durationMs) {
-  RunResult child;
-  const bool childLeftResult = handedOver && !resultPath.empty() && ReadResultFile(resultPath, &child);
-  // Without "/result:" a copy leaves no file to check its claim against.
-  const bool checkChild = handedOver && !resultPath.empty();
   std::wstring why;
-  RunResult result = FinalRunResult(exitCode, checkChild, childLeftResult ? &child : nullptr,
-                                    CollectRunResult(exitCode), silent, &why);
+  RunResult result =
+      FinalRunResult(exitCode, handedOver, handOver.resultRead ? &handOver.result : nullptr,
+                     CollectRunResult(exitCode), silent, &why);
   if (!why.empty()) log::Action(kLog, L"outcome not borne out: " + why, resultPath, result.exitCode);
   if (handedOver || !why.empty()) Finish(result.exitCode, result.zeroExit);
   result.durationMs = durationMs;
@@ -203,10 +209,10 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
   const BaseModuleResult base = ExtractBaseModule(&baseFolder);
   if (base == BaseModuleResult::kFailed) return Finish(kExitBaseModule);
   if (base == BaseModuleResult::kWritten) {
-    DWORD childCode = 0;
-    if (RelocateAndRerun(commandTail, &childCode)) {
+    installedBeforeHandOver = !ReadProductFolder().empty();
+    if (RelocateAndRerun(commandTail, &handOver)) {
       handedOver = true;
-      return static_cast<int>(childCode);  // said with "exit:" once the evidence is weighed
+      return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed
     }
     CollectInstalledProductFacts();
     WinSessionEnvironment env;
@@ -238,10 +244,10 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
     return Finish(kExitNoGdiPlus);
   }
 
-  DWORD restartedCode = 0;
-  if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, &restartedCode)) {
+  installedBeforeHandOver = !ReadProductFolder().empty();
+  if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, baseFolder, &handOver)) {
     handedOver = true;
-    return static_cast<int>(restartedCode);  // said with "exit:" once the evidence is weighed
+    return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed
   }
   if (GetWindowsVersion().IsWindows8OrLater()) ClearMuiCacheName(ownPath);
 
