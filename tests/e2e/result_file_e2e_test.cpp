@@ -17,6 +17,7 @@
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "vendor/image_signature.h"
 
 namespace lum {
 namespace {
@@ -135,6 +136,21 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ(105, refused["exitCode"].AsInt()) << ReadBytes(result_);
   EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].AsString());
   EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
+
+  // A copy that is never started (an installer whose signature is gone is
+  // not trusted under Program Files): the run goes on in place, and its own
+  // outcome is the one reported, over a result file left from before.
+  const std::string signedBytes = ReadBytes(copy_);
+  ASSERT_GT(signedBytes.size(), kImageTrailerBytes);
+  const std::wstring unsignedCopy = download_ + L"\\Unsigned.exe";
+  ASSERT_TRUE(e2e::WriteBytes(unsignedCopy, signedBytes.substr(0, signedBytes.size() - kImageTrailerBytes)));
+  ASSERT_TRUE(e2e::WriteBytes(result_, "{\"exitCode\":0}"));
+  DeleteFileW(log_.c_str());
+  ASSERT_EQ(kExitOtherInstance, RunProgram(unsignedCopy, L"/s /log:" + log_ + L" /result:" + result_));
+  const std::wstring inPlace = ReadText(log_);
+  EXPECT_NE(std::wstring::npos, inPlace.find(L"relocate: copy is not a trusted image, not started"))
+      << WideToUtf8(inPlace);
+  EXPECT_EQ(105, ReadJson(result_)["exitCode"].AsInt()) << ReadBytes(result_);
 }
 
 // The process that `parent` started, once it exists (bounded); 0 when none came.
