@@ -117,11 +117,12 @@ bool InstalledIsBuild1133(const std::wstring& productFolder) {
 
 // Set when the exit code is that of a copy of the installer that did the work
 // (the relocated copy, or the restart after the compatibility layer); then
-// `handOver` holds what the copy left, and `installedBeforeHandOver` whether
-// the product was there before the copy ran.
+// `handOver` holds what the copy left.
 bool handedOver = false;
 HandOver handOver;
-bool installedBeforeHandOver = false;
+// The product's folder existed when the run began: what "wasInstalled" says
+// on every path, also one that ends before the session knows it.
+bool installedAtStart = false;
 
 RunResult CollectRunResult(int exitCode) {
   const SessionSettings& session = Session();
@@ -129,13 +130,12 @@ RunResult CollectRunResult(int exitCode) {
   result.exitCode = exitCode;
   result.zeroExit = NotedZeroExit();
   result.rebootRequired = RebootNeeded();
-  result.wasInstalled = session.productInstalled;
+  result.wasInstalled = installedAtStart;
   result.installDir = session.installDir;
   // After a hand-over this process never chose a folder nor read the
-  // session: what it saw before the copy ran and what the machine says now
-  // is the only evidence it has of its own.
+  // session: whether the copy was kept to finish after a restart and what
+  // the machine says now are the only evidence it has of its own.
   if (handedOver) {
-    result.wasInstalled = installedBeforeHandOver;
     result.rebootRequired = result.rebootRequired || handOver.keptForRestart;
     if (result.installDir.empty()) result.installDir = ReadProductFolder();
   }
@@ -180,7 +180,10 @@ int RunInstaller(HINSTANCE instance, const std::wstring& givenTail, int showComm
   const std::wstring commandTail = WithAbsoluteReportPaths(givenTail, &switches);
   OpenLogFromSwitches(switches);
   const std::wstring resultPath = ResultPathOption(switches);
-  if (!resultPath.empty()) ClearResultFile(resultPath);
+  // A file left by an earlier run is never read as this run's outcome.
+  if (!resultPath.empty() && !ClearResultFile(resultPath))
+    log::Action(kLog, L"earlier result file cannot be deleted", resultPath,
+                static_cast<long>(::GetLastError()));
   int result = RunInstallerSteps(instance, commandTail, switches, parsed, showCommand);
   if (!handedOver)
     ReleaseRestartCopy(OwnModulePath(), commandTail,
@@ -204,12 +207,12 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
   SessionSettings& session = Session();
   const std::wstring ownPath = OwnModulePath();
+  installedAtStart = !ReadProductFolder().empty();
 
   std::wstring baseFolder;
   const BaseModuleResult base = ExtractBaseModule(&baseFolder);
   if (base == BaseModuleResult::kFailed) return Finish(kExitBaseModule);
   if (base == BaseModuleResult::kWritten) {
-    installedBeforeHandOver = !ReadProductFolder().empty();
     if (RelocateAndRerun(commandTail, &handOver)) {
       handedOver = true;
       return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed
@@ -244,7 +247,6 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
     return Finish(kExitNoGdiPlus);
   }
 
-  installedBeforeHandOver = !ReadProductFolder().empty();
   if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, baseFolder, &handOver)) {
     handedOver = true;
     return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed

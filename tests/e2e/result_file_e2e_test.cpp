@@ -143,10 +143,12 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   const std::string signedBytes = ReadBytes(copy_);
   ASSERT_GT(signedBytes.size(), kImageTrailerBytes);
   const std::wstring unsignedCopy = download_ + L"\\Unsigned.exe";
-  ASSERT_TRUE(e2e::WriteBytes(unsignedCopy, signedBytes.substr(0, signedBytes.size() - kImageTrailerBytes)));
+  ASSERT_TRUE(e2e::WriteBytes(unsignedCopy,
+                              signedBytes.substr(0, signedBytes.size() - kImageTrailerBytes)));
   ASSERT_TRUE(e2e::WriteBytes(result_, "{\"exitCode\":0}"));
   DeleteFileW(log_.c_str());
-  ASSERT_EQ(kExitOtherInstance, RunProgram(unsignedCopy, L"/s /log:" + log_ + L" /result:" + result_));
+  ASSERT_EQ(kExitOtherInstance,
+            RunProgram(unsignedCopy, L"/s /log:" + log_ + L" /result:" + result_));
   const std::wstring inPlace = ReadText(log_);
   EXPECT_NE(std::wstring::npos, inPlace.find(L"relocate: copy is not a trusted image, not started"))
       << WideToUtf8(inPlace);
