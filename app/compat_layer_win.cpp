@@ -38,7 +38,7 @@ bool DeleteCompatLayerValue(const std::wstring& exePath) {
 }
 
 bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
-                             DWORD* childExitCode) {
+                             const std::wstring& ownFolder, HandOver* handOver) {
   const std::wstring ownPath = OwnModulePath();
   if (!DeleteCompatLayerValue(ownPath)) return false;
   // The layer comes from the user's own hive and this file from a folder he
@@ -52,11 +52,21 @@ bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
                 ownPath, 0);
     return false;
   }
+  // Without a place for the restarted run's result file its 0 could not be
+  // believed: this run goes on as it is instead.
+  if (ownFolder.empty()) {
+    log::Action("startup", L"compatibility layer removed; no folder for the restarted run's result",
+                ownPath, 0);
+    return false;
+  }
 
-  const std::wstring commandLine = L"\"" + ownPath + L"\" " + commandTail;
+  const std::wstring resultPath = WithTrailingSlash(ownFolder) + L"restarted_result.json";
+  ::DeleteFileW(resultPath.c_str());
+  const std::wstring tail = WithPrivateResult(commandTail, resultPath);
+  const std::wstring commandLine = L"\"" + ownPath + L"\" " + tail;
   ShellStartRequest start;
   start.program = ownPath;
-  start.parameters = commandTail;
+  start.parameters = tail;
   start.show = SW_SHOW;
   start.logTag = "startup";
   start.what = L"restart without compatibility layer";
@@ -65,10 +75,10 @@ bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
   // on as it is.
   if (!StartThroughShell(start, &process) || !process) return false;
   ::WaitForSingleObject(process.Get(), INFINITE);
-  const DWORD code = ChildExitCode(process.Get(), commandLine);
-  *childExitCode = code;
+  handOver->code = ChildExitCode(process.Get(), commandLine);
   log::Action("startup", L"restarted run without compatibility layer finished", commandLine,
-              static_cast<long>(code));
+              static_cast<long>(handOver->code));
+  TakePrivateResult(resultPath, handOver);
   return true;
 }
 

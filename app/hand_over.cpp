@@ -23,7 +23,7 @@ int CodeFromChildExit(const ChildExit& exit, std::wstring* why) {
   } else if (exit.code > 0 && exit.code < 100) {
     // The installer never ends with these: 1 is what a kill from outside
     // leaves (a task manager, a job object), 3 what abort() leaves.
-    *why = L"the copy was ended from outside or aborted (exit code " +
+    *why = L"the copy was killed from outside or aborted (exit code " +
            std::to_wstring(exit.code) + L")";
   } else {
     return static_cast<int>(exit.code);
@@ -40,7 +40,7 @@ RunResult FinalRunResult(int code, bool handedOver, const RunResult* childResult
       result = *childResult;
     } else if (code == kExitInstalled) {
       *why = childResult == nullptr
-                 ? L"the copy reported success but left no result file"
+                 ? L"the copy returned 0 but left no result file of its own"
                  : L"the copy's result file says another exit code than the copy returned";
       code = kExitHandOverLost;
     }

@@ -25,9 +25,9 @@ int CodeFromChildExit(const ChildExit& exit, std::wstring* why);
 
 // The result a run reports at its end. `code` is the run's exit code so far.
 // After a hand-over the child's own result file (`childResult`, null when it
-// left none or it could not be read) carries the facts; a child that claims
-// success without the result file that "/result:" asked for has no evidence
-// and the run ends with kExitHandOverLost. Whatever the source, a silent run
+// left none or it could not be read; the child is always asked for one)
+// carries the facts; a child that returns 0 without it has no evidence and
+// the run ends with kExitHandOverLost. Whatever the source, a silent run
 // never reports "installed" without an install folder and a product version
 // there: the facts win and the code becomes kExitHandOverLost. (An
 // interactive run closed before installing keeps its 0.) `why` says what

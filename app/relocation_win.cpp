@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "app/hand_over.h"
+#include "app/result_file_win.h"
 #include "app/session_environment_win.h"
 #include "app/startup_win.h"
 #include "base/install_log.h"
@@ -34,6 +35,19 @@ DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine) {
                 exit.codeRead ? static_cast<long>(code) : static_cast<long>(::GetLastError()));
   }
   return static_cast<DWORD>(result);
+}
+
+std::wstring WithPrivateResult(const std::wstring& tail, const std::wstring& resultPath) {
+  const std::wstring asked = L"\"/result:" + resultPath + L"\"";
+  return tail.empty() ? asked : tail + L" " + asked;
+}
+
+void TakePrivateResult(const std::wstring& resultPath, HandOver* handOver) {
+  handOver->resultRead = ReadResultFile(resultPath, &handOver->result);
+  log::Action("startup", handOver->resultRead ? L"hand-over: the copy's result file read"
+                                              : L"hand-over: the copy left no readable result file",
+              resultPath, handOver->resultRead ? 0 : 1);
+  ::DeleteFileW(resultPath.c_str());
 }
 
 namespace {
@@ -67,7 +81,7 @@ std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstr
   return L"\"" + copyPath + L"\" " + tail + L" " + kRelocationSwitch;
 }
 
-bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
+bool RelocateAndRerun(const std::wstring& commandTail, HandOver* handOver) {
   if (ContainsNoCase(commandTail, kRelocationSwitch)) return false;
   const std::wstring ownPath = OwnModulePath();
   if (ownPath.empty()) return false;
@@ -109,14 +123,19 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
       log::Action("startup", L"relocate: copy cannot be held, not started", copy,
                   static_cast<long>(::GetLastError()));
     } else if (VerifyFile(copy, &kind) != 0) {
-      const std::wstring commandLine = RelocationCommandLine(copy, commandTail);
+      // The copy's word on its outcome lies in its own folder, which only
+      // administrators can write, and is read before the folder goes.
+      const std::wstring resultPath = folder + L"\\result.json";
+      const std::wstring commandLine =
+          RelocationCommandLine(copy, WithPrivateResult(commandTail, resultPath));
       DWORD code = 0;
       ran = RunAndWait(commandLine, folder, &code);
       held.Reset();
       if (ran) {
-        *childExitCode = code;
+        handOver->code = code;
         log::Action("startup", L"relocate: relocated copy finished", commandLine,
                     static_cast<long>(code));
+        TakePrivateResult(resultPath, handOver);
       }
     } else {
       log::Action("startup", L"relocate: copy is not a trusted image, not started", copy, 1);
@@ -125,6 +144,7 @@ bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode) {
       // The copy continues the install after the restart; the run that the
       // entry starts removes it.
       log::Action("startup", L"relocate: copy kept for the run after the restart", copy, 0);
+      handOver->keptForRestart = true;
       return ran;
     }
     held.Reset();

@@ -175,9 +175,11 @@ int RunInteractive(HINSTANCE, int showCommand) {
   if (session.installDir.empty()) session.SetInstallDir(DefaultInstallDir(), false);
 
   // The worker starts now and extracts while the user reads the page (once
-  // its first paint is done); a worker that cannot be started ends the
-  // process with 333 here.
-  GetInstallProc();
+  // its first paint is done); without a worker nothing can be installed.
+  if (!GetInstallProc()) {
+    StopGdiPlus();
+    return kExitWorkerThread;
+  }
   log::Note("interactive", L"install worker started");
   session.olderThan10 = session.productInstalled && InstalledOlderThan10();
 

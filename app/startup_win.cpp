@@ -117,8 +117,13 @@ bool InstalledIsBuild1133(const std::wstring& productFolder) {
 }
 
 // Set when the exit code is that of a copy of the installer that did the work
-// (the relocated copy, or the restart after the compatibility layer).
+// (the relocated copy, or the restart after the compatibility layer); then
+// `handOver` holds what the copy left.
 bool handedOver = false;
+HandOver handOver;
+// The product's folder existed when the run began: what "wasInstalled" says
+// on every path, also one that ends before the session knows it.
+bool installedAtStart = false;
 
 RunResult CollectRunResult(int exitCode) {
   const SessionSettings& session = Session();
@@ -126,11 +131,15 @@ RunResult CollectRunResult(int exitCode) {
   result.exitCode = exitCode;
   result.zeroExit = NotedZeroExit();
   result.rebootRequired = RebootNeeded();
-  result.wasInstalled = session.productInstalled;
+  result.wasInstalled = installedAtStart;
   result.installDir = session.installDir;
-  // After a hand-over this process never chose a folder: what the machine
-  // says now is the only evidence it has of its own.
-  if (handedOver && result.installDir.empty()) result.installDir = ReadProductFolder();
+  // After a hand-over this process never chose a folder nor read the
+  // session: whether the copy was kept to finish after a restart and what
+  // the machine says now are the only evidence it has of its own.
+  if (handedOver) {
+    result.rebootRequired = result.rebootRequired || handOver.keptForRestart;
+    if (result.installDir.empty()) result.installDir = ReadProductFolder();
+  }
   if (!result.installDir.empty()) result.productVersion = InstalledProductVersion(result.installDir);
   result.logFile = log::FilePath();
   result.language = session.language;
@@ -143,13 +152,10 @@ RunResult CollectRunResult(int exitCode) {
 // are kept, with this process's whole duration. What the evidence does not
 // bear out is not reported (app/hand_over.h).
 int FinishRun(const std::wstring& resultPath, bool silent, int exitCode, uint64_t durationMs) {
-  RunResult child;
-  const bool childLeftResult = handedOver && !resultPath.empty() && ReadResultFile(resultPath, &child);
-  // Without "/result:" a copy leaves no file to check its claim against.
-  const bool checkChild = handedOver && !resultPath.empty();
   std::wstring why;
-  RunResult result = FinalRunResult(exitCode, checkChild, childLeftResult ? &child : nullptr,
-                                    CollectRunResult(exitCode), silent, &why);
+  RunResult result =
+      FinalRunResult(exitCode, handedOver, handOver.resultRead ? &handOver.result : nullptr,
+                     CollectRunResult(exitCode), silent, &why);
   if (!why.empty()) log::Action(kLog, L"outcome not borne out: " + why, resultPath, result.exitCode);
   if (handedOver || !why.empty()) Finish(result.exitCode, result.zeroExit);
   result.durationMs = durationMs;
@@ -175,7 +181,10 @@ int RunInstaller(HINSTANCE instance, const std::wstring& givenTail, int showComm
   const std::wstring commandTail = WithAbsoluteReportPaths(givenTail, &switches);
   OpenLogFromSwitches(switches);
   const std::wstring resultPath = ResultPathOption(switches);
-  if (!resultPath.empty()) ClearResultFile(resultPath);
+  // A file left by an earlier run is never read as this run's outcome.
+  if (!resultPath.empty() && !ClearResultFile(resultPath))
+    log::Action(kLog, L"earlier result file cannot be deleted", resultPath,
+                static_cast<long>(::GetLastError()));
   int result = RunInstallerSteps(instance, commandTail, switches, parsed, showCommand);
   if (!handedOver)
     ReleaseRestartCopy(OwnModulePath(), commandTail,
@@ -199,15 +208,15 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
 
   SessionSettings& session = Session();
   const std::wstring ownPath = OwnModulePath();
+  installedAtStart = !ReadProductFolder().empty();
 
   std::wstring baseFolder;
   const BaseModuleResult base = ExtractBaseModule(&baseFolder);
   if (base == BaseModuleResult::kFailed) return Finish(kExitBaseModule);
   if (base == BaseModuleResult::kWritten) {
-    DWORD childCode = 0;
-    if (RelocateAndRerun(commandTail, &childCode)) {
+    if (RelocateAndRerun(commandTail, &handOver)) {
       handedOver = true;
-      return static_cast<int>(childCode);  // said with "exit:" once the evidence is weighed
+      return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed
     }
     CollectInstalledProductFacts();
     WinSessionEnvironment env;
@@ -239,10 +248,9 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
     return Finish(kExitNoGdiPlus);
   }
 
-  DWORD restartedCode = 0;
-  if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, &restartedCode)) {
+  if (ClearCompatibilityLayer(commandTail, tokenIsAdmin, baseFolder, &handOver)) {
     handedOver = true;
-    return static_cast<int>(restartedCode);  // said with "exit:" once the evidence is weighed
+    return static_cast<int>(handOver.code);  // said with "exit:" once the evidence is weighed
   }
   if (GetWindowsVersion().IsWindows8OrLater()) ClearMuiCacheName(ownPath);
 

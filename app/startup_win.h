@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/result_file.h"
 #include "system/folder_tree_win.h"
 #include "system/relocation_folder_win.h"
 #include "system/win_handle_win.h"
@@ -61,12 +62,29 @@ std::wstring RelocationCommandLine(const std::wstring& copyPath, const std::wstr
 // kExitHandOverLost (logged with the reason) when the copy died or its code
 // cannot be read.
 DWORD ChildExitCode(HANDLE process, const std::wstring& commandLine);
+
+// What a run that handed its work to a copy of the installer learnt from it.
+// The copy is always told to write a result file of its own into a folder
+// only administrators can write (or, for a copy with the user's rights, the
+// run's own folder), so that its 0 is never taken on its word.
+struct HandOver {
+  DWORD code = 0;           // ChildExitCode
+  bool resultRead = false;  // the copy's result file was read (then `result`)
+  RunResult result;
+  bool keptForRestart = false;  // the copy finishes the install after the restart
+};
+// `tail` with the copy's own result file asked for last (the last "/result:"
+// wins), quoted: the folder may hold blanks.
+std::wstring WithPrivateResult(const std::wstring& tail, const std::wstring& resultPath);
+// Reads the copy's result file into `handOver` and deletes it; logged.
+void TakePrivateResult(const std::wstring& resultPath, HandOver* handOver);
+
 // Copies the installer under Program Files, runs the copy with /BNinstall
-// and waits. True when the copy ran; `childExitCode` is then its exit code
-// (ChildExitCode). The copy and its folder are deleted afterwards, unless the
-// RunOnce entry "Lumts" now names the copy for the run after the restart. An
-// installer that is such a copy already runs in place.
-bool RelocateAndRerun(const std::wstring& commandTail, DWORD* childExitCode);
+// and waits. True when the copy ran; `handOver` then holds its exit code and
+// its result file, read before the copy and its folder are deleted (unless
+// the RunOnce entry "Lumts" now names the copy for the run after the
+// restart). An installer that is such a copy already runs in place.
+bool RelocateAndRerun(const std::wstring& commandTail, HandOver* handOver);
 // At the end of a run of an installer that is a kept copy (not the child of a
 // relocating run, i.e. no /BNinstall in `commandTail`): once no "Lumts"
 // entry names it and no waiting copy of the run still needs it, the copy and
@@ -81,11 +99,12 @@ bool ReleaseRestartCopy(const std::wstring& ownPath, const std::wstring& command
 bool DeleteCompatLayerValue(const std::wstring& exePath);
 // When a compatibility layer was set for this installer: deletes it; a run
 // that is not elevated then runs the installer again with the same tail,
-// waits, and answers true with the restarted run's exit code
-// (ChildExitCode). An elevated run starts nothing (its own file lies where
-// the user may change it) and goes on: false.
+// its result file asked for in `ownFolder` (the run's own folder), waits, and
+// answers true with the restarted run's outcome in `handOver`. An elevated
+// run starts nothing (its own file lies where the user may change it), nor
+// does a run without a folder of its own: false, and the run goes on.
 bool ClearCompatibilityLayer(const std::wstring& commandTail, bool elevated,
-                             DWORD* childExitCode);
+                             const std::wstring& ownFolder, HandOver* handOver);
 // Deletes "<path>.FriendlyAppName" from the MUI cache (start-up calls it on
 // Windows 8 and later only). True when the value existed and was deleted.
 bool ClearMuiCacheName(const std::wstring& exePath);

@@ -51,8 +51,9 @@ const char* ExitCodeMeaning(int code) {
     case kExitNoWindow:
       return "interactive: the installer's window could not be created";
     case kExitHandOverLost:
-      return "the copy of the installer that did the work ended without a trustworthy outcome "
-             "(it died, or its exit code or result could not be read); nothing is known to be installed";
+      return "the copy of the installer that did the work was killed, crashed or ended without a "
+             "trustworthy outcome (no result file of its own, or its exit code could not be read); "
+             "nothing is known to be installed";
     case kExitRollbackIncomplete:
       return "rollback incomplete: a failed placement could not put every original file back; "
              "the log names each file that stayed new or set aside, and the product was not started";

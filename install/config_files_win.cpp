@@ -5,6 +5,7 @@
 #include "base/install_log.h"
 #include "install/config_files.h"
 #include "install/pre_install_checks_win.h"
+#include "system/file_bytes_win.h"
 #include "system/file_ops_win.h"
 #include "system/win_handle_win.h"
 
@@ -67,6 +68,42 @@ bool WriteProductConfigFiles(const std::wstring& installDir, const SessionSettin
     ok = written && ok;
   }
   return ok;
+}
+
+ConfigFilesBefore NoteProductConfigFiles(const std::wstring& installDir) {
+  ConfigFilesBefore before;
+  const std::wstring folder = WithTrailingSlash(installDir);
+  for (const wchar_t* name : {kConfigIni, kI18nIni, kAdvUtilsIni}) {
+    ConfigFilesBefore::File file;
+    file.path = folder + name;
+    file.existed = FileExists(file.path);
+    file.read = !file.existed || ReadFileBytes(file.path, &file.bytes);
+    if (!file.read)
+      log::Action(kLog, L"configuration file cannot be read to keep", file.path,
+                  static_cast<long>(::GetLastError()));
+    before.files.push_back(std::move(file));
+  }
+  return before;
+}
+
+bool RestoreProductConfigFiles(const ConfigFilesBefore& before) {
+  bool all = true;
+  for (const ConfigFilesBefore::File& file : before.files) {
+    if (!file.read) {
+      all = false;
+      continue;
+    }
+    bool ok = true;
+    if (file.existed) {
+      ok = WriteFileBytes(file.path, file.bytes);
+    } else if (FileExists(file.path)) {
+      ok = ::DeleteFileW(file.path.c_str()) != FALSE;
+    }
+    log::Action(kLog, file.existed ? L"configuration file put back" : L"new configuration file removed",
+                file.path, ok ? 0 : static_cast<long>(::GetLastError()));
+    all = ok && all;
+  }
+  return all;
 }
 
 }  // namespace lum

@@ -443,7 +443,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
                       L" into " + p);
 
   CShell shell(p, extracted);
-  const RunningProduct running = NoteRunningProduct(session.productInstalled);
+  const RunningProduct running = NoteRunningProduct(session.productInstalled, p);
   if (!SecureInstallFolder(p)) {
     // A folder that a standard user could still change (or a link he
     // planted) is never installed into: nothing has changed yet.
@@ -457,6 +457,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   // unloaded again before its file is replaced (step 8).
   if (session.productInstalled) CommonModuleEdition();
   RepairProductAcls(p);                                          // 1
+  const ConfigFilesBefore configBefore = NoteProductConfigFiles(p);
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
   if (session.productInstalled) {                                // 4
@@ -490,9 +491,12 @@ bool CInstallProc::InstallRun(bool withCompletion) {
     WinPlacementFiles files;
     PlacementJournal journal(files);
     if (!PlaceFiles(journal)) {                                  // 9
-      // Nothing after the placement runs; what the script and the wait
-      // for active defense stopped is started again, unless the folder is
-      // a mix of old and new files.
+      // Nothing after the placement runs; the configuration files go back
+      // with the product's files, and what the script and the wait for
+      // active defense stopped is started again, unless the folder is a mix
+      // of old and new files.
+      log::Action(kLog, L"configuration files restored", p,
+                  RestoreProductConfigFiles(configBefore) ? 0 : 1);
       if (errorCode_ != kProcRollbackIncomplete) RestartStoppedProduct(running, p);
       log::Action(kLog, L"install run ended: files not placed", p, errorCode_);
       return false;                                              // 10
@@ -606,8 +610,11 @@ CInstallProc* GetInstallProc() {
   if (theProcedure) return theProcedure;
   theProcedure = new CInstallProc();
   if (!Session().silent && !theProcedure->Start(1000)) {
+    // The run ends with 333 through its usual end, which writes the result
+    // file and the log's last line; ending the process here would skip both.
     log::Action(kLog, L"start worker thread", L"", static_cast<long>(::GetLastError()));
-    ::ExitProcess(333);
+    delete theProcedure;
+    theProcedure = nullptr;
   }
   return theProcedure;
 }

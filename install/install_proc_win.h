@@ -128,8 +128,9 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
 };
 
 // The process's procedure, created on first call. Outside silent mode the
-// first call starts the worker thread (the process ends with 333 when it
-// cannot) and waits up to 1000 ms for its window.
+// first call starts the worker thread and waits up to 1000 ms for its
+// window; when the thread cannot be started there is no procedure: null
+// (the run ends with 333).
 CInstallProc* GetInstallProc();
 // The procedure when it was created, else null (never creates it).
 CInstallProc* InstallProcIfCreated();

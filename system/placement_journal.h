@@ -3,8 +3,9 @@
 // in or staged for the restart, and only Commit deletes the originals. When
 // a later file cannot be placed, Rollback puts every original back, deletes
 // files that had no original and takes this journal's restart-time
-// replacements out of the system's list again. So a failed install leaves
-// the installed product as it was.
+// replacements out of the system's list again. So a failed placement leaves
+// the installed product's files as they were; what a run changed before its
+// placement is the install procedure's to undo (install/README.md).
 //
 // The journal holds the decisions only; the file system is reached through
 // PlacementFiles (system/placement_files_win.h on Windows), so the order of

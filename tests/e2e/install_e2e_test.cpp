@@ -331,6 +331,15 @@ TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsThePro
   }
   ASSERT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 10000));
   ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), e2e::ServiceState(L"ZVActiveDefense"));
+  // The tray of the user's session, which the run ends too, and a title the
+  // run's configuration step would overwrite: both as they were afterwards.
+  {
+    e2e::RunningInstaller tray(In(L"safemon\\ZVSafeTray.exe"), L"/start");
+    ASSERT_TRUE(tray.Started());
+  }
+  ASSERT_TRUE(WaitForProcess(L"ZVSafeTray.exe", 10000));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"UI", L"title", L"the product's own title",
+                                         In(L"config.ini").c_str()));
   std::map<std::wstring, std::string> before;
   CollectFiles(installDir_, &before);
   const std::wstring pendingBefore = PendingRenamesIn(installDir_);
@@ -379,6 +388,9 @@ TEST_F(InstallE2eTest, PlacementThatFailsPartWayPutsEveryFileBackAndStartsThePro
   EXPECT_EQ(WideToUtf8(pendingBefore), WideToUtf8(PendingRenamesIn(installDir_)));
   // What the run stopped runs again.
   EXPECT_TRUE(WaitForProcess(L"ZVSafeMain.exe", 15000)) << "main program not started again";
+  EXPECT_NE(std::wstring::npos, log.find(L"program started again | ", line)) << WideToUtf8(log);
+  EXPECT_TRUE(WaitForProcess(L"ZVSafeTray.exe", 15000)) << "tray not started again";
+  EXPECT_NE(std::wstring::npos, log.find(L"configuration files restored", line)) << WideToUtf8(log);
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), e2e::ServiceState(L"ZVActiveDefense"));
   EXPECT_EQ(std::wstring::npos, log.find(L"[registry]", line)) << "registry steps ran";
 

@@ -17,6 +17,7 @@
 #include "system/product_location_win.h"
 #include "system/win_handle_win.h"
 #include "tests/e2e/e2e_support.h"
+#include "vendor/image_signature.h"
 
 namespace lum {
 namespace {
@@ -135,6 +136,23 @@ TEST_F(ResultFileE2eTest, InstallReinstallAndRefusedRunEachLeaveTheirResult) {
   EXPECT_EQ(105, refused["exitCode"].AsInt()) << ReadBytes(result_);
   EXPECT_EQ(ExitCodeMeaning(105), refused["meaning"].AsString());
   EXPECT_EQ(0, CountFiles(download_, L"*.tmp"));
+
+  // A copy that is never started (an installer whose signature is gone is
+  // not trusted under Program Files): the run goes on in place, and its own
+  // outcome is the one reported, over a result file left from before.
+  const std::string signedBytes = ReadBytes(copy_);
+  ASSERT_GT(signedBytes.size(), kImageTrailerBytes);
+  const std::wstring unsignedCopy = download_ + L"\\Unsigned.exe";
+  ASSERT_TRUE(e2e::WriteBytes(unsignedCopy,
+                              signedBytes.substr(0, signedBytes.size() - kImageTrailerBytes)));
+  ASSERT_TRUE(e2e::WriteBytes(result_, "{\"exitCode\":0}"));
+  DeleteFileW(log_.c_str());
+  ASSERT_EQ(kExitOtherInstance,
+            RunProgram(unsignedCopy, L"/s /log:" + log_ + L" /result:" + result_));
+  const std::wstring inPlace = ReadText(log_);
+  EXPECT_NE(std::wstring::npos, inPlace.find(L"relocate: copy is not a trusted image, not started"))
+      << WideToUtf8(inPlace);
+  EXPECT_EQ(105, ReadJson(result_)["exitCode"].AsInt()) << ReadBytes(result_);
 }
 
 // The process that `parent` started, once it exists (bounded); 0 when none came.
@@ -152,13 +170,29 @@ DWORD WaitForChildOf(DWORD parent, DWORD timeoutMs) {
   return 0;
 }
 
-// A relocated copy that dies mid-run, once with an exception code and once
-// with a plain 0 and no result file: the first process must not report
-// "installed" for a product that is not there.
+// A relocated copy that dies mid-run: crashed (an exception code), killed
+// from outside (1), aborted (3), or ended from outside with a plain 0. With or
+// without "/result:", the first process must not report "installed" for a
+// product that is not there, and what it reports besides is what it saw.
 TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
-  for (DWORD deathCode : {0xC0000005u, 0u}) {
+  struct Death {
+    DWORD code;
+    bool resultAsked;
+    const wchar_t* logSays;
+  };
+  const Death deaths[] = {
+      {0xC0000005u, true, L"exception code 0xC0000005"},
+      {1u, true, L"killed from outside or aborted (exit code 1)"},
+      {3u, false, L"killed from outside or aborted (exit code 3)"},
+      {0u, false, L"left no result file of its own"},
+  };
+  for (const Death& death : deaths) {
+    SCOPED_TRACE(death.code);
     DeleteFileW(log_.c_str());
-    std::wstring line = L"\"" + copy_ + L"\" /s /log:" + log_ + L" /result:" + result_;
+    DeleteFileW(result_.c_str());
+    const bool installedBefore = !ReadProductFolder().empty();
+    std::wstring line = L"\"" + copy_ + L"\" /s /log:" + log_;
+    if (death.resultAsked) line += L" /result:" + result_;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -171,20 +205,67 @@ TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
     ASSERT_TRUE(child.Valid());
     // Killed once it is at work: its own start-up lines are in the log.
     for (int i = 0; i < 600 && Count(ReadText(log_), L"/BNinstall") == 0; ++i) Sleep(50);
-    ASSERT_TRUE(TerminateProcess(child.Get(), deathCode));
+    ASSERT_TRUE(TerminateProcess(child.Get(), death.code));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(parent.Get(), 120000));
     DWORD code = 0;
     GetExitCodeProcess(parent.Get(), &code);
     const std::wstring log = ReadText(log_);
     EXPECT_EQ(static_cast<DWORD>(kExitHandOverLost), code) << WideToUtf8(log);
-    const JsonValue result = ReadJson(result_);
-    EXPECT_EQ(kExitHandOverLost, result["exitCode"].AsInt()) << ReadBytes(result_);
-    EXPECT_EQ(ExitCodeMeaning(kExitHandOverLost), result["meaning"].AsString());
     EXPECT_EQ(std::wstring::npos, log.find(L"exit: installed")) << WideToUtf8(log);
-    EXPECT_NE(std::wstring::npos, log.find(deathCode != 0 ? L"exception code 0xC0000005"
-                                                          : L"left no result file"))
+    EXPECT_NE(std::wstring::npos, log.find(death.logSays)) << WideToUtf8(log);
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"exit: " + Utf8ToWide(ExitCodeMeaning(kExitHandOverLost))))
         << WideToUtf8(log);
+    if (death.resultAsked) {
+      const JsonValue result = ReadJson(result_);
+      EXPECT_EQ(kExitHandOverLost, result["exitCode"].AsInt()) << ReadBytes(result_);
+      EXPECT_EQ(ExitCodeMeaning(kExitHandOverLost), result["meaning"].AsString());
+      EXPECT_EQ(installedBefore, result["wasInstalled"].AsBool()) << ReadBytes(result_);
+      EXPECT_FALSE(result["rebootRequired"].AsBool()) << ReadBytes(result_);
+    } else {
+      EXPECT_FALSE(FileExists(result_)) << "a result file nobody asked for";
+    }
   }
+}
+
+// The window of an interactive relocated copy is closed before Install: the
+// run ends 0, as callers rely on, and the first process's log ends saying
+// that the user closed it and nothing was installed.
+TEST_F(ResultFileE2eTest, AWindowClosedBeforeInstallIsSaidSoByTheFirstProcess) {
+  DeleteFileW(log_.c_str());
+  std::wstring line = L"\"" + copy_ + L"\" /log:" + log_;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
+  UniqueHandle parent(info.hProcess), thread(info.hThread);
+  const DWORD childId = WaitForChildOf(info.dwProcessId, 60000);
+  ASSERT_NE(0u, childId) << "no relocated copy was started";
+  HWND window = nullptr;
+  for (int i = 0; i < 1200 && window == nullptr; ++i) {
+    HWND found = FindWindowW(L"ZLumInstallerClass", nullptr);
+    DWORD owner = 0;
+    if (found) GetWindowThreadProcessId(found, &owner);
+    if (owner == childId && IsWindowVisible(found)) window = found;
+    else Sleep(100);
+  }
+  ASSERT_NE(nullptr, window) << WideToUtf8(ReadText(log_));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(parent.Get(), 120000));
+  DWORD code = 1;
+  GetExitCodeProcess(parent.Get(), &code);
+  const std::wstring log = ReadText(log_);
+  EXPECT_EQ(0u, code) << WideToUtf8(log);
+  // The last line is the first process's own.
+  size_t end = log.find_last_not_of(L"\r\n");
+  ASSERT_NE(std::wstring::npos, end);
+  size_t start = log.find_last_of(L'\n', end);
+  start = start == std::wstring::npos ? 0 : start + 1;
+  const std::wstring last = log.substr(start, end + 1 - start);
+  EXPECT_NE(std::wstring::npos, last.find(L"exit: closed by the user, nothing installed"))
+      << WideToUtf8(log);
+  EXPECT_EQ(std::wstring::npos, log.find(L"exit: installed")) << WideToUtf8(log);
 }
 
 TEST_F(ResultFileE2eTest, UnwritableResultPathDoesNotChangeTheExitCode) {

@@ -71,9 +71,19 @@ TEST_F(StartupE2eTest, DownloadedInstallerRunsRelocatedCopyAndReportsItsExitCode
   EXPECT_EQ(kExitInstalled, RunProgram(copy_, tail));
 
   const std::wstring log = ReadText(log_);
-  // The copy ran from a numbered folder under Program Files with the same tail.
-  const std::wstring expected = L"\\LumBastionSetup.exe\" " + tail + L" /BNinstall | 0";
-  EXPECT_NE(std::wstring::npos, log.find(expected)) << log;
+  // The copy ran from a numbered folder under Program Files with the same
+  // tail, told to leave its result file in that folder.
+  const std::wstring expected = L"\\LumBastionSetup.exe\" " + tail + L" \"/result:" +
+                                RelocationParent() + L"\\";
+  const size_t ran = log.find(expected);
+  EXPECT_NE(std::wstring::npos, ran) << log;
+  const size_t end = log.find(L"\\result.json\" /BNinstall | 0", ran);
+  ASSERT_NE(std::wstring::npos, end) << log;
+  if (ran != std::wstring::npos) {
+    // Directly in the numbered folder.
+    const std::wstring folder = log.substr(ran + expected.size(), end - ran - expected.size());
+    EXPECT_TRUE(!folder.empty() && folder.find_first_of(L"\\ ") == std::wstring::npos) << log;
+  }
   EXPECT_NE(std::wstring::npos, log.find(L"relocate: relocated copy finished")) << log;
   EXPECT_NE(std::wstring::npos, log.find(RelocationParent() + L"\\")) << log;
   // The copy itself did the install; the original took no mutex of its own.

@@ -18,7 +18,7 @@ TEST(HandOverTest, ADeadOrUnreadableCopyIsAFailureNeverItsGarbageCode) {
   // Killed from outside (1) or aborted (3): never one of the installer's codes.
   for (uint32_t code : {1u, 3u}) {
     EXPECT_EQ(kExitHandOverLost, CodeFromChildExit({true, code}, &why));
-    EXPECT_NE(std::wstring::npos, why.find(L"ended from outside or aborted")) << why;
+    EXPECT_NE(std::wstring::npos, why.find(L"killed from outside or aborted")) << why;
   }
   // What a living copy returns stands, whatever it means.
   for (uint32_t code : {0u, 111u, 119u, 505u, 0x7FFFFFFFu}) {

@@ -375,10 +375,12 @@ TEST(RelocationTest, RestartCopyIsKeptWhileTheEntryNamesItAndReleasedByTheRunItS
 }
 
 TEST(RelocationTest, SwitchAlreadyGivenNeverRelocates) {
-  DWORD code = 77;
-  EXPECT_FALSE(RelocateAndRerun(L"/s /bninstall", &code));
-  EXPECT_FALSE(RelocateAndRerun(L"/BNINSTALL", &code));
-  EXPECT_EQ(77u, code);
+  HandOver handOver;
+  handOver.code = 77;
+  EXPECT_FALSE(RelocateAndRerun(L"/s /bninstall", &handOver));
+  EXPECT_FALSE(RelocateAndRerun(L"/BNINSTALL", &handOver));
+  EXPECT_EQ(77u, handOver.code);
+  EXPECT_FALSE(handOver.resultRead);
 }
 
 TEST(CommandTailTest, EmptyTailHasNoArgumentsAndQuotesGroup) {
