@@ -7,12 +7,15 @@
 #include <winioctl.h>
 
 #include <cpuid.h>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "base/install_log.h"
 #include "base/text.h"
+#include "report/http_get_win.h"
 #include "report/machine_id.h"
 #include "session/session_settings.h"
 #include "system/registry_win.h"
@@ -278,12 +281,36 @@ std::string HardwareDescription() {
   return description;
 }
 
+// The disk and network queries go to drivers, and a driver may never
+// answer; whoever needs the identifier first (a report thread, the install
+// worker writing a record) would wait with it, and every later caller too.
+// So the queries run on a thread of their own under one bound; a late
+// thread is left to end on its own, and the identifier is then made from no
+// hardware part and not stored.
+constexpr unsigned kHardwareQueryWaitMs = 5000;
+
+std::string BoundedHardwareDescription() {
+  struct Answer {
+    std::string description;
+    std::atomic<bool> done{false};
+  };
+  auto answer = std::make_shared<Answer>();
+  const bool started = RunBounded(
+      [answer] {
+        answer->description = HardwareDescription();
+        answer->done.store(true, std::memory_order_release);
+      },
+      kHardwareQueryWaitMs, L"hardware queries of the machine identifier");
+  if (!started) return HardwareDescription();
+  return answer->done.load(std::memory_order_acquire) ? answer->description : std::string();
+}
+
 std::string ComputeMid() {
   bool exists = false;
   const std::string stored = ReadStoredMid(&exists);
   std::string mid;
   if (exists && AcceptStoredMid(stored, &mid)) return mid;
-  const std::string description = HardwareDescription();
+  const std::string description = BoundedHardwareDescription();
   mid = MidFromDescription(description);
   if (description.empty()) {
     log::Note(kLog, L"no hardware part readable: machine identifier not stored");

@@ -18,7 +18,8 @@ std::string HardwareDescription();
 
 // The stored mid when its check value holds; otherwise the mid is computed,
 // stored (an earlier different value moves to "mid_old") and returned. The
-// "Mid2Failed" mid of a machine without any readable part is never stored.
+// "Mid2Failed" mid of a machine without any readable part (or whose
+// hardware queries do not answer within their bound) is never stored.
 // Not cached: GetMid caches it.
 std::string ComputeMid();
 
