@@ -3,6 +3,7 @@
 // otherwise both are in GB. Portable.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace lum {
 
@@ -13,5 +14,13 @@ struct DiskSpaceText {
 };
 
 DiskSpaceText ChooseDiskSpaceText(uint64_t freeBytes, uint64_t totalBytes);
+
+// The disk label's markup: `format`, the language string of `figures.key`
+// (printf-style, two floating-point fields, each followed by its unit),
+// filled with the two figures. In a line read right to left each figure and
+// the unit after it are embedded left to right, so that "63.9GB" stays a
+// number followed by its unit wherever the line's reading order puts it.
+std::wstring DiskSpaceLine(const std::wstring& format, const DiskSpaceText& figures,
+                           bool rightToLeft);
 
 }  // namespace lum
