@@ -6,9 +6,6 @@ namespace lum {
 
 namespace {
 
-constexpr wchar_t kLeftToRightEmbedding = 0x202A;
-constexpr wchar_t kPopDirectionalFormatting = 0x202C;
-
 TextDirection DirectionOf(wchar_t c) {
   // Hebrew, Arabic, Syriac, Arabic supplement, Thaana, N'Ko and the
   // right-to-left presentation forms; the explicit right-to-left marks.
@@ -88,10 +85,6 @@ std::vector<size_t> VisualOrder(const std::vector<TextDirection>& pieces, bool r
     }
   }
   return order;
-}
-
-std::wstring LeftToRightEmbedding(const std::wstring& text) {
-  return std::wstring(1, kLeftToRightEmbedding) + text + kPopDirectionalFormatting;
 }
 
 }  // namespace lum

@@ -31,8 +31,4 @@ TextDirection StrongDirection(const std::wstring& text);
 // pieces of one direction takes theirs, else the line's.
 std::vector<size_t> VisualOrder(const std::vector<TextDirection>& pieces, bool rightToLeft);
 
-// LRE ... PDF around `text`: embedded in a right-to-left line it is laid out
-// left to right as one block ("63.9GB" stays a number followed by its unit).
-std::wstring LeftToRightEmbedding(const std::wstring& text);
-
 }  // namespace lum

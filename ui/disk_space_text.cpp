@@ -3,25 +3,29 @@
 #include <cwchar>
 #include <vector>
 
-#include "i18n/text_direction.h"
 
 namespace lum {
 
 namespace {
 
+// Tags the markup parser does not know: each ends the run before it and
+// changes nothing else, so the figures become a run of their own.
+constexpr const wchar_t* kFiguresBegin = L"{&#ltr}";
+constexpr const wchar_t* kFiguresEnd = L"{&#/ltr}";
+
 bool IsLatinLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
-// Every conversion of `format` with the unit written after it ("%.01fGB",
-// "%.01f GB") embedded left to right; "%%" is left as it is.
-std::wstring EmbedFiguresWithUnits(const std::wstring& format) {
-  std::wstring out;
+// `format` with the span from its first conversion to the end of the unit
+// after its last one ("%.01fGB / %.01fGB", also "%.01f GB") set apart as a
+// run; "%%" is no conversion. Unchanged without a conversion.
+std::wstring FiguresAsOwnRun(const std::wstring& format) {
+  size_t first = std::wstring::npos, last = 0;
   for (size_t at = 0; at < format.size();) {
     if (format[at] != L'%') {
-      out += format[at++];
+      ++at;
       continue;
     }
     if (at + 1 < format.size() && format[at + 1] == L'%') {
-      out += L"%%";
       at += 2;
       continue;
     }
@@ -34,10 +38,13 @@ std::wstring EmbedFiguresWithUnits(const std::wstring& format) {
       while (unit < format.size() && IsLatinLetter(format[unit])) ++unit;
       end = unit;
     }
-    out += LeftToRightEmbedding(format.substr(at, end - at));
+    if (first == std::wstring::npos) first = at;
+    last = end;
     at = end;
   }
-  return out;
+  if (first == std::wstring::npos) return format;
+  return format.substr(0, first) + kFiguresBegin + format.substr(first, last - first) +
+         kFiguresEnd + format.substr(last);
 }
 
 }  // namespace
@@ -52,7 +59,7 @@ DiskSpaceText ChooseDiskSpaceText(uint64_t freeBytes, uint64_t totalBytes) {
 
 std::wstring DiskSpaceLine(const std::wstring& format, const DiskSpaceText& figures,
                            bool rightToLeft) {
-  const std::wstring used = rightToLeft ? EmbedFiguresWithUnits(format) : format;
+  const std::wstring used = rightToLeft ? FiguresAsOwnRun(format) : format;
   std::vector<wchar_t> buffer(1024);
   const int n = std::swprintf(buffer.data(), buffer.size(), used.c_str(), figures.free, figures.total);
   return n < 0 ? std::wstring() : std::wstring(buffer.data(), static_cast<size_t>(n));

@@ -89,18 +89,31 @@ TEST(RightToLeftLine, RunsStandInVisualOrderFromTheRightWithoutGaps) {
 }
 
 TEST(RightToLeftLine, DiskSpaceFiguresKeepTheirUnits) {
-  const std::wstring lre(1, wchar_t(0x202A)), pdf(1, wchar_t(0x202C));
   const std::wstring label = L"\x0645\x0633\x0627\x062D\x0629 \x0627\x0644\x0642\x0631\x0635: ";
   const DiskSpaceText gb = ChooseDiskSpaceText(68610709504ULL, 270582939648ULL);
   EXPECT_STREQ(gb.key, L"disk_text");
-  EXPECT_EQ(DiskSpaceLine(L"{&#color=0x707070}" + label + L"%.01fGB / %.01fGB", gb, true),
-            L"{&#color=0x707070}" + label + lre + L"63.9GB" + pdf + L" / " + lre + L"252.0GB" + pdf);
+  const std::wstring arabic =
+      DiskSpaceLine(L"{&#color=0x707070}" + label + L"%.01fGB / %.01fGB", gb, true);
+  // The figures with their units are one run, in the label's colour, read
+  // left to right; the label is read first, so it stands at the right end.
+  const std::vector<MarkupRun> runs = ParseMarkup(arabic);
+  ASSERT_EQ(runs.size(), 2u) << arabic;
+  EXPECT_EQ(runs[0].text, label);
+  EXPECT_EQ(runs[1].text, L"63.9GB / 252.0GB");
+  EXPECT_EQ(runs[1].color, 0x707070);
+  EXPECT_EQ(StrongDirection(runs[1].text), TextDirection::kLeftToRight);
+  const RunLine line = LayOutRunLine(Extents(arabic), true, -1);
+  EXPECT_EQ(line.boxes[1].left, 0);
+  EXPECT_EQ(line.boxes[0].right, line.width);
   // A unit after a blank goes with its figure too; the escaped percent sign
-  // and a figure without a unit are embedded alone.
+  // between the figures stays in their run.
   const DiskSpaceText mb = ChooseDiskSpaceText(900ULL << 20, 500ULL << 30);
   EXPECT_STREQ(mb.key, L"disk_text2");
-  EXPECT_EQ(DiskSpaceLine(label + L"%.01f MB (100%%) %.01f", mb, true),
-            label + lre + L"900.0 MB" + pdf + L" (100%) " + lre + L"500.0" + pdf);
+  const std::vector<MarkupRun> spaced =
+      ParseMarkup(DiskSpaceLine(label + L"%.01f MB (100%%) %.01f GB!", mb, true));
+  ASSERT_EQ(spaced.size(), 3u);
+  EXPECT_EQ(spaced[1].text, L"900.0 MB (100%) 500.0 GB");
+  EXPECT_EQ(spaced[2].text, L"!");
   // Languages read left to right get the string exactly as before.
   EXPECT_EQ(DiskSpaceLine(L"{&#color=0x707070}Disk space available: %.01fGB / %.01fGB", gb, false),
             L"{&#color=0x707070}Disk space available: 63.9GB / 252.0GB");

@@ -353,7 +353,7 @@ void NotInstalled() {
 
 // The agreement line of a language read right to left, as drawn: the
 // sentence (grey ink) is read first, so it ends at the line's right end; the
-// link (blue ink) stands left of it with no more than a blank between them;
+// link (blue ink) stands left of it with about a blank between them;
 // the link answers the mouse where its ink is, the sentence does not.
 void CheckRightToLeftLine(const Pixels& shot, CSomTextWnd& line, const std::wstring& tag) {
   const DpiScale& dpi = Dpi();
@@ -370,11 +370,20 @@ void CheckRightToLeftLine(const Pixels& shot, CSomTextWnd& line, const std::wstr
         textRight = std::max(textRight, x);
       }
     }
+  // Between the two inks: the sentence's closing blank and the letters' own
+  // margins, never more than two blanks' worth.
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, line.Font());
+  SIZE blank = {0, 0};
+  ::GetTextExtentPoint32W(screen, L" ", 1, &blank);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
   Check(line.RightToLeft() && linkRight >= 0 && textRight >= 0 && linkRight < textLeft &&
-            textLeft - linkRight <= dpi.Scale(9) && textRight >= at.right - dpi.Scale(4),
+            textLeft - linkRight <= 2 * blank.cx + dpi.Scale(4) && textRight >= at.right - dpi.Scale(4),
         tag + L": read right to left, link ink " + Num(linkLeft - at.left) + L".." +
             Num(linkRight - at.left) + L" left of the sentence's " + Num(textLeft - at.left) +
-            L".." + Num(textRight - at.left) + L" in a line " + Num(line.Width()) + L" wide");
+            L".." + Num(textRight - at.left) + L" in a line " + Num(line.Width()) + L" wide, blank " +
+            Num(blank.cx));
   const int y = line.Height() / 2;
   Check(linkRight >= 0 && textRight >= 0 &&
             line.OnSetCursor({(linkLeft + linkRight) / 2 - at.left, y}) &&
