@@ -19,7 +19,8 @@ TextDirection DirectionOf(wchar_t c) {
   // Cyrillic, Indic, CJK, Hangul) is written left to right; below U+00C0 and
   // in the general punctuation block only neutrals are left.
   if (c >= 0x00C0 && c != 0x00D7 && c != 0x00F7 && !(c >= 0x2000 && c <= 0x2BFF) &&
-      !(c >= 0x3000 && c <= 0x303F) && !(c >= 0xFE00 && c <= 0xFE6F) && !(c >= 0xFF00 && c <= 0xFF20))
+      !(c >= 0x3000 && c <= 0x303F) && !(c >= 0xFE00 && c <= 0xFE6F) &&
+      !(c >= 0xFF00 && c <= 0xFF20))
     return TextDirection::kLeftToRight;
   return TextDirection::kNeutral;
 }
@@ -43,7 +44,8 @@ TextDirection StrongDirection(const std::wstring& text) {
 }
 
 std::vector<size_t> VisualOrder(const std::vector<TextDirection>& pieces, bool rightToLeft) {
-  const TextDirection line = rightToLeft ? TextDirection::kRightToLeft : TextDirection::kLeftToRight;
+  const TextDirection line =
+      rightToLeft ? TextDirection::kRightToLeft : TextDirection::kLeftToRight;
   const size_t n = pieces.size();
   // A neutral piece takes the direction of its strong neighbours when they
   // agree, the line's otherwise.

@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <vector>
 
-
 namespace lum {
 
 namespace {
@@ -61,7 +60,8 @@ std::wstring DiskSpaceLine(const std::wstring& format, const DiskSpaceText& figu
                            bool rightToLeft) {
   const std::wstring used = rightToLeft ? FiguresAsOwnRun(format) : format;
   std::vector<wchar_t> buffer(1024);
-  const int n = std::swprintf(buffer.data(), buffer.size(), used.c_str(), figures.free, figures.total);
+  const int n =
+      std::swprintf(buffer.data(), buffer.size(), used.c_str(), figures.free, figures.total);
   return n < 0 ? std::wstring() : std::wstring(buffer.data(), static_cast<size_t>(n));
 }
 

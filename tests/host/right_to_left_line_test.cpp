@@ -81,10 +81,10 @@ TEST(RightToLeftLine, RunsStandInVisualOrderFromTheRightWithoutGaps) {
   EXPECT_EQ(line.boxes[3].right, line.boxes[0].left);
   EXPECT_EQ(line.boxes[0].right, line.width);
   // An Arabic word inside an English line is the mirror case.
-  EXPECT_EQ(VisualOrder({TextDirection::kLeftToRight, TextDirection::kRightToLeft,
-                         TextDirection::kNeutral, TextDirection::kRightToLeft,
-                         TextDirection::kLeftToRight},
-                        false),
+  EXPECT_EQ(VisualOrder(
+                {TextDirection::kLeftToRight, TextDirection::kRightToLeft, TextDirection::kNeutral,
+                 TextDirection::kRightToLeft, TextDirection::kLeftToRight},
+                false),
             (std::vector<size_t>{0, 3, 2, 1, 4}));
 }
 

@@ -53,7 +53,8 @@ ShapedText::ShapedText(HDC dc, const std::wstring& text) : dc_(dc), text_(text) 
     }
   }
   RECT calc = {0, 0, 0, 0};
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &calc, DT_CALCRECT | kFallbackFormat);
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &calc,
+              DT_CALCRECT | kFallbackFormat);
   size_.cx = calc.right - calc.left;
 }
 
