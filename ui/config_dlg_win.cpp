@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/install_log.h"
+#include "i18n/text_direction.h"
 #include "install/pre_install_checks.h"
 #include "install/pre_install_checks_win.h"
 #include "session/session_settings.h"
@@ -35,12 +36,6 @@ constexpr UINT kPathTipSubId = 100;
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;  // 0x45
 constexpr int kMargin = 26;
 constexpr int kButtonGap = 8;
-
-std::wstring Format(const std::wstring& format, double a, double b) {
-  std::vector<wchar_t> buffer(1024);
-  const int n = std::swprintf(buffer.data(), buffer.size(), format.c_str(), a, b);
-  return n < 0 ? std::wstring() : std::wstring(buffer.data(), static_cast<size_t>(n));
-}
 
 // Only the drive root matters for the space figures.
 bool ReadTotalBytes(const std::wstring& root, uint64_t* total) {
@@ -166,7 +161,8 @@ std::wstring CConfigDlg::DiskText() const {
   // Figures never read (no such drive yet) are not shown as "0.0MB".
   if (!spaceRead_) return std::wstring();
   const DiskSpaceText choice = ChooseDiskSpaceText(freeBytes_, totalBytes_);
-  return Format(Session().Text(choice.key), choice.free, choice.total);
+  return DiskSpaceLine(Session().Text(choice.key), choice,
+                       IsRightToLeftLanguage(SkinResources::Get().Language()));
 }
 
 void CConfigDlg::RefreshDiskText() {

@@ -3,6 +3,7 @@
 // otherwise both are in GB. Portable.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace lum {
 
@@ -13,5 +14,14 @@ struct DiskSpaceText {
 };
 
 DiskSpaceText ChooseDiskSpaceText(uint64_t freeBytes, uint64_t totalBytes);
+
+// The disk label's markup: `format`, the language string of `figures.key`
+// (printf-style, two floating-point fields, each followed by its unit),
+// filled with the two figures. In a line read right to left the figures with
+// their units ("63.9GB / 252.0GB") are a run of their own, which the rich
+// text window lays out left to right and places by the line's reading order,
+// so each number stays with its unit.
+std::wstring DiskSpaceLine(const std::wstring& format, const DiskSpaceText& figures,
+                           bool rightToLeft);
 
 }  // namespace lum

@@ -1,5 +1,6 @@
 #include "ui/msg_box_win.h"
 
+#include <algorithm>
 #include <map>
 
 #include "base/install_log.h"
@@ -176,8 +177,12 @@ void CMsgBoxDialog::Layout(int cx, int cy) {
   const int x = dpi.Scale(HasPicture() ? 110 : 30);
   int y = dpi.Scale(62);
   if (lines_.size() == 1) y += (dpi.Scale(50) - lines_[0]->Height()) / 2;
+  // Lines read right to left end at one right edge, as they begin at one
+  // left edge otherwise.
+  int widest = 0;
+  for (CSomTextWnd* line : lines_) widest = std::max(widest, line->Width());
   for (CSomTextWnd* line : lines_) {
-    line->SetPos(x, y);
+    line->SetPos(line->RightToLeft() ? x + widest - line->Width() : x, y);
     y += line->Height() + dpi.Scale(5);
   }
   int right = cx - dpi.Scale(20);

@@ -7,20 +7,24 @@
 // (LUM_SHOTS_ONLY=switch: these two alone), at the display's DPI
 // (the main window is put in each state through its own messages) and checks what can be
 // measured: the window size for the DPI, the header picture and the icon at
-// their places, text pixels in every line, and no character drawn as the
-// missing-glyph box. Screenshots are taken of what the X server shows by
+// their places, text pixels in every line, no character drawn as the
+// missing-glyph box, and in ar the agreement line read right to left (the
+// sentence at the right end, its link left of it without a gap). Screenshots are taken of what the X server shows by
 // tests/wine/skin_screenshots.sh, which answers each "<tag>.req" (the
 // window's geometry) with "<tag>.bmp". Prints one line per check; the exit
 // code is the number of failed checks.
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "base/text.h"
+#include "i18n/text_direction.h"
 #include "install/pre_install_checks.h"
 #include "install/pre_install_checks_win.h"
 #include "payload/ini_table.h"
@@ -347,6 +351,46 @@ void NotInstalled() {
                      RegView::k32);
 }
 
+// The agreement line of a language read right to left, as drawn: the
+// sentence (grey ink) is read first, so it ends at the line's right end; the
+// link (blue ink) stands left of it with about a blank between them;
+// the link answers the mouse where its ink is, the sentence does not.
+void CheckRightToLeftLine(const Pixels& shot, CSomTextWnd& line, const std::wstring& tag) {
+  const DpiScale& dpi = Dpi();
+  const RECT at = line.Rect();
+  int linkLeft = INT_MAX, linkRight = -1, textLeft = INT_MAX, textRight = -1;
+  for (int y = std::max(0, int(at.top)); y < at.bottom && y < shot.height; ++y)
+    for (int x = std::max(0, int(at.left)); x < at.right && x < shot.width; ++x) {
+      const uint32_t c = shot.At(x, y);
+      if (Bluish(c)) {
+        linkLeft = std::min(linkLeft, x);
+        linkRight = std::max(linkRight, x);
+      } else if (!NearWhite(c) && std::abs(Channel(c, 0) - Channel(c, 16)) < 24) {
+        textLeft = std::min(textLeft, x);
+        textRight = std::max(textRight, x);
+      }
+    }
+  // Between the two inks: the sentence's closing blank and the letters' own
+  // margins, never more than two blanks' worth.
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, line.Font());
+  SIZE blank = {0, 0};
+  ::GetTextExtentPoint32W(screen, L" ", 1, &blank);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
+  Check(line.RightToLeft() && linkRight >= 0 && textRight >= 0 && linkRight < textLeft &&
+            textLeft - linkRight <= 2 * blank.cx + dpi.Scale(4) && textRight >= at.right - dpi.Scale(4),
+        tag + L": read right to left, link ink " + Num(linkLeft - at.left) + L".." +
+            Num(linkRight - at.left) + L" left of the sentence's " + Num(textLeft - at.left) +
+            L".." + Num(textRight - at.left) + L" in a line " + Num(line.Width()) + L" wide, blank " +
+            Num(blank.cx));
+  const int y = line.Height() / 2;
+  Check(linkRight >= 0 && textRight >= 0 &&
+            line.OnSetCursor({(linkLeft + linkRight) / 2 - at.left, y}) &&
+            !line.OnSetCursor({(textLeft + textRight) / 2 - at.left, y}),
+        tag + L": the link answers the mouse where it is drawn, the sentence does not");
+}
+
 // The main window in its states, and the notice page.
 void ShootMain(const std::wstring& folder, const std::wstring& lang) {
   const DpiScale& dpi = Dpi();
@@ -400,6 +444,8 @@ void ShootMain(const std::wstring& folder, const std::wstring& lang) {
       Check(text.second->Width() > 0 && ink > text.second->Width() / 4,
             tag + L": " + text.first + L" has " + Num(ink) + L" text pixels");
     }
+    if (!page.installed && IsRightToLeftLanguage(lang))
+      CheckRightToLeftLine(shot, dlg.LicenceText(), tag + L": licence text");
     if (page.installed) {
       Check(dlg.AcceptBox().IsVisible() && dlg.AcceptBox().Checked() &&
                 dlg.AcceptBox().Rect().top >= button.bottom + dpi.Scale(18) - dpi.Scale(6),

@@ -6,9 +6,27 @@
 #include <cwchar>
 
 #include "base/install_log.h"
+#include "i18n/text_direction.h"
+#include "ui/skin/run_line.h"
+#include "ui/skin/shaped_text_win.h"
 #include "ui/skin/skin_resources_win.h"
 
 namespace lum {
+
+namespace {
+
+bool LanguageReadsRightToLeft() { return IsRightToLeftLanguage(SkinResources::Get().Language()); }
+
+// A run of a right-to-left line is measured the way it is drawn, shaped and
+// with the right-to-left reading order, so that its box is as wide as its ink.
+SIZE MeasureRun(HDC dc, const std::wstring& text, bool rightToLeft) {
+  if (rightToLeft) return ShapedText(dc, text).Size();
+  SIZE size = {0, 0};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  return size;
+}
+
+}  // namespace
 
 CSomTextWnd::CSomTextWnd() : font_(SkinResources::Get().Font(0)) {}
 
@@ -23,7 +41,9 @@ void CSomTextWnd::OnCreate() {
 }
 
 void CSomTextWnd::SetText(const std::wstring& markup) {
-  if (markup == markup_ && generation_ == SkinResources::Get().FontGeneration()) return;
+  if (markup == markup_ && generation_ == SkinResources::Get().FontGeneration() &&
+      rightToLeft_ == LanguageReadsRightToLeft())
+    return;
   // The press belongs to the old text: its link must not fire on release.
   const bool pressed = pressedRun_ >= 0;
   hoverRun_ = -1;
@@ -40,6 +60,7 @@ void CSomTextWnd::SetText(const std::wstring& markup) {
     run.color = parsed.color;
     run.link = std::move(parsed.link);
     run.underline = parsed.underline;
+    run.rightToLeft = false;
     try {
       runs_.push_back(std::move(run));
     } catch (const std::bad_alloc&) {
@@ -62,24 +83,29 @@ void CSomTextWnd::SetTextFormat(const wchar_t* format, ...) {
 void CSomTextWnd::Layout() {
   const SkinResources& skin = SkinResources::Get();
   generation_ = skin.FontGeneration();
+  rightToLeft_ = LanguageReadsRightToLeft();
   HDC dc = ::GetDC(nullptr);
   HGDIOBJ old = ::SelectObject(dc, Font());
-  int x = 0, lineHeight = 0;
-  std::vector<SIZE> sizes;
+  std::vector<RunExtent> extents;
   for (Run& run : runs_) {
     ::SelectObject(dc, run.font ? skin.Current(run.font) : Font());
-    SIZE size = {0, 0};
-    ::GetTextExtentPoint32W(dc, run.text.c_str(), static_cast<int>(run.text.size()), &size);
-    sizes.push_back(size);
-    lineHeight = std::max(lineHeight, static_cast<int>(size.cy));
+    RunExtent extent;
+    extent.direction = StrongDirection(run.text);
+    // Left-to-right pieces (a Latin name) keep their own reading order.
+    run.rightToLeft = rightToLeft_ && extent.direction != TextDirection::kLeftToRight;
+    const SIZE size = MeasureRun(dc, run.text, run.rightToLeft);
+    extent.width = size.cx;
+    extent.height = size.cy;
+    extents.push_back(extent);
   }
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
+  const RunLine line = LayOutRunLine(extents, rightToLeft_, IsAutoSize() ? -1 : Width());
   for (size_t i = 0; i < runs_.size(); ++i) {
-    runs_[i].rect = {x, lineHeight - sizes[i].cy, x + sizes[i].cx, lineHeight};
-    x += sizes[i].cx;
+    const RunBox& box = line.boxes[i];
+    runs_[i].rect = {box.left, box.top, box.right, box.bottom};
   }
-  if (IsAutoSize() && manager_) manager_->SetWndSize(this, x, lineHeight);
+  if (IsAutoSize() && manager_) manager_->SetWndSize(this, line.width, line.height);
 }
 
 HFONT CSomTextWnd::UnderlinedFont(HFONT font) {
@@ -127,6 +153,11 @@ void CSomTextWnd::OnPaint(HDC dc, int limit, int part) {
     if (hovered && run.underline) font = UnderlinedFont(font);
     ::SelectObject(dc, font);
     ::SetTextColor(dc, color);
+    if (run.rightToLeft) {
+      const ShapedText shaped(dc, run.text);
+      shaped.Draw(r.left, r.top + (r.bottom - r.top - shaped.Size().cy) / 2, r);
+      continue;
+    }
     ::DrawTextW(dc, run.text.c_str(), static_cast<int>(run.text.size()), &r, format);
   }
   ::SelectObject(dc, oldFont);

@@ -1,5 +1,7 @@
 // Rich text: one line of runs parsed from the language table's markup, with
-// links that send a command ("button:" targets) or open an address.
+// links that send a command ("button:" targets) or open an address. In a
+// language read right to left the runs stand in visual order from the right
+// (ui/skin/run_line.h) and each is drawn with the right-to-left reading order.
 #pragma once
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ class CSomTextWnd : public CSomWnd {
     int32_t color;      // negative = the window's colour
     std::wstring link;  // empty = not a link
     bool underline;
+    bool rightToLeft;   // read right to left: drawn with the RTL reading order
   };
   static constexpr COLORREF kHoverColor = 0xFFBC5D;
   static constexpr COLORREF kLinkColor = 0xE59422;
@@ -44,6 +47,9 @@ class CSomTextWnd : public CSomWnd {
   const std::wstring& Markup() const { return markup_; }
   const std::vector<Run>& Runs() const { return runs_; }
   int HoverRun() const { return hoverRun_; }
+  // The line is read right to left (the interface language is): its runs
+  // stand from the right edge in visual order.
+  bool RightToLeft() const { return rightToLeft_; }
   // The font the window's own runs are measured and drawn with.
   HFONT Font() const;
 
@@ -59,6 +65,7 @@ class CSomTextWnd : public CSomWnd {
   int hoverRun_ = -1;
   int pressedRun_ = -1;
   UINT align_ = DT_VCENTER;
+  bool rightToLeft_ = false;  // of the language the runs were laid out for
   HFONT underlineSource_ = nullptr;
   HFONT underlined_ = nullptr;
   unsigned generation_ = 0;  // of the skin's fonts the runs were measured with

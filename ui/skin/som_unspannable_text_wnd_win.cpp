@@ -1,9 +1,20 @@
 #include "ui/skin/som_unspannable_text_wnd_win.h"
 
 #include "i18n/line_break_win.h"
+#include "i18n/text_direction.h"
 #include "ui/skin/skin_resources_win.h"
 
 namespace lum {
+
+namespace {
+
+// A language read right to left puts each line's closing punctuation at its
+// left end, as the reader ends there.
+UINT ReadingOrder() {
+  return IsRightToLeftLanguage(SkinResources::Get().Language()) ? DT_RTLREADING : 0;
+}
+
+}  // namespace
 
 CSomUnspannableTextWnd::CSomUnspannableTextWnd() : font_(SkinResources::Get().Font(0)) {}
 
@@ -21,7 +32,7 @@ void CSomUnspannableTextWnd::Wrap() {
   wrapped_ = BreakLines(dc, source_, width, SkinResources::Get().Language());
   RECT calc = {0, 0, width, 0};
   ::DrawTextW(dc, wrapped_.c_str(), static_cast<int>(wrapped_.size()), &calc,
-              DT_CALCRECT | DT_WORDBREAK | align_);
+              DT_CALCRECT | DT_WORDBREAK | align_ | ReadingOrder());
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
   if (manager_) manager_->SetWndSize(this, Width(), calc.bottom - calc.top);
@@ -33,7 +44,7 @@ void CSomUnspannableTextWnd::OnPaint(HDC dc, int, int) {
   HGDIOBJ oldFont = ::SelectObject(dc, SkinResources::Get().Current(font_));
   RECT r = {0, 0, Width(), Height()};
   ::DrawTextW(dc, wrapped_.c_str(), static_cast<int>(wrapped_.size()), &r,
-              align_ | DT_WORDBREAK | DT_NOPREFIX);
+              align_ | DT_WORDBREAK | DT_NOPREFIX | ReadingOrder());
   ::SelectObject(dc, oldFont);
   ::SetTextColor(dc, oldColor);
   ::SetBkMode(dc, oldMode);
