@@ -300,11 +300,15 @@ DamagedFilePrompt SkinnedDamagedFilePrompt() {
 
 bool ShowRestartPrompt(HWND owner) {
   SessionSettings& session = Session();
+  // Its two captions are this box's alone: the boxes after it say OK and Cancel again.
+  const CaptionTable saved = Captions();
   SetButtonCaptions(session.Text(L"title"),
                     {session.Text(L"ID_RESTART_LATER"), session.Text(L"ID_RESTART_NOW")});
   // Button 2 is "restart now"; closing the box must not restart the machine.
-  return RunMessageBox(owner, PopLogoId(), session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL,
-                       IDOK) == IDCANCEL;
+  const bool now = RunMessageBox(owner, PopLogoId(), session.Text(L"NEED_REBOOT"), MB_OKCANCEL,
+                                 IDCANCEL, IDOK) == IDCANCEL;
+  Captions() = saved;
+  return now;
 }
 
 }  // namespace lum

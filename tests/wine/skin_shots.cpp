@@ -691,6 +691,7 @@ int Run(const std::wstring& folder) {
     SetButtonCaptions(session.Text(L"title"),
                       {session.Text(L"ID_RESTART_LATER"), session.Text(L"ID_RESTART_NOW")});
     Shoot(folder, lang, L"restart", session.Text(L"NEED_REBOOT"), MB_OKCANCEL, IDCANCEL);
+    SetButtonCaptions(session.Text(L"title"), {session.Text(L"IDOK"), session.Text(L"IDCANCEL")});
     if (std::wstring(L"en ru ja ar").find(lang) != std::wstring::npos) {
       ShootStrip(folder, lang);
       Shoot(folder, lang, L"notwritable", session.Text(L"ERROR_NOTWRITEABLE"), MB_OK, IDOK);
