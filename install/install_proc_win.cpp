@@ -336,11 +336,18 @@ bool CInstallProc::PlaceFiles(PlacementJournal& journal) {
   const bool rebootNeededBefore = RebootNeeded();
   const bool doNotStartBefore = DoNotStartProduct();
   const size_t n = copyList_.size();
+  // The extracted files are this run's own, in a folder only the
+  // administrators can reach: on the install folder's volume they are
+  // renamed into place rather than written a second time.
+  placedByRename_ = OnSameVolume(source, target);
+  log::Note(kLog, placedByRename_
+                      ? L"placement by rename: work folder on the install folder's volume"
+                      : L"placement by copy: work folder on another volume than " + target);
   journal.Begin();
   for (size_t i = 0; i < n && errorCode_ == 0; ++i) {
     const std::wstring from = source + copyList_[i];
     const std::wstring to = target + copyList_[i];
-    const PlacementResult placed = PlaceInstallFile(journal, from, to);
+    const PlacementResult placed = PlaceInstallFile(journal, from, to, placedByRename_);
     if (placed.outcome == FilePlacement::kSourceMissing) {
       errorCode_ = kProcExtractedFileMissing;
       log::Action(kLog, L"extracted file missing", from, kProcExtractedFileMissing);
@@ -505,7 +512,13 @@ bool CInstallProc::InstallRun(bool withCompletion) {
 
   RestoreBackedUpSettings(p);                                    // 11
   const WindowsVersion version = GetWindowsVersion();
-  const std::wstring wscReg = extracted + L"\\safemon\\WscReg.exe";
+  std::wstring wscReg = extracted + L"\\safemon\\WscReg.exe";
+  // Renamed into the install folder with the rest: taken from there.
+  if (placedByRename_ && !FileExists(wscReg)) {
+    for (const std::wstring& entry : copyList_)
+      if (EqualsNoCase(entry, L"safemon\\WscReg.exe"))
+        wscReg = WithTrailingSlash(p) + entry;
+  }
   if (version.major == 6 && version.minor >= 1 && version.minor <= 3 && FileExists(wscReg)) {
     // The 32-bit common files folder, from the system rather than the environment.
     wchar_t common[MAX_PATH + 1] = {};

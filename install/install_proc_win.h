@@ -113,6 +113,9 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   std::vector<std::wstring> copyList_;
   std::set<std::wstring> reinstallIgnored_;
   bool archiveLibraryReady_ = false;
+  // The last placement renamed the extracted files into the install folder
+  // (the work folder is on its volume): they are no longer in the work folder.
+  bool placedByRename_ = false;
   HWND notifyWnd_ = nullptr;
   std::wstring workDir_;
   std::wstring installDir_;

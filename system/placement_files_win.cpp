@@ -1,6 +1,9 @@
 #include "system/placement_files_win.h"
 
+#include <aclapi.h>
+
 #include "base/install_log.h"
+#include "base/text.h"
 #include "system/folder_tree_win.h"
 #include "system/pending_renames.h"
 #include "system/pending_renames_lock_win.h"
@@ -38,6 +41,58 @@ bool ReadPendingValue(HKEY key, std::vector<uint8_t>* data) {
     return false;
   data->resize(size);
   return true;
+}
+
+bool InheritFolderRights(const std::wstring& path) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return false;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(file.Get(), &info)) return false;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+    ::SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  // An empty DACL that is not protected: the system fills it with what the
+  // new folder passes on, as for a file created there.
+  ACL empty;
+  if (!::InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return false;
+  const DWORD result = ::SetSecurityInfo(
+      file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, &empty, nullptr);
+  ::SetLastError(result);
+  return result == ERROR_SUCCESS;
+}
+
+namespace {
+
+// The volume serial of the folder, or of its nearest existing parent.
+bool VolumeOf(std::wstring folder, DWORD* serial) {
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  for (int depth = 0; depth < 64 && !folder.empty(); ++depth) {
+    const std::wstring open = folder.size() == 2 && folder[1] == L':' ? folder + L"\\" : folder;
+    UniqueFileHandle handle(::CreateFileW(open.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (handle && ::GetFileInformationByHandle(handle.Get(), &info)) {
+      *serial = info.dwVolumeSerialNumber;
+      return true;
+    }
+    const std::wstring parent = ParentFolder(folder);
+    if (parent.empty() || parent == folder) break;
+    folder = parent;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool OnSameVolume(const std::wstring& a, const std::wstring& b) {
+  DWORD first = 0, second = 0;
+  return VolumeOf(a, &first) && VolumeOf(b, &second) && first == second;
 }
 
 bool WinPlacementFiles::Done(bool ok) {
@@ -84,6 +139,39 @@ bool WinPlacementFiles::Copy(const std::wstring& from, const std::wstring& to) {
   // The destination's name is free by now: whatever appears there in the
   // meantime is not written through.
   return Done(::CopyFileW(from.c_str(), to.c_str(), TRUE) != FALSE);
+}
+
+bool WinPlacementFiles::MoveIn(const std::wstring& from, const std::wstring& to) {
+  // No MOVEFILE_REPLACE_EXISTING: the name is free (its original set aside),
+  // and whatever appears there in the meantime is not replaced. No
+  // MOVEFILE_COPY_ALLOWED: across volumes the caller copies.
+  if (!Done(::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE))
+    return false;
+  const bool inherited = InheritFolderRights(to);
+  const DWORD error = inherited ? 0 : ::GetLastError();
+  log::Action(kLog, L"rights of moved file: those its folder passes on", to,
+              static_cast<long>(error));
+  if (inherited) return Done(true);
+  // Kept with the work folder's rights it would be unreadable for the
+  // product's users: it goes back, to be copied instead.
+  const bool back = ::MoveFileExW(to.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  log::Action(kLog, L"move file back", to + L" -> " + from,
+              back ? 0 : static_cast<long>(::GetLastError()));
+  if (!back) ::DeleteFileW(to.c_str());
+  error_ = error == 0 ? ERROR_GEN_FAILURE : error;
+  return false;
+}
+
+bool WinPlacementFiles::DeletionScheduled(const std::wstring& path) {
+  RegKey key;
+  std::vector<uint8_t> data;
+  std::vector<PendingRename> list;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_QUERY_VALUE) ||
+      !ReadPendingValue(key.Get(), &data) || !ParsePendingRenames(data.data(), data.size(), &list))
+    return false;
+  for (const PendingRename& entry : list)
+    if (entry.destination.empty() && EqualsNoCase(StripNtPrefix(entry.source), path)) return true;
+  return false;
 }
 
 bool WinPlacementFiles::Flush(const std::wstring& path) {

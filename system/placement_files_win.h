@@ -24,6 +24,18 @@ constexpr const wchar_t* kPendingRenamesValue = L"PendingFileRenameOperations";
 // absent or not REG_MULTI_SZ.
 bool ReadPendingValue(HKEY key, std::vector<uint8_t>* data);
 
+// Gives the file `path` the rights its folder passes on, and nothing else:
+// its own DACL emptied and no longer protected, through a handle on the
+// file itself (a link is refused). A file renamed in from another folder
+// otherwise keeps the rights it had there. False with GetLastError.
+bool InheritFolderRights(const std::wstring& path);
+
+// Whether the two folders lie on one volume, so that a file renamed from
+// one into the other is moved, never copied. A folder that does not exist
+// yet is judged by its nearest existing parent. False when either cannot be
+// opened.
+bool OnSameVolume(const std::wstring& a, const std::wstring& b);
+
 class WinPlacementFiles : public PlacementFiles {
  public:
   bool Exists(const std::wstring& path) override;
@@ -31,6 +43,8 @@ class WinPlacementFiles : public PlacementFiles {
   bool InUse(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, bool replace) override;
   bool Copy(const std::wstring& from, const std::wstring& to) override;
+  bool MoveIn(const std::wstring& from, const std::wstring& to) override;
+  bool DeletionScheduled(const std::wstring& path) override;
   bool Flush(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
   bool SameContent(const std::wstring& a, const std::wstring& b) override;

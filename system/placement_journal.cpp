@@ -26,13 +26,39 @@ void PlacementJournal::Begin() {
   log::Note(kLog, L"placement begins");
 }
 
+std::wstring PlacementJournal::AsideName(const std::wstring& destination, int n) const {
+  std::wstring name = destination + kAsideSuffix;
+  if (n > 0) name += std::to_wstring(n);
+  return name;
+}
+
 std::wstring PlacementJournal::FreeAsideName(const std::wstring& destination) {
   for (int n = 0; n < kAsideNames; ++n) {
-    std::wstring name = destination + kAsideSuffix;
-    if (n > 0) name += std::to_wstring(n);
+    const std::wstring name = AsideName(destination, n);
     if (!files_.Exists(name)) return name;
   }
   return std::wstring();
+}
+
+std::wstring PlacementJournal::AdoptLeftOriginal(const std::wstring& destination) {
+  std::wstring left;
+  for (int n = 0; n < kAsideNames && left.empty(); ++n) {
+    const std::wstring name = AsideName(destination, n);
+    if (files_.Exists(name) && !files_.DeletionScheduled(name)) left = name;
+  }
+  if (left.empty()) return left;
+  if (files_.Exists(destination)) {
+    // What lies at the destination was placed by the run that was cut off:
+    // not the product's file, maybe not even whole.
+    if (!files_.Delete(destination)) {
+      log::Action(kLog, L"original left by a cut-off run not adopted: its file is held", left,
+                  static_cast<long>(files_.LastError()));
+      return std::wstring();
+    }
+    log::Action(kLog, L"delete file of a cut-off run", destination, 0);
+  }
+  log::Action(kLog, L"adopt original left by a cut-off run", left + L" -> " + destination, 0);
+  return left;
 }
 
 bool PlacementJournal::PutBack(const std::wstring& original, const std::wstring& destination) {
@@ -55,9 +81,9 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
     return result;
   }
 
-  std::wstring original;
+  std::wstring original = AdoptLeftOriginal(destination);
   bool held = false;
-  if (files_.Exists(destination)) {
+  if (original.empty() && files_.Exists(destination)) {
     const std::wstring aside = FreeAsideName(destination);
     if (!options.renameHeld && files_.InUse(destination)) {
       // A guard module stays loaded by the running guard: it is replaced at
@@ -75,8 +101,16 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
   }
 
   if (!held) {
-    if (files_.Copy(source, destination)) {
-      log::Action(kLog, L"copy file", destination, 0);
+    bool placed = false;
+    if (options.moveSource) {
+      placed = files_.MoveIn(source, destination);
+      log::Action(kLog, L"move file in", destination, Code(placed, files_.LastError()));
+    }
+    if (!placed) {
+      placed = files_.Copy(source, destination);
+      log::Action(kLog, L"copy file", destination, Code(placed, files_.LastError()));
+    }
+    if (placed) {
       entries_.push_back({destination, original, std::wstring()});
       settled_.push_back(destination);
       result.outcome = FilePlacement::kCopied;
@@ -84,7 +118,6 @@ PlacementResult PlacementJournal::Place(const std::wstring& source,
     }
     result.error = files_.LastError();
     result.reason = L"copy failed";
-    log::Action(kLog, L"copy file", destination, static_cast<long>(result.error));
     // A partial copy is no file of ours: remove it before the original
     // returns (or so that nothing half-written stays where none was).
     files_.Delete(destination);
@@ -172,8 +205,7 @@ void PlacementJournal::Commit() {
   for (const Entry& entry : entries_) own.insert(entry.original);
   for (const std::wstring& destination : settled_) {
     for (int n = 0; n < kAsideNames; ++n) {
-      std::wstring name = destination + kAsideSuffix;
-      if (n > 0) name += std::to_wstring(n);
+      const std::wstring name = AsideName(destination, n);
       if (own.count(name) || !files_.Exists(name)) continue;
       if (files_.Delete(name)) {
         log::Action(kLog, L"delete original left by an earlier run", name, 0);

@@ -51,11 +51,12 @@ FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destinat
 }
 
 PlacementResult PlaceInstallFile(PlacementJournal& journal, const std::wstring& source,
-                                 const std::wstring& destination) {
+                                 const std::wstring& destination, bool moveSource) {
   const std::wstring lower = ToLowerAscii(destination);
   const bool guard = IsGuardModule(lower);
   PlacementOptions options;
   options.renameHeld = !guard;
+  options.moveSource = moveSource;
   const PlacementResult placed = journal.Place(source, destination, options);
   if (placed.outcome != FilePlacement::kScheduled || guard) return placed;
   // The file in use belongs to the running product, so only a restart

@@ -31,12 +31,14 @@ FilePlacement PlaceFile(const std::wstring& source, const std::wstring& destinat
                         const PlacementOptions& options);
 
 // One file of the install run placed through `journal` (settled by the
-// caller). Guard modules held by the running guard are not renamed; a
+// caller); `moveSource`: the source is the run's own extracted file on the
+// destination's volume, moved in rather than copied. Guard modules held by
+// the running guard are not renamed; a
 // destination replaced at the restart sets the reboot-needed flag (not for
 // the guard modules, which are expected to stay in use), and for the main
 // program also the do-not-start-product flag.
 PlacementResult PlaceInstallFile(PlacementJournal& journal, const std::wstring& source,
-                                 const std::wstring& destination);
+                                 const std::wstring& destination, bool moveSource = false);
 
 // PlaceInstallFile for one file on its own. False when the source does not
 // exist or the file could be neither copied nor scheduled.

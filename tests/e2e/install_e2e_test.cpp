@@ -247,7 +247,7 @@ TEST_F(InstallE2eTest, SecondSilentRunIsAReinstallThatKeepsUserChoices) {
   const size_t verified = log.find(L"verify file: trusted, kind 1 | " + common, run);
   const size_t loaded = log.find(L"load common module | " + common + L" | 0", run);
   const size_t unloaded = log.find(L"unload common module | LumBNCommon.dll | 0", run);
-  const size_t copied = log.find(L"copy file | " + common + L" | 0", run);
+  const size_t copied = log.find(L"move file in | " + common + L" | 0", run);
   ASSERT_NE(std::wstring::npos, verified) << log;
   ASSERT_NE(std::wstring::npos, copied) << log;
   EXPECT_LT(verified, loaded);

@@ -344,7 +344,7 @@ TEST_F(TrayLinkE2eTest, ReinstallOverARunningProductAsksMonitorAndServiceToLeave
   // request the installer waits only for the protection service's own
   // program; this separate stand-in may still be on its way out when the
   // install folder's processes are ended.) Both files were copied in place
-  // rather than scheduled for the restart.
+  // rather than scheduled for the restart (renamed in from the work folder).
   EXPECT_EQ(std::wstring::npos, text.find(L"end process | " + std::to_wstring(monitor.Id()) + L" "))
       << text;
   EXPECT_EQ(std::wstring::npos,
@@ -352,7 +352,7 @@ TEST_F(TrayLinkE2eTest, ReinstallOverARunningProductAsksMonitorAndServiceToLeave
       << text;
   for (const wchar_t* file : {L"safemon\\ZVSafeTray.exe", L"safemon\\ZVTrayService.exe"}) {
     EXPECT_EQ(std::wstring::npos, text.find(L"destination in use | " + dir + L"\\" + file)) << text;
-    EXPECT_NE(std::wstring::npos, text.find(L"copy file | " + dir + L"\\" + file + L" | 0")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"move file in | " + dir + L"\\" + file + L" | 0")) << text;
   }
   EXPECT_NE(std::wstring::npos, text.find(L"monitor exit broadcast through the tray service | "
                                           L"ZLumSafeMonClass | 0"))

@@ -18,8 +18,8 @@ namespace {
 class FakeFiles : public PlacementFiles {
  public:
   std::map<std::wstring, std::string> files;
-  std::set<std::wstring> held, unreadable, unflushable;
-  std::vector<std::wstring> flushed;
+  std::set<std::wstring> held, unreadable, unflushable, immovable;
+  std::vector<std::wstring> flushed, movedIn;
   std::vector<PendingRename> restart;  // the system's restart list
   bool stagingWorks = true;
 
@@ -37,6 +37,17 @@ class FakeFiles : public PlacementFiles {
     if (!Exists(from) || unreadable.count(from) || Exists(to)) return Fail(32);
     files[to] = files[from];
     return true;
+  }
+  bool MoveIn(const std::wstring& from, const std::wstring& to) override {
+    if (immovable.count(from)) return Fail(17);  // ERROR_NOT_SAME_DEVICE
+    if (!Move(from, to, false)) return false;
+    movedIn.push_back(to);
+    return true;
+  }
+  bool DeletionScheduled(const std::wstring& path) override {
+    for (const PendingRename& entry : restart)
+      if (entry.destination.empty() && entry.source == L"\\??\\" + path) return true;
+    return false;
   }
   bool Flush(const std::wstring& path) override {
     if (!Exists(path) || unflushable.count(path)) return Fail(1117);
@@ -176,6 +187,9 @@ TEST(PlacementJournalRulesTest, HeldGuardIsNeverRenamedAndLeftoverAsideNamesAreK
   fs.files = {{L"S\\g", "new"}, {L"P\\g", "old"}, {L"S\\x", "new x"}, {L"P\\x", "old x"},
               {std::wstring(L"P\\x") + kAsideSuffix, "left by a run that was cut off"}};
   fs.held = {L"P\\g"};
+  // A committed run could not delete it: it waits for the restart, and is
+  // no original of the file in place.
+  fs.restart = {{L"\\??\\P\\x" + std::wstring(kAsideSuffix), L""}};
   PlacementJournal journal(fs);
   journal.Begin();
   PlacementOptions guard;
@@ -197,7 +211,7 @@ TEST(PlacementJournalRulesTest, HeldGuardIsNeverRenamedAndLeftoverAsideNamesAreK
   EXPECT_EQ("old", fs.files[L"P\\g2"]);
   EXPECT_TRUE(journal.Rollback());
   EXPECT_EQ("old x", fs.files[L"P\\x"]);
-  EXPECT_TRUE(fs.restart.empty());
+  EXPECT_EQ(1u, fs.restart.size());  // only the deletion that was there before
   // The leftover of the run that was cut off survives a rollback...
   EXPECT_EQ("left by a run that was cut off", fs.files[std::wstring(L"P\\x") + kAsideSuffix]);
 }
@@ -224,6 +238,84 @@ TEST(PlacementJournalRulesTest, CommitRemovesOriginalsThatACutOffRunLeft) {
                                                  {L"P\\z" + aside, "not placed now"}}),
             fs.files);
   EXPECT_TRUE(fs.restart.empty());
+}
+
+// Originals that a run cut off before its commit left beside their files
+// (after the set-aside, or after the placement too) become this run's: its
+// rollback brings back the product as it was before the cut-off run, its
+// commit deletes them. Extracted files are moved in; one that cannot be
+// moved (another volume) is copied.
+TEST(PlacementJournalRulesTest, OriginalsOfACutOffRunAreAdoptedAndPutBackOrDeleted) {
+  const std::wstring aside = kAsideSuffix;
+  const std::map<std::wstring, std::string> cutOff = {
+      {L"P\\x" + aside, "old x"},                               // cut before x was placed
+      {L"P\\y", "half of the cut-off run's y"}, {L"P\\y" + aside, "old y"},  // cut after
+      {L"P\\z" + aside, "old z"},  {L"P\\z" + aside + L"1", "z of a second cut-off run"},
+      {L"P\\w", "w of a committed run"}, {L"P\\w" + aside, "held old w"},  // waits for restart
+      {L"P\\v", "held v of the cut-off run"}, {L"P\\v" + aside, "old v"}};
+  const std::vector<PendingRename> restartBefore = {{L"\\??\\P\\w" + aside, L""}};
+  auto setUp = [&](FakeFiles* fs) {
+    fs->files = cutOff;
+    for (const wchar_t* name : {L"x", L"y", L"z", L"w", L"v"})
+      fs->files[std::wstring(L"S\\") + name] = std::string("new ") + static_cast<char>(*name);
+    fs->held = {L"P\\v"};
+    fs->immovable = {L"S\\z"};
+    fs->restart = restartBefore;
+  };
+  auto placeAll = [](FakeFiles* fs, PlacementJournal* journal) {
+    journal->Begin();
+    PlacementOptions move;
+    move.moveSource = true;
+    for (const wchar_t* name : {L"x", L"y", L"z", L"w"})
+      EXPECT_EQ(FilePlacement::kCopied,
+                journal->Place(std::wstring(L"S\\") + name, std::wstring(L"P\\") + name, move)
+                    .outcome)
+          << static_cast<char>(*name);
+    // Held, so not adopted: replaced at the restart like any held file.
+    EXPECT_EQ(FilePlacement::kScheduled, journal->Place(L"S\\v", L"P\\v", move).outcome);
+    EXPECT_EQ((std::vector<std::wstring>{L"P\\x", L"P\\y", L"P\\w"}), fs->movedIn);
+    EXPECT_EQ(0u, fs->files.count(L"S\\x"));  // moved, not copied
+    EXPECT_EQ("new z", fs->files[L"S\\z"]);   // copied
+  };
+
+  {
+    FakeFiles fs;
+    setUp(&fs);
+    PlacementJournal journal(fs);
+    placeAll(&fs, &journal);
+    EXPECT_EQ("old x", fs.files[L"P\\x" + aside]);  // adopted, not renamed again
+    EXPECT_EQ(0u, fs.files.count(L"P\\x" + aside + L"1"));
+    EXPECT_EQ("w of a committed run", fs.files[L"P\\w" + aside + L"1"]);
+    EXPECT_TRUE(journal.Rollback());
+    // Each file as the product had it before the cut-off run; the waiting
+    // deletion and the later cut-off run's z are no originals and stay.
+    EXPECT_EQ("old x", fs.files[L"P\\x"]);
+    EXPECT_EQ("old y", fs.files[L"P\\y"]);
+    EXPECT_EQ("old z", fs.files[L"P\\z"]);
+    EXPECT_EQ("w of a committed run", fs.files[L"P\\w"]);
+    EXPECT_EQ("held old w", fs.files[L"P\\w" + aside]);
+    EXPECT_EQ("held v of the cut-off run", fs.files[L"P\\v"]);
+    EXPECT_EQ("old v", fs.files[L"P\\v" + aside]);
+    for (const wchar_t* name : {L"x", L"y", L"z"})
+      EXPECT_EQ(0u, fs.files.count(std::wstring(L"P\\") + name + aside)) << static_cast<char>(*name);
+    ASSERT_EQ(1u, fs.restart.size());
+    EXPECT_EQ(restartBefore[0].source, fs.restart[0].source);
+  }
+  {
+    FakeFiles fs;
+    setUp(&fs);
+    PlacementJournal journal(fs);
+    placeAll(&fs, &journal);
+    journal.Commit();
+    for (const wchar_t* name : {L"x", L"y", L"z", L"w"}) {
+      EXPECT_EQ(std::string("new ") + static_cast<char>(*name), fs.files[std::wstring(L"P\\") + name]);
+      EXPECT_EQ(0u, fs.files.count(std::wstring(L"P\\") + name + aside + L"1"));
+    }
+    for (const wchar_t* name : {L"x", L"y", L"z"})
+      EXPECT_EQ(0u, fs.files.count(std::wstring(L"P\\") + name + aside));
+    // Each new file reached the disk before the original it replaces went.
+    EXPECT_EQ((std::vector<std::wstring>{L"P\\x", L"P\\y", L"P\\z", L"P\\w"}), fs.flushed);
+  }
 }
 
 }  // namespace

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "base/install_log.h"
 #include "base/text.h"
 #include "system/file_ops_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_win.h"
 #include "system/win_handle_win.h"
+#include "tests/win32/folder_rights.h"
 
 namespace lum {
 namespace {
@@ -215,6 +218,91 @@ TEST_F(RebootOpsTest, FileThatCanBeNeitherCopiedNorScheduledKeepsTheOriginalAndF
   SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(ReplaceFileAtReboot(source_, destination));
   EXPECT_EQ("new content", ReadText(destination));
+}
+
+// Names and contents of the files directly in `folder`.
+std::vector<std::string> Listing(const std::wstring& folder) {
+  std::vector<std::string> entries;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..")
+      entries.push_back(WideToUtf8(name) + "=" + ReadText(folder + L"\\" + name));
+  } while (FindNextFileW(find.Get(), &data));
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+// Extracted files in the run's admin-only work folder are renamed into the
+// install folder on the same volume, each then given the install folder's
+// rights (Wine keeps no file rights: there the reset asked for is read from
+// the log), and a placement that fails after some renames leaves the install
+// folder as it was.
+TEST_F(RebootOpsTest, RenamedFilesTakeTheFolderRightsAndAFailedPlacementLeavesTheFolderAsItWas) {
+  std::string lines;
+  log::SetSink([&lines](const std::string& line) { lines += line + "\n"; });
+  const std::wstring work = Scratch() + L"\\work";
+  const std::wstring product = Scratch() + L"\\prod";
+  ASSERT_TRUE(CreateProtectedFolder(work));
+  ASSERT_TRUE(CreateDirectoryW(product.c_str(), nullptr));
+  for (const wchar_t* name : {L"a.dll", L"b.exe", L"held.dll"})
+    WriteText(work + L"\\" + name, "new " + WideToUtf8(name));
+  WriteText(product + L"\\a.dll", "old a.dll");
+  WriteText(product + L"\\held.dll", "old held.dll");
+  WriteText(product + L"\\user.ini", "not ours");
+  const std::vector<std::string> before = Listing(product);
+  EXPECT_TRUE(OnSameVolume(work, product + L"\\not yet made"));
+
+  WinPlacementFiles files;
+  PlacementJournal journal(files);
+  journal.Begin();
+  for (const wchar_t* name : {L"a.dll", L"b.exe"}) {
+    const std::wstring placed = product + L"\\" + name;
+    EXPECT_EQ(FilePlacement::kCopied,
+              PlaceInstallFile(journal, work + L"\\" + name, placed, true).outcome);
+    EXPECT_EQ("new " + WideToUtf8(name), ReadText(placed));
+    EXPECT_FALSE(FileExists(work + L"\\" + name)) << "copied, not renamed";
+    EXPECT_NE(std::string::npos, lines.find("rights of moved file: those its folder passes on | " +
+                                            WideToUtf8(placed) + " | 0"))
+        << lines;
+    if (FolderRightsAreKept()) {
+      // Nothing of the work folder's own protected rights: only what the
+      // install folder passes on.
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      PACL dacl = nullptr;
+      ASSERT_EQ(ERROR_SUCCESS,
+                GetNamedSecurityInfoW(placed.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                      nullptr, nullptr, &dacl, nullptr, &descriptor));
+      UniqueLocal owned(descriptor);
+      SECURITY_DESCRIPTOR_CONTROL control = 0;
+      DWORD revision = 0;
+      GetSecurityDescriptorControl(descriptor, &control, &revision);
+      EXPECT_FALSE(control & SE_DACL_PROTECTED);
+      ASSERT_NE(nullptr, dacl);
+      EXPECT_LT(0, dacl->AceCount);
+      for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        EXPECT_TRUE(static_cast<ACE_HEADER*>(ace)->AceFlags & INHERITED_ACE) << i;
+      }
+    }
+  }
+  // A file a program holds without sharing deletion can be neither renamed
+  // aside nor, here, left for the restart: the placement fails.
+  UniqueFileHandle held = HoldOpen(product + L"\\held.dll");
+  ASSERT_TRUE(held.Valid());
+  PlacementOptions noRestart;
+  noRestart.allowRestart = false;
+  noRestart.moveSource = true;
+  EXPECT_EQ(FilePlacement::kFailed,
+            journal.Place(work + L"\\held.dll", product + L"\\held.dll", noRestart).outcome);
+  held.Reset();
+  EXPECT_TRUE(journal.Rollback());
+  EXPECT_EQ(before, Listing(product));  // no new file, no aside name, every original back
+  log::ClearSink();
+  ReleaseProtectedFolder(work);
 }
 
 TEST_F(RebootOpsTest, HeldFileWithTheSameContentIsNotScheduled) {
