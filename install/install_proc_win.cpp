@@ -42,6 +42,7 @@
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/install_folder_rights_win.h"
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
@@ -597,9 +598,12 @@ void CInstallProc::DeleteWorkFolder() {
   if (folder.back() == L'\\') folder.pop_back();
   // The run is done with it: let go of the handle that kept it in place.
   ReleaseProtectedFolder(folder);
-  CShell shell(installDir_, workDir_ + kExtractFolder);
-  const bool clean = shell.DeleteTree(folder, false);
-  log::Action(kLog, L"delete work folder (Repair.exe kept)", folder, clean ? 0 : 1);
+  // Nothing in it is kept: its Repair.exe is the payload's copy, and the one
+  // that must outlive a removal is the install folder's.
+  const bool clean = DeleteTreeNoLinks(kLog, L"delete work folder", folder) == TreeDelete::kGone;
+  log::Action(kLog, L"delete work folder", folder, clean ? 0 : 1);
+  // What is still in use goes at the restart; the next run removes it sooner.
+  if (!clean) ScheduleDeleteAtReboot(folder);
 }
 
 CInstallProc* GetInstallProc() {
