@@ -47,6 +47,7 @@
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
 #include "system/product_handshake_win.h"
+#include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
@@ -458,6 +459,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   // unloaded again before its file is replaced (step 8).
   if (session.productInstalled) CommonModuleEdition();
   RepairProductAcls(p);                                          // 1
+  // Taken off only at the very end: a run cut off before that leaves a first
+  // install for the next run to do again.
+  if (!session.productInstalled) MarkFirstInstallUnfinished(true);
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
   if (session.productInstalled) {                                // 4
@@ -564,6 +568,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   shell.ApplyFirewallSection(kFileResourceType, kResActionScript);  // 28
   if (withCompletion) Completion();                              // 29
   if (notifyWnd_) ReportProgress(100, 100);                      // 30
+  if (!session.productInstalled && errorCode_ == 0) MarkFirstInstallUnfinished(false);
   log::Action(kLog, L"install run finished", p, errorCode_);
   return errorCode_ == 0;
 }
