@@ -38,6 +38,8 @@ uint64_t WinSessionEnvironment::PhysicalMemoryBytes() {
 
 std::wstring WinSessionEnvironment::ProductFolder() { return ReadProductFolder(); }
 
+bool WinSessionEnvironment::FirstInstallUnfinished() { return lum::FirstInstallUnfinished(); }
+
 SystemLanguageFacts WinSessionEnvironment::SystemLanguage() {
   SystemLanguageFacts facts;
   facts.uiLanguage = ::GetUserDefaultUILanguage();

@@ -15,6 +15,7 @@ class WinSessionEnvironment : public SessionEnvironment {
   bool ActionScriptHasSection(const std::wstring& name) override;
   uint64_t PhysicalMemoryBytes() override;
   std::wstring ProductFolder() override;
+  bool FirstInstallUnfinished() override;
   SystemLanguageFacts SystemLanguage() override;
   std::wstring InstalledProductLanguage(const std::wstring& installDir) override;
   std::wstring InstalledVersion(const std::wstring& installDir) override;

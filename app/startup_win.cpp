@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "app/earlier_runs_win.h"
 #include "app/hand_over.h"
 #include "app/missing_program_win.h"
 #include "app/result_file_win.h"
@@ -270,6 +271,9 @@ int RunInstallerSteps(HINSTANCE instance, const std::wstring& commandTail,
     }
     return Finish(kExitNeedsElevation);
   }
+
+  // Only now is no other run installing: what earlier runs left can go.
+  RemoveEarlierRunsLeftovers();
 
   CommonWindowSetup();
   if (reportChannel.empty()) reportChannel = session.channel;

@@ -42,10 +42,12 @@
 #include "system/context_menu_win.h"
 #include "system/file_ops_win.h"
 #include "system/folder_tree_win.h"
+#include "system/handle_tree_win.h"
 #include "system/install_folder_rights_win.h"
 #include "system/placement_files_win.h"
 #include "system/placement_journal.h"
 #include "system/product_handshake_win.h"
+#include "system/product_location_win.h"
 #include "system/reboot_ops_win.h"
 #include "system/registry_access_win.h"
 #include "system/registry_win.h"
@@ -465,6 +467,9 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   if (session.productInstalled) CommonModuleEdition();
   RepairProductAcls(p);                                          // 1
   const ConfigFilesBefore configBefore = NoteProductConfigFiles(p);
+  // Taken off only at the very end: a run cut off before that leaves a first
+  // install for the next run to do again.
+  if (!session.productInstalled) MarkFirstInstallUnfinished(true);
   WriteProductConfigFiles(p, session, BaseModuleEdition());      // 2
   shell.RunScript(kFileResourceType, kResActionScript);          // 3
   if (session.productInstalled) {                                // 4
@@ -580,6 +585,7 @@ bool CInstallProc::InstallRun(bool withCompletion) {
   shell.ApplyFirewallSection(kFileResourceType, kResActionScript);  // 28
   if (withCompletion) Completion();                              // 29
   if (notifyWnd_) ReportProgress(100, 100);                      // 30
+  if (!session.productInstalled && errorCode_ == 0) MarkFirstInstallUnfinished(false);
   log::Action(kLog, L"install run finished", p, errorCode_);
   return errorCode_ == 0;
 }
@@ -614,9 +620,12 @@ void CInstallProc::DeleteWorkFolder() {
   if (folder.back() == L'\\') folder.pop_back();
   // The run is done with it: let go of the handle that kept it in place.
   ReleaseProtectedFolder(folder);
-  CShell shell(installDir_, workDir_ + kExtractFolder);
-  const bool clean = shell.DeleteTree(folder, false);
-  log::Action(kLog, L"delete work folder (Repair.exe kept)", folder, clean ? 0 : 1);
+  // Nothing in it is kept: its Repair.exe is the payload's copy, and the one
+  // that must outlive a removal is the install folder's.
+  const bool clean = DeleteTreeNoLinks(kLog, L"delete work folder", folder) == TreeDelete::kGone;
+  log::Action(kLog, L"delete work folder", folder, clean ? 0 : 1);
+  // What is still in use goes at the restart; the next run removes it sooner.
+  if (!clean) ScheduleDeleteAtReboot(folder);
 }
 
 CInstallProc* GetInstallProc() {

@@ -79,7 +79,7 @@ class CInstallProc : public CSomWorkerThread<CInstallProc>, public IExtractCallb
   bool Extract();
   // E: one install run into the install folder. True when ErrorCode() is 0.
   bool InstallRun(bool withCompletion);
-  // Deletes the work folder, keeping files whose path contains "Repair.exe".
+  // Deletes the work folder whole; what is in use is deleted at the restart.
   void DeleteWorkFolder();
 
   // IExtractCallback (called on the extracting thread).

@@ -91,6 +91,11 @@ bool SessionSettings::Setup(SessionEnvironment& env) {
   if (!conflict.present) {
     installDir = env.ProductFolder();
     productInstalled = !installDir.empty();
+    if (productInstalled && env.FirstInstallUnfinished()) {
+      // Cut off before its end: this run makes it the first install it was.
+      productInstalled = false;
+      log::Note(kLog, L"unfinished first install found in " + installDir);
+    }
     if (productInstalled) log::Note(kLog, L"installed product found in " + installDir);
   }
   ChooseLanguage(env);

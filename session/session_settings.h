@@ -35,6 +35,9 @@ class SessionEnvironment {
   virtual uint64_t PhysicalMemoryBytes() = 0;
   // App Paths "ZVSafeMain.exe" "Path" when that folder exists, else empty.
   virtual std::wstring ProductFolder() = 0;
+  // A first install into that folder began and never finished: the product
+  // is not taken for installed.
+  virtual bool FirstInstallUnfinished() { return false; }
   virtual SystemLanguageFacts SystemLanguage() = 0;
   // "UI" "language" of <installDir>\config.ini, at most 100 characters.
   virtual std::wstring InstalledProductLanguage(const std::wstring& installDir) = 0;

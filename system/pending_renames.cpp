@@ -87,6 +87,22 @@ size_t RemovePendingSource(std::vector<PendingRename>* list, const std::wstring&
   return before - list->size();
 }
 
+size_t RemovePendingUnder(std::vector<PendingRename>* list, const std::wstring& folder) {
+  std::wstring top = folder;
+  while (!top.empty() && (top.back() == L'\\' || top.back() == L'/')) top.pop_back();
+  if (top.empty()) return 0;
+  const std::wstring inside = top + L"\\";
+  const size_t before = list->size();
+  std::vector<PendingRename> kept;
+  for (PendingRename& pair : *list) {
+    const std::wstring source = StripNtPrefix(pair.source);
+    if (!EqualsNoCase(source, top) && !StartsWithNoCase(source, inside))
+      kept.push_back(std::move(pair));
+  }
+  *list = std::move(kept);
+  return before - list->size();
+}
+
 std::wstring StripNtPrefix(const std::wstring& path) {
   const std::wstring prefix = kNtPrefix;
   return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;

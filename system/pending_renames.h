@@ -38,6 +38,12 @@ std::vector<std::wstring> RemoveFolderTempRenames(std::vector<PendingRename>* li
 // keep their order. Returns how many were taken out.
 size_t RemovePendingSource(std::vector<PendingRename>* list, const std::wstring& path);
 
+// Takes out of `list` every pair whose source is `folder` or lies inside
+// it (Win32 path, compared without the NT prefix and without regard to
+// case; a sibling that only begins with the same letters stays). The others
+// keep their order. Returns how many were taken out.
+size_t RemovePendingUnder(std::vector<PendingRename>* list, const std::wstring& folder);
+
 // "\??\C:\x" -> "C:\x"; other text unchanged.
 std::wstring StripNtPrefix(const std::wstring& path);
 

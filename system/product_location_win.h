@@ -14,6 +14,14 @@ constexpr const wchar_t* kMainProgramAppPathsKey =
 // backslash is added or removed), else empty.
 std::wstring ReadProductFolder();
 
+// A first install that began and has not finished leaves this mark, so
+// that the run after it (the App Paths record may be written already) is
+// still a first install and leaves what an uninterrupted one leaves.
+// HKLM "SOFTWARE\LumBastion" value "FirstInstallUnfinished" (REG_DWORD 1).
+bool FirstInstallUnfinished();
+// Sets (`unfinished`) or removes the mark; logged. False when that failed.
+bool MarkFirstInstallUnfinished(bool unfinished);
+
 // Program Files (the x86 one under WOW64) + "\Lum\Bastion".
 std::wstring DefaultInstallDir();
 

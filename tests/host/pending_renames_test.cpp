@@ -105,6 +105,26 @@ TEST(PendingRenamesTest, PurgeTakesOnlyTempAndCabFilesInsideTheFolder) {
   EXPECT_EQ(L"C:\\x", StripNtPrefix(L"C:\\x"));
 }
 
+// An earlier run's folder that is gone takes its entries with it, and only
+// its own: a sibling that begins with the same name and every other entry
+// stay, in their order.
+TEST(PendingRenamesTest, ARemovedFolderTakesOnlyItsOwnEntries) {
+  std::vector<PendingRename> list = {
+      {L"\\??\\C:\\windows\\Temp\\1_2_base\\Lumbase.dll", L""},
+      {L"\\??\\C:\\windows\\Temp\\1_2_base", L""},
+      {L"\\??\\C:\\windows\\Temp\\1_2_base_1\\Lumbase.dll", L""},
+      {L"\\??\\C:\\Program Files\\Lum\\Bastion\\Lum3A.tmp",
+       L"!\\??\\C:\\Program Files\\Lum\\Bastion\\a.dll"},
+      {L"\\??\\c:\\WINDOWS\\temp\\1_2_BASE\\sub\\x", L""},
+  };
+  EXPECT_EQ(3u, RemovePendingUnder(&list, L"C:\\windows\\Temp\\1_2_base\\"));
+  ASSERT_EQ(2u, list.size());
+  EXPECT_EQ(L"\\??\\C:\\windows\\Temp\\1_2_base_1\\Lumbase.dll", list[0].source);
+  EXPECT_EQ(L"!\\??\\C:\\Program Files\\Lum\\Bastion\\a.dll", list[1].destination);
+  EXPECT_EQ(0u, RemovePendingUnder(&list, L""));
+  EXPECT_EQ(2u, list.size());
+}
+
 TEST(UninstallMarkerTest, NameIsMd5OfTheUtf16Path) {
   EXPECT_EQ(L"Lumsafeuninst_2481fd93367e8a41146e2cb550e28584",
             UninstallMarkerName(L"C:\\Program Files\\Lum\\Bastion"));
