@@ -170,6 +170,24 @@ DWORD WaitForChildOf(DWORD parent, DWORD timeoutMs) {
   return 0;
 }
 
+// Starts the installer with `line` and waits for its relocated copy: the
+// copy's id, 0 (with a failure) when the installer or its copy never started.
+DWORD StartRelocating(std::wstring line, UniqueHandle* parent) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    ADD_FAILURE() << "installer not started: " << GetLastError();
+    return 0;
+  }
+  parent->Reset(info.hProcess);
+  CloseHandle(info.hThread);
+  const DWORD childId = WaitForChildOf(info.dwProcessId, 60000);
+  if (childId == 0) ADD_FAILURE() << "no relocated copy was started";
+  return childId;
+}
+
 // A relocated copy that dies mid-run: crashed (an exception code), killed
 // from outside (1), aborted (3), or ended from outside with a plain 0. With or
 // without "/result:", the first process must not report "installed" for a
@@ -193,14 +211,9 @@ TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
     const bool installedBefore = !ReadProductFolder().empty();
     std::wstring line = L"\"" + copy_ + L"\" /s /log:" + log_;
     if (death.resultAsked) line += L" /result:" + result_;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    UniqueHandle parent(info.hProcess), thread(info.hThread);
-    const DWORD childId = WaitForChildOf(info.dwProcessId, 60000);
-    ASSERT_NE(0u, childId) << "no relocated copy was started";
+    UniqueHandle parent;
+    const DWORD childId = StartRelocating(line, &parent);
+    ASSERT_NE(0u, childId);
     UniqueHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, childId));
     ASSERT_TRUE(child.Valid());
     // Killed once it is at work: its own start-up lines are in the log.
@@ -234,14 +247,9 @@ TEST_F(ResultFileE2eTest, ARelocatedCopyThatDiesIsAFailureWithATruthfulResult) {
 TEST_F(ResultFileE2eTest, AWindowClosedBeforeInstallIsSaidSoByTheFirstProcess) {
   DeleteFileW(log_.c_str());
   std::wstring line = L"\"" + copy_ + L"\" /log:" + log_;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info));
-  UniqueHandle parent(info.hProcess), thread(info.hThread);
-  const DWORD childId = WaitForChildOf(info.dwProcessId, 60000);
-  ASSERT_NE(0u, childId) << "no relocated copy was started";
+  UniqueHandle parent;
+  const DWORD childId = StartRelocating(line, &parent);
+  ASSERT_NE(0u, childId);
   HWND window = nullptr;
   for (int i = 0; i < 1200 && window == nullptr; ++i) {
     HWND found = FindWindowW(L"ZLumInstallerClass", nullptr);
