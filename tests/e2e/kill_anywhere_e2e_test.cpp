@@ -398,7 +398,7 @@ const Point kFirstInstallPoints[] = {
     // Folders are made as the archive's items come out.
     {"during extraction", L"[files] create folder", L"\\temp_files\\config\\newui\\themes |"},
     // Half the files are in the install folder, half not yet.
-    {"during file placement", L"[placement] copy file", L"\\Bastion\\Repair.exe |"},
+    {"during file placement", L"[placement] move file in", L"\\Bastion\\Repair.exe |"},
     {"after the registry step", L"[register] write start-menu record", L""},
     {"during the service bring-up", L"[active-defense] start service with", L""},
 };
